@@ -1,0 +1,54 @@
+#include "util/console.hpp"
+
+#include <iostream>
+
+namespace zorvel::util {
+
+void Console::write(std::string_view text) {
+    if (text.empty()) return;
+    out_->write(text.data(), static_cast<std::streamsize>(text.size()));
+    line_complete_ = text.back() == '\n';
+}
+
+void Console::line(std::string_view text) {
+    write(text);
+    out_->put('\n');
+    line_complete_ = true;
+}
+
+std::optional<std::string> Console::read_line() {
+    flush();
+    std::string answer;
+    if (!std::getline(*in_, answer)) return std::nullopt;
+    if (!answer.empty() && answer.back() == '\r') answer.pop_back();
+    return answer;
+}
+
+void Console::wait_for_enter() { (void)read_line(); }
+
+void Console::finish_line() {
+    if (!line_complete_) line();
+}
+
+void Console::flush() { out_->flush(); }
+
+std::pair<std::ostream*, std::istream*> Console::redirect(std::ostream& out, std::istream& in) {
+    flush();
+    std::pair<std::ostream*, std::istream*> old{out_, in_};
+    out_ = &out;
+    in_ = &in;
+    line_complete_ = true;
+    return old;
+}
+
+Console& console() {
+    static Console the_console(std::cout, std::cin);
+    return the_console;
+}
+
+ConsoleCapture::ConsoleCapture(std::ostream& out, std::istream& in)
+    : saved_(console().redirect(out, in)) {}
+
+ConsoleCapture::~ConsoleCapture() { console().redirect(*saved_.first, *saved_.second); }
+
+}  // namespace zorvel::util

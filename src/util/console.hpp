@@ -1,0 +1,54 @@
+#pragma once
+// The console: the only code that touches standard output and standard input.
+// Output is a byte stream; a text written without a line end leaves the cursor
+// after it and the next text continues that line. Every read flushes first.
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zorvel::util {
+
+class Console {
+public:
+    Console(std::ostream& out, std::istream& in) : out_(&out), in_(&in) {}
+
+    // Writes the text as given, without a line end.
+    void write(std::string_view text);
+    // Writes the text and a line end.
+    void line(std::string_view text = {});
+    // Reads one line of the user's answer (line end removed); nullopt at end of input.
+    std::optional<std::string> read_line();
+    // Waits for Enter; the end of input counts as Enter.
+    void wait_for_enter();
+    // Ends a line left open by a prompt or trace (nothing when the line is complete).
+    void finish_line();
+    void flush();
+    bool line_complete() const { return line_complete_; }
+
+    // Swaps in other streams (tests capture the console this way); returns the old ones.
+    std::pair<std::ostream*, std::istream*> redirect(std::ostream& out, std::istream& in);
+
+private:
+    std::ostream* out_;
+    std::istream* in_;
+    bool line_complete_ = true;
+};
+
+// The process's console, over std::cout and std::cin.
+Console& console();
+
+// Test helper: routes the console to the given streams for its lifetime.
+class ConsoleCapture {
+public:
+    ConsoleCapture(std::ostream& out, std::istream& in);
+    ~ConsoleCapture();
+    ConsoleCapture(const ConsoleCapture&) = delete;
+    ConsoleCapture& operator=(const ConsoleCapture&) = delete;
+
+private:
+    std::pair<std::ostream*, std::istream*> saved_;
+};
+
+}  // namespace zorvel::util
