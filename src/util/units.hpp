@@ -45,6 +45,14 @@ UnitTables& unit_tables();
 
 // Sets up the tables with the given unit base (9 or less counts as 9).
 void FILEUNITINIT(int base);
+// Opens a file on the first free pool unit with a mode code ("I ", "BI", "O ", "BO", ...),
+// tracing the attempt on the console; a name typed at the prompt for a missing input
+// replaces the caller's name, so the caller goes on with the file really opened.
+void OPENFILE(int& unit, std::string_view mode, std::string& name);
+// Closes a unit of the tables, traces it and sets the caller's unit to 0.
+void CLOSER(int& unit);
+void CLOSEALL();
+
 // Ends the run: closes every open unit silently, pauses at "Press Enter to Close",
 // and ends with the given status (1, an error end, unless the caller says otherwise).
 [[noreturn]] void EXITS(int status = 1);
