@@ -7,7 +7,7 @@ import sys
 data_dir, out_dir = sys.argv[1], sys.argv[2]
 os.makedirs(out_dir, exist_ok=True)
 failed = False
-for name in sorted(os.listdir(data_dir)):
+for name in sorted(os.listdir(data_dir)) if os.path.isdir(data_dir) else []:
     if name.startswith("gen_") and name.endswith(".py"):
         r = subprocess.run([sys.executable, os.path.join(data_dir, name), out_dir])
         if r.returncode != 0:
