@@ -1,0 +1,49 @@
+#pragma once
+// Numbers as text: integers and reals as short left-justified texts for messages and
+// names, the count of numbers on a line, integer tests and day numbers of dates.
+//
+// Every number is edited into a 20-character field as a formatted write would do it
+// (I20 for integers, F20.d for reals: rounded to nearest, halfway away from zero,
+// 20 asterisks when too wide) and then left-justified; results carry no blanks.
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zorvel::util {
+
+// Integer, left-justified ("-2147483648", "0").
+std::string AINTEGER(std::int32_t i);
+std::string AINTEGER8(std::int64_t i);
+// Integer with leading zeros up to n digits (none for a negative value); n from 1 to 20.
+std::string AINTEGERPREC0(std::int32_t i, std::int32_t n);
+std::string AINTEGER8PREC0(std::int64_t i, std::int32_t n);
+
+// Real with decimals chosen by its magnitude, trailing zeros cut, point kept ("2.").
+std::string AREAL(float x);
+std::string AREAL8(double x);
+// Real with exactly n decimals (F20.n), nothing cut.
+std::string AREALD(float x, std::int32_t n);
+std::string AREALD2(float x, std::int32_t n);
+std::string AREALD8(double x, std::int32_t n);
+
+// Count of numbers on a line; negative count when the line holds other text.
+std::int32_t NUMBEROFNUMBERS(std::string_view line);
+
+// True when the text's first item reads as an integer; i then holds it (else unchanged).
+bool CHECKINT(std::string_view text, std::int32_t& i);
+bool CHECKINT4(std::string_view text, std::int32_t& i);
+bool CHECKINT8(std::string_view text, std::int64_t& i);
+
+// Day number of a date "yyyymmdd" in 365-day years (1 January 2000 is 1); -1 when unreadable.
+std::int32_t NUMBEROFDAYS(std::string_view date);
+
+// Speed of a velocity vector; components both within 1.0E-6 give exactly 0.
+inline float VECTOR_MAGNITUDE(float u, float v) {
+    constexpr float kSmall = 1.0e-6f;
+    if (std::fabs(u) > kSmall || std::fabs(v) > kSmall) return std::sqrt(u * u + v * v);
+    return 0.0f;
+}
+
+}  // namespace zorvel::util
