@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "util/console.hpp"
+#include "driver/command_line.hpp"
+#include "driver/ends.hpp"
 #include "util/fpu.hpp"
 #include "util/run_end.hpp"
 #include "util/units.hpp"
@@ -15,15 +16,56 @@ namespace {
 
 using namespace zorvel;
 
+// The end of an operation that this build does not carry out.
+[[noreturn]] void not_built() {
+    driver::end_exits("\nERROR - This operation is not available in this build.");
+}
+
+// Hands the run to its one operation, tested in this order; each operation ends the run.
+[[noreturn]] void run_operation(driver::Operation op, const driver::CommandLine& cl) {
+    using driver::Operation;
+    switch (op) {
+    case Operation::max:
+    case Operation::min: not_built();
+    case Operation::avg: not_built();
+    case Operation::toi: not_built();
+    case Operation::dur: not_built();
+    case Operation::dif: not_built();
+    case Operation::times: not_built();
+    case Operation::keep: not_built();
+    case Operation::con: not_built();
+    case Operation::remove: not_built();
+    case Operation::range: not_built();
+    case Operation::trim: not_built();
+    case Operation::va: not_built();
+    case Operation::xnfo: not_built();
+    case Operation::conv: not_built();
+    case Operation::ensight: not_built();
+    case Operation::ddur: break;  // ended with the inputs; never dispatched
+    }
+    not_built();
+}
+
 // The stages of a run, from the command-line words to the end; never returns.
 [[noreturn]] void run(std::span<const std::string> words) {
     util::FILEUNITINIT(1000);
-    util::console().line();
-    util::console().line("Build 2024-02-AA");
-    util::console().line();
-    (void)words;
-    util::console().line("ERROR - Not built yet.");
-    util::EXITS();
+    driver::write_build_line();
+
+    // Command line: the words, the checks of their combination and the one operation.
+    const driver::CommandLine cl = driver::parse_command_line(words);
+    driver::end_if_stopped(cl);
+    driver::check_combinations(cl);
+    const driver::Operation op = driver::choose_operation(cl);
+
+    // Inputs and output naming: the output description, a ".sup" list expanded, the
+    // inputs listed and classified, the time search tolerance, the output type.
+    // Every -ddur run ends at this stage.
+    if (op == driver::Operation::ddur) driver::end_ddur_refused(cl.batch);
+
+    // Opening, dataset selection and consistency checks, data types and meshes,
+    // allocation of the records and the output header.
+
+    run_operation(op, cl);
 }
 
 }  // namespace

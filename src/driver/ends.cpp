@@ -1,0 +1,32 @@
+#include "driver/ends.hpp"
+
+#include "util/console.hpp"
+#include "util/run_end.hpp"
+#include "util/units.hpp"
+
+namespace zorvel::driver {
+
+void end_normal(bool batch) {
+    if (batch) throw util::RunEnd{0};
+    util::EXITS(0);
+}
+
+void end_exits(std::string_view message) {
+    util::console().line(message);
+    util::EXITS(1);
+}
+
+void end_pause(std::string_view message) {
+    util::console().line(message);
+    util::pause_and_exit(1);
+}
+
+void end_ddur_refused(bool batch) {
+    util::console().line();
+    util::console().line("Error - Difference in duration (-ddur) not yet implemented for xmdf files.");
+    util::console().line("    For .dat files, a previous version of the utility can be used.");
+    if (batch) throw util::RunEnd{1};
+    util::EXITS(1);
+}
+
+}  // namespace zorvel::driver
