@@ -28,10 +28,33 @@ bool file_id(std::string_view name, FileId& id) {
 }
 
 std::unique_ptr<File> File::open(std::string_view name, FileKind kind) {
+    return open(name, kind, Existing::replace, false);
+}
+
+std::unique_ptr<File> File::open(std::string_view name, FileKind kind, Existing existing,
+                                 bool read_write) {
     const std::string path = os_name(name);
     const bool output = kind == FileKind::text_out || kind == FileKind::bytes_out;
-    int fd = output ? ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)
-                    : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = -1;
+    bool created = false;
+    if (!output) {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } else {
+        const int access = (read_write ? O_RDWR : O_WRONLY) | O_CLOEXEC |
+                           (existing == Existing::append ? O_APPEND : 0);
+        if (existing == Existing::replace) {
+            fd = ::open(path.c_str(), access | O_CREAT | O_TRUNC, 0666);
+            created = true;
+        } else {
+            // Kept files: whether this open made the file decides what an error end removes.
+            if (existing != Existing::require) {
+                fd = ::open(path.c_str(), access | O_CREAT | O_EXCL, 0666);
+                created = fd >= 0;
+            }
+            if (fd < 0 && (existing == Existing::require || errno == EEXIST))
+                fd = ::open(path.c_str(), access);
+        }
+    }
     if (fd < 0) return nullptr;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
@@ -42,7 +65,18 @@ std::unique_ptr<File> File::open(std::string_view name, FileKind kind) {
     }
     std::unique_ptr<File> f(new File(fd, std::string(name), kind));
     f->id_ = FileId{st.st_dev, st.st_ino};
-    f->size_ = output ? 0 : static_cast<std::uint64_t>(st.st_size);
+    f->created_ = created;
+    f->readable_ = !output || read_write;
+    f->writable_ = output;
+    f->size_ = output && !read_write ? 0 : static_cast<std::uint64_t>(st.st_size);
+    if (output && !read_write) {
+        f->writing_ = true;
+        f->out_limit_ = f->buffer_.size();
+    }
+    if (existing == Existing::append && output) {
+        f->file_pos_ = static_cast<std::uint64_t>(st.st_size);
+        if (!created) f->append_origin_ = static_cast<std::int64_t>(st.st_size);
+    }
     if (!output) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return f;
 }
@@ -54,7 +88,37 @@ File::~File() {
     if (fd_ >= 0) close();
 }
 
+bool File::to_reading() {
+    if (!readable_) return false;
+    flush_buffer();
+    writing_ = false;
+    out_limit_ = 0;
+    next_ = fill_ = 0;
+    return true;
+}
+
+bool File::to_writing() {
+    if (!writable_) {
+        failed_ = true;
+        return false;
+    }
+    if (next_ != fill_) {
+        // Input read ahead of the position: the next write goes where reading stopped.
+        const std::uint64_t at = position();
+        if (::lseek(fd_, static_cast<off_t>(at), SEEK_SET) < 0) {
+            failed_ = true;
+            return false;
+        }
+        file_pos_ = at;
+    }
+    next_ = fill_ = 0;
+    writing_ = true;
+    out_limit_ = buffer_.size();
+    return true;
+}
+
 bool File::refill() {
+    if (writing_ && !to_reading()) return false;
     if (next_ < fill_) std::memmove(buffer_.data(), buffer_.data() + next_, fill_ - next_);
     fill_ -= next_;
     next_ = 0;
@@ -80,6 +144,7 @@ bool File::read(void* dst, std::size_t n) {
         next_ += n;
         return true;
     }
+    if (writing_ && !to_reading()) return false;
     std::memcpy(out, buffer_.data() + next_, have);
     next_ = fill_ = 0;
     out += have;
@@ -113,6 +178,7 @@ bool File::skip(std::uint64_t n) {
         next_ += static_cast<std::size_t>(n);
         return true;
     }
+    if (writing_ && !to_reading()) return false;
     std::uint64_t target = position() + n;
     next_ = fill_ = 0;
     if (target > size_) {
@@ -155,8 +221,8 @@ bool File::read_line(std::string& line) {
 
 void File::flush_buffer() {
     const char* p = buffer_.data();
-    std::size_t n = next_;
-    next_ = 0;
+    std::size_t n = out_;
+    out_ = 0;
     if (failed_) return;
     while (n > 0) {
         ssize_t put = ::write(fd_, p, n);
@@ -167,14 +233,30 @@ void File::flush_buffer() {
         }
         p += put;
         n -= static_cast<std::size_t>(put);
+        file_pos_ += static_cast<std::uint64_t>(put);
     }
+    if (file_pos_ > size_ && readable_) size_ = file_pos_;
+}
+
+void File::put_slow(char c) {
+    if (writing_)
+        flush_buffer();
+    else if (!to_writing())
+        return;
+    buffer_[out_++] = c;
 }
 
 void File::write(const void* src, std::size_t n) {
     const char* in = static_cast<const char*>(src);
-    if (next_ + n <= buffer_.size()) {
-        std::memcpy(buffer_.data() + next_, in, n);
-        next_ += n;
+    if (out_ + n <= out_limit_) {
+        std::memcpy(buffer_.data() + out_, in, n);
+        out_ += n;
+        return;
+    }
+    if (!writing_ && !to_writing()) return;
+    if (out_ + n <= buffer_.size()) {
+        std::memcpy(buffer_.data() + out_, in, n);
+        out_ += n;
         return;
     }
     flush_buffer();
@@ -188,28 +270,34 @@ void File::write(const void* src, std::size_t n) {
             }
             in += put;
             n -= static_cast<std::size_t>(put);
+            file_pos_ += static_cast<std::uint64_t>(put);
         }
+        if (file_pos_ > size_ && readable_) size_ = file_pos_;
         return;
     }
     std::memcpy(buffer_.data(), in, n);
-    next_ = n;
+    out_ = n;
 }
 
 bool File::close() {
     if (fd_ < 0) return !failed_;
-    if (is_output()) flush_buffer();
+    if (out_ > 0) flush_buffer();
     if (::close(fd_) != 0) failed_ = true;
     fd_ = -1;
     return !failed_;
 }
 
 void File::discard() {
+    out_ = 0;
     if (fd_ >= 0) {
-        next_ = 0;
+        if (append_origin_ >= 0 && ::ftruncate(fd_, static_cast<off_t>(append_origin_)) != 0)
+            failed_ = true;
+        append_origin_ = -1;
         ::close(fd_);
         fd_ = -1;
     }
-    if (is_output()) ::unlink(os_name(name_).c_str());
+    if (is_output() && created_) ::unlink(os_name(name_).c_str());
+    created_ = false;  // removed once: a later file under the name is not this run's
 }
 
 }  // namespace zorvel::util

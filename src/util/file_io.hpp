@@ -15,6 +15,25 @@ namespace zorvel::util {
 
 enum class FileKind { text_in, bytes_in, text_out, bytes_out };
 
+// How an output open treats a file already under the name.
+enum class Existing {
+    replace,  // emptied; created when missing
+    append,   // kept and written at its end; created when missing
+    keep,     // kept and written from its start; created when missing
+    require,  // kept and written from its start; the open fails when it is missing
+};
+
+// The byte order a reader or writer of the file converts numbers to or from.
+enum class ByteOrder { native, big, little };
+
+// How the numbers and records of a file are laid out. The file layer only records
+// it (from the mode code the file was opened with); a reader or writer honours it.
+struct Layout {
+    ByteOrder order = ByteOrder::native;
+    bool records = false;   // unformatted records with length markers
+    int record_length = 0;  // direct access: the length of one record; 0 when sequential
+};
+
 // What identifies a file whatever its name is spelled: device and inode.
 struct FileId {
     dev_t dev = 0;
@@ -36,6 +55,10 @@ public:
     // Opens the file; nullptr when it cannot be opened (errno tells why).
     // Outputs are created or replaced.
     static std::unique_ptr<File> open(std::string_view name, FileKind kind);
+    // Opens an output treating an existing file as given; read_write also lets it be
+    // read (reads and writes share one position). Inputs ignore both settings.
+    static std::unique_ptr<File> open(std::string_view name, FileKind kind, Existing existing,
+                                      bool read_write);
 
     ~File();
     File(const File&) = delete;
@@ -45,6 +68,10 @@ public:
     bool is_output() const { return kind_ == FileKind::text_out || kind_ == FileKind::bytes_out; }
     const std::string& name() const { return name_; }
     FileId id() const { return id_; }
+    // True when this open created the file or emptied it, so removing it loses nothing.
+    bool created() const { return created_; }
+    const Layout& layout() const { return layout_; }
+    void set_layout(const Layout& layout) { layout_ = layout; }
 
     // Input: reads exactly n bytes into dst; false when fewer remain (then the
     // bytes that were there are consumed and the rest of dst is unspecified).
@@ -54,21 +81,25 @@ public:
     // Input: the next line without its line end ("\n" or "\r\n"); false at end of file.
     bool read_line(std::string& line);
     bool at_end();
-    std::uint64_t position() const { return file_pos_ - (fill_ - next_); }
+    std::uint64_t position() const { return file_pos_ + out_ - (fill_ - next_); }
     std::uint64_t size() const { return size_; }
 
     // Output: appends bytes; a failed write sets failed() and later writes are dropped.
     void write(const void* src, std::size_t n);
     void write(std::string_view text) { write(text.data(), text.size()); }
     void put(char c) {
-        if (next_ == buffer_.size()) flush_buffer();
-        buffer_[next_++] = c;
+        if (out_ >= out_limit_)
+            put_slow(c);
+        else
+            buffer_[out_++] = c;
     }
     bool failed() const { return failed_; }
 
     // Flushes and closes; false when a write, the flush or the close failed.
     bool close();
-    // Output: closes and removes the file (an output that must not be left behind).
+    // Output: closes the file and takes back what this run wrote into it (an output
+    // that must not be left behind): a created file is removed, an appended one cut
+    // back to its old length; a file kept from before is closed as it is.
     void discard();
     bool is_open() const { return fd_ >= 0; }
 
@@ -76,17 +107,28 @@ private:
     File(int fd, std::string name, FileKind kind);
     bool refill();
     void flush_buffer();
+    void put_slow(char c);
+    bool to_reading();
+    bool to_writing();
 
     int fd_;
     std::string name_;
     FileKind kind_;
     FileId id_;
     std::vector<char> buffer_;
-    std::size_t next_ = 0;  // input: next byte to hand out; output: bytes waiting
-    std::size_t fill_ = 0;  // input: bytes in the buffer
-    std::uint64_t file_pos_ = 0;  // input: file offset just after the buffered bytes
+    std::size_t next_ = 0;  // reading: next byte to hand out
+    std::size_t fill_ = 0;  // reading: bytes in the buffer
+    std::size_t out_ = 0;   // writing: bytes waiting in the buffer
+    std::size_t out_limit_ = 0;  // the buffer size while writing, else 0
+    std::uint64_t file_pos_ = 0;  // the descriptor's offset (after buffered input, before waiting output)
     std::uint64_t size_ = 0;
     bool failed_ = false;
+    bool readable_ = false;
+    bool writable_ = false;
+    bool writing_ = false;  // the buffer holds output (always for outputs, by turns for read-write)
+    bool created_ = false;
+    std::int64_t append_origin_ = -1;  // append to an existing file: its length at the open
+    Layout layout_;
 };
 
 }  // namespace zorvel::util

@@ -16,9 +16,12 @@ namespace zorvel::util {
 inline constexpr int kPoolSize = 1000;
 inline constexpr int kSlotCount = 8;
 
+// "held": the close question of the engine closed the file under its owner; the
+// entry is not open, but stays out of the pool until its owner returns it with CLOSER.
 struct PoolEntry {
     int unit = 0;
     bool open = false;
+    bool held = false;
     std::int32_t file_type = 0;
     std::unique_ptr<File> file;
 };
@@ -26,6 +29,7 @@ struct PoolEntry {
 struct SlotEntry {
     int unit = 0;
     bool open = false;
+    bool held = false;
     std::string mode = "  ";
     std::string name;
     int name_length = 0;
@@ -38,6 +42,9 @@ struct UnitTables {
     std::array<PoolEntry, kPoolSize> pool;
     bool pause_before_exit = false;
     bool keep_units = false;
+    std::string working_name;  // the name OPENFILE is opening
+    int io_input_unit = 0;     // the units OPENINPUTOUTPUT opened
+    int io_output_unit = 0;
 };
 
 // The process's one set of tables.
@@ -51,13 +58,38 @@ void FILEUNITINIT(int base);
 void OPENFILE(int& unit, std::string_view mode, std::string& name);
 // Closes a unit of the tables, traces it and sets the caller's unit to 0.
 void CLOSER(int& unit);
+// Closes every open unit of the tables, with one line for all of them.
 void CLOSEALL();
+// The file type code a pool unit got from its file's extension; 0 for other units.
+std::int32_t GETFILETYPE(int unit);
+// Opens prefix + slot 1's name + extension on a pool unit.
+void OPENPREFIXED(int& unit, std::string_view mode, std::string_view prefix, std::string_view extension);
+
+// Slot units (slots 1 to 8), each opened under the name it stores. Opens the slot's
+// name (asking for one when it has none and ask is 1 or more) on the slot's unit.
+void OPENER(int slot, int& unit, std::string_view mode, std::string_view description, int ask);
+// Stores the name in the slot, then opens it.
+void SETNAMEOPEN(int slot, int& unit, std::string_view name, std::string_view mode,
+                 std::string_view description, int ask);
+// Gives a slot without a name one made from the prefix and slot 1's name, then opens it.
+void DEFAULTNAMEOPEN(int slot, int& unit, std::string_view mode, std::string_view description, int ask,
+                     std::string_view prefix);
+// Opens slot 1 as "input" and slot 2 as "output", asking for names they do not have.
+void OPENINPUTOUTPUT();
+// True when the slot has a name.
+bool NAMED(int slot);
+// The slot's name.
+void GETNAM(int slot, std::string& name);
+// Forgets the slot's name.
+void CLEARNAME(int slot);
 
 // Ends the run: closes every open unit silently, pauses at "Press Enter to Close",
 // and ends with the given status (1, an error end, unless the caller says otherwise).
 [[noreturn]] void EXITS(int status = 1);
 // Pauses at "Press Enter to Continue" until Enter (or the end of input).
 void PAUSESIMULATION();
+// The same pause; false when the console input ended instead of Enter.
+bool pause_until_enter();
 bool SAMESIGN(float a, float b);
 
 // Ends the run at once: waits for Enter with no line of its own, then ends with the
@@ -66,6 +98,16 @@ bool SAMESIGN(float a, float b);
 
 // The File open on a unit, or nullptr when no open entry has that unit.
 File* unit_file(int unit);
+
+// For the opening engine: true when the unit is a unit of the tables.
+bool is_table_unit(int unit);
+// For the opening engine: puts the file just opened on the unit's entry (the caller books it).
+void attach_unit_file(int unit, std::unique_ptr<File> file);
+// The unit of an open entry whose file is the one identified, 0 when none holds it.
+int unit_holding(const FileId& id);
+// The close the engine's close question makes: closes the unit's file under its owner
+// and holds the entry until the owner's CLOSER; false when the close failed.
+bool close_held_unit(int unit);
 
 // Closes every file still open at the end of the process. At an error end
 // (status not 0) outputs still open are removed instead, so none is left
