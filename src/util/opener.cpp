@@ -65,7 +65,8 @@ const ModeSettings* find_mode(std::string_view code) {
     return nullptr;
 }
 
-// Opens the file with the code's settings and puts it on the unit; nullptr-free result.
+// Opens the file with the code's settings and puts it on the unit; false when it cannot
+// be opened (errno tells why).
 bool open_on_unit(int unit, const std::string& name, const ModeSettings& m) {
     std::unique_ptr<File> f = File::open(name, m.kind, m.existing, m.read_write);
     if (!f) return false;
@@ -105,8 +106,8 @@ void ask_for_name(std::string& name, std::string_view description) {
         console().write("\nNo file name entered.  Trying file again...\n");
 }
 
-// The code's first character: output codes beginning "A" or "S" reopen a held file
-// without asking.
+// Whether an output code asks before closing a file this run holds; codes beginning
+// "A" or "S" open it once more without asking.
 bool asks_before_closing(std::string_view code) { return code[0] != 'A' && code[0] != 'S'; }
 
 }  // namespace
