@@ -377,11 +377,6 @@ void grid_t(GridCells& grid, T dx, T dy, const GridFill& fill, GridBox& box, std
 
 }  // namespace
 
-float VECTOR_MAGNITUDE(float u, float v) {
-    if (std::abs(u) > kTiny || std::abs(v) > kTiny) return std::sqrt(u * u + v * v);
-    return 0.0f;
-}
-
 float DISTANCE(float x1, float y1, float x2, float y2) { return distance_t(x1, y1, x2, y2); }
 float DISTANCE_8(double x1, double y1, double x2, double y2) { return distance_t(x1, y1, x2, y2); }
 

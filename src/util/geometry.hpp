@@ -5,6 +5,7 @@
 //
 // Routines without a suffix take 32-bit coordinates, their "_8" twins 64-bit ones;
 // distances, side values, areas and interpolated values are 32-bit in both.
+// The speed of a vector, VECTOR_MAGNITUDE, lives with the numbers (util/numbers.hpp).
 //
 // A region is several polygons, one after another in an x list and a y list of equal
 // length; part_ends holds each polygon's last vertex position, and one entry that is
@@ -25,9 +26,6 @@ namespace zorvel::util {
 
 // Value reported by the interpolations that find no point.
 inline constexpr float kNoValue = -99999.0f;
-
-// Speed of a velocity vector; exactly 0 for residual components at or below 1.0E-6.
-float VECTOR_MAGNITUDE(float u, float v);
 
 float DISTANCE(float x1, float y1, float x2, float y2);
 float DISTANCE_8(double x1, double y1, double x2, double y2);

@@ -31,11 +31,7 @@ std::string polygon_message(const std::string& routine) {
            std::string(kSupportAddress) + "\n\nPress Enter to Close\n";
 }
 
-TEST(Geometry, MagnitudesDistancesAngles) {
-    EXPECT_FLOAT_EQ(VECTOR_MAGNITUDE(3.0f, 4.0f), 5.0f);
-    EXPECT_EQ(VECTOR_MAGNITUDE(1.0e-6f, -1.0e-6f), 0.0f);
-    EXPECT_FLOAT_EQ(VECTOR_MAGNITUDE(2.0e-6f, 0.0f), 2.0e-6f);
-
+TEST(Geometry, DistancesAndAngles) {
     EXPECT_FLOAT_EQ(DISTANCE(0.0f, 0.0f, 1.0e-6f, 0.0f), 1.0e-6f);
     EXPECT_EQ(DISTANCE(0.0f, 0.0f, 0.9e-6f, -0.9e-6f), 0.0f);
     EXPECT_FLOAT_EQ(DISTANCE(1.0f, 1.0f, 4.0f, 5.0f), 5.0f);
