@@ -24,6 +24,7 @@ std::int32_t held(std::int32_t n, std::size_t size) {
         std::min<std::int64_t>(std::max<std::int32_t>(n, 0), static_cast<std::int64_t>(size)));
 }
 
+// Ends the run for a region that holds more polygons than its part count.
 [[noreturn]] void too_many_polygons(std::string_view routine) {
     console().line();
     console().line("Invalid number of polygons in region sent to " + std::string(routine) + " - contact " +
@@ -76,10 +77,12 @@ std::int32_t rounded(float v) {
     return static_cast<std::int32_t>(std::clamp(r, -2147483648.0, 2147483647.0));
 }
 
+// Sum held to 32 bits.
 std::int32_t added(std::int32_t a, std::int32_t b) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(std::int64_t{a} + b, INT32_MIN, INT32_MAX));
 }
 
+// The differences in T, their magnitudes and the rest in 32-bit.
 template <typename T>
 float distance_t(T x1, T y1, T x2, T y2) {
     const float a = static_cast<float>(std::abs(x2 - x1));
@@ -98,11 +101,13 @@ float same_side_t(T xa, T ya, T xb, T yb, T x1, T y1, T x2, T y2) {
     return s1 * s2;
 }
 
+// Segments a-b and c-d cross, touch or lie on one line.
 template <typename T>
 bool intersect_line_t(T xa, T ya, T xb, T yb, T xc, T yc, T xd, T yd) {
     return same_side_t(xa, ya, xb, yb, xc, yc, xd, yd) <= 0.0f && same_side_t(xc, yc, xd, yd, xa, ya, xb, yb) <= 0.0f;
 }
 
+// Kind of meeting of two segments, computed in T throughout.
 template <typename T>
 std::int32_t intersect_v2_t(T x1, T y1, T x2, T y2, T x3, T y3, T x4, T y4) {
     const T d = (y4 - y3) * (x2 - x1) - (x4 - x3) * (y2 - y1);
@@ -116,6 +121,7 @@ std::int32_t intersect_v2_t(T x1, T y1, T x2, T y2, T x3, T y3, T x4, T y4) {
     return on_a && on_b ? 3 : on_a ? 1 : on_b ? 2 : 4;
 }
 
+// Meeting point of two infinite lines, all comparisons exact.
 template <typename T>
 bool intersection_t(T x1, T y1, T x2, T y2, T x3, T y3, T x4, T y4, T& x, T& y) {
     if (x1 == x2) {
@@ -199,6 +205,7 @@ bool truncates_to_zero(T r) {
     return r > T(-1) && r < T(1);
 }
 
+// Crossing counts of a ray to the left of each point over a region of layout B, made odd/even flags.
 template <typename T>
 void points_inside_t(std::span<std::int32_t> flags, std::span<const T> px, std::span<const T> py,
                      std::int32_t npoints, std::int32_t& count, std::span<const T> x, std::span<const T> y,
@@ -256,10 +263,12 @@ bool plane_weights(T xp, T yp, std::span<const T, 3> cx, std::span<const T, 3> c
     return true;
 }
 
+// The corner values weighted, as a 32-bit real.
 float weighted(const double (&w)[3], std::span<const float, 3> cz) {
     return static_cast<float>(w[0] * cz[0] + w[1] * cz[1] + w[2] * cz[2]);
 }
 
+// The plane's value at a point inside the triangle (within a small tolerance on its edges).
 template <typename T>
 bool interpolate_t(T xp, T yp, std::span<const T, 3> cx, std::span<const T, 3> cy, std::span<const float, 3> cz,
                    float& v) {
@@ -272,6 +281,7 @@ bool interpolate_t(T xp, T yp, std::span<const T, 3> cx, std::span<const T, 3> c
     return true;
 }
 
+// The plane's value anywhere; the mean of the corner values for a triangle without area.
 template <typename T>
 void interpolate_no_checks_t(T xp, T yp, std::span<const T, 3> cx, std::span<const T, 3> cy,
                              std::span<const float, 3> cz, float& v) {
@@ -282,11 +292,13 @@ void interpolate_no_checks_t(T xp, T yp, std::span<const T, 3> cx, std::span<con
         v = static_cast<float>((static_cast<double>(cz[0]) + cz[1] + cz[2]) / 3.0);
 }
 
+// Replaces the cell's value, or adds to it.
 template <typename T>
 void set_cell(T v, bool add, T& cell) {
     cell = add ? cell + v : v;
 }
 
+// Rasterising of a region of layout B onto the grid, by scanlines at the top of each row.
 template <typename T>
 void grid_t(GridCells& grid, T dx, T dy, const GridFill& fill, GridBox& box, std::span<const T> x,
             std::span<const T> y, std::span<const float, 3> corner_values, std::int32_t n,

@@ -27,10 +27,12 @@ namespace zorvel::util {
 // Value reported by the interpolations that find no point.
 inline constexpr float kNoValue = -99999.0f;
 
+// Distance between two points; 0 when both differences are below 1.0E-6.
 float DISTANCE(float x1, float y1, float x2, float y2);
 float DISTANCE_8(double x1, double y1, double x2, double y2);
 // Angle between segment (x1,y1)-(x2,y2) and segment (x3,y3)-(x4,y4), 0 to 180 degrees.
 float ANGLE2D(double x1, double y1, double x2, double y2, double x3, double y3, double x4, double y4);
+// True when both coordinates differ by less than the tolerance.
 bool SAME_POINT(float x1, float y1, float x2, float y2, float tolerance);
 bool SAME_POINT_8(double x1, double y1, double x2, double y2, double tolerance);
 
