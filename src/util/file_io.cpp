@@ -199,6 +199,19 @@ bool File::skip(std::uint64_t n) {
     return true;
 }
 
+bool File::rewind() {
+    if (is_output() || fd_ < 0) return false;
+    next_ = fill_ = 0;
+    if (::lseek(fd_, 0, SEEK_SET) != 0) {
+        failed_ = true;
+        return false;
+    }
+    file_pos_ = 0;
+    struct stat st {};
+    if (::fstat(fd_, &st) == 0) size_ = static_cast<std::uint64_t>(st.st_size);
+    return true;
+}
+
 bool File::at_end() { return next_ == fill_ && !refill(); }
 
 bool File::read_line(std::string& line) {

@@ -81,6 +81,9 @@ public:
     // Input: the next line without its line end ("\n" or "\r\n"); false at end of file.
     bool read_line(std::string& line);
     bool at_end();
+    // Input: goes back to the first byte, so the file can be read again from its start;
+    // false when the file cannot be repositioned.
+    bool rewind();
     std::uint64_t position() const { return file_pos_ + out_ - (fill_ - next_); }
     std::uint64_t size() const { return size_; }
 
