@@ -16,7 +16,8 @@ namespace {
 
 using util::console;
 
-constexpr std::string_view kSupportAddress = "support@kestra-models.com";
+// Where users report faults that should never happen.
+constexpr std::string_view kSupportAddress = "support@kestra.example";
 
 enum class Got { ok, end, bad };
 
@@ -35,6 +36,7 @@ public:
         return Got::ok;
     }
 
+    // An integer of the target type; a real, a word or a value out of range is bad.
     template <typename Int>
     Got integer(Int& value) {
         std::string_view w;
@@ -87,6 +89,7 @@ public:
     }
 
 private:
+    // Blanks, tabs and commas separate fields.
     static bool is_separator(char c) { return c == ' ' || c == '\t' || c == ','; }
     const char* p_;
     const char* end_;
@@ -97,6 +100,7 @@ Fields fields_after(std::string_view line, std::size_t n) {
     return Fields(line.size() > n ? line.substr(n) : std::string_view());
 }
 
+// True when the line begins with the keyword, compared exactly.
 bool starts(std::string_view line, std::string_view key) { return line.substr(0, key.size()) == key; }
 
 // A count right-justified in a field of width characters (asterisks when it does not fit).
@@ -162,6 +166,7 @@ void check_count(const util::File& f, std::string_view what, std::int64_t table,
 
 enum class Layout { fv, pre2005, current };
 
+// Which fields the node and element lines carry, from what SCAN2DM found on the first line.
 Layout layout_of(const MESH_TYPE& mesh) {
     return mesh.is_fv ? Layout::fv : mesh.pre2005 ? Layout::pre2005 : Layout::current;
 }
@@ -214,6 +219,7 @@ bool read_quad9(Fields& f, std::int32_t& id, mesh_cell& cell) {
     return true;
 }
 
+// Marks a node (numbered from 1) with its kind.
 void set_kind(MESH_TYPE& mesh, std::int32_t node, const char (&kind)[3]) {
     mesh.NODES[static_cast<std::size_t>(node - 1)].kind = {kind[0], kind[1]};
 }
