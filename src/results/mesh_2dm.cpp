@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "util/console.hpp"
+#include "util/support.hpp"
 #include "util/text.hpp"
 #include "util/units.hpp"
 
@@ -15,9 +16,6 @@ namespace zorvel::results {
 namespace {
 
 using util::console;
-
-// Where users report faults that should never happen.
-constexpr std::string_view kSupportAddress = "support@kestra.example";
 
 enum class Got { ok, end, bad };
 
@@ -421,7 +419,7 @@ void READ2DM(int unit, MESH_TYPE& mesh) {
         if (c.kind != 3 && c.kind != 4 && c.kind != 9) {
             console().line();
             console().line("ERROR - Should not be here, cell is not e3t, e4q or e9q.  Contact " +
-                           std::string(kSupportAddress) + ".");
+                           std::string(util::kSupportAddress) + ".");
             console().line("   .2dm file: " + f.name() + " has no element line for element " + std::to_string(e + 1) +
                            ".");
             util::EXITS();
