@@ -1,0 +1,691 @@
+// The XF_ routines of the XMDF binding (layout and calling style in binding.hpp).
+
+#include "results/xmdf/binding.hpp"
+
+#include <hdf5.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "results/xmdf/h5_util.hpp"
+#include "results/xmdf/handles.hpp"
+#include "results/xmdf/objects.hpp"
+#include "util/file_io.hpp"
+#include "util/text.hpp"
+
+namespace zorvel::results::xmdf {
+
+namespace {
+
+constexpr std::int32_t kOk = 0;
+constexpr std::int32_t kFailed = -1;
+constexpr float kLibraryVersion = 1.9f;
+constexpr std::int32_t kMaxInt = std::numeric_limits<std::int32_t>::max();
+// Values per chunk at most: a timestep larger than this spans several chunks.
+constexpr hsize_t kMaxChunkValues = hsize_t{1} << 24;
+// Elements per chunk of the one-value-per-step arrays (Times, Mins, Maxs).
+constexpr hsize_t kStepChunk = 1024;
+
+// Runs a routine's body and turns its outcome, or any exception, into the status.
+template <class Body>
+void guarded(std::int32_t& status, Body&& body) {
+    try {
+        status = body() ? kOk : kFailed;
+    } catch (...) {
+        status = kFailed;
+    }
+}
+
+// The text as the library takes it: without its trailing blanks.
+std::string trimmed(std::string_view text) {
+    return std::string(util::rtrim(text));
+}
+
+// The parts of a path between its "/" separators, empty parts dropped.
+std::vector<std::string> path_parts(std::string_view path) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string_view::npos) end = path.size();
+        if (end > start) parts.emplace_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+// File access settings: file locking where the file system allows it.
+PlistHandle file_access() {
+    PlistHandle fapl(H5Pcreate(H5P_FILE_ACCESS));
+#if H5_VERSION_GE(1, 10, 7)
+    if (fapl) H5Pset_file_locking(fapl.get(), true, true);
+#endif
+    return fapl;
+}
+
+// The open file of that id.
+OpenObject* file_object(std::int32_t id) {
+    return objects().find(id, ObjectKind::file);
+}
+
+// An open file or group that paths may start from.
+OpenObject* parent_object(std::int32_t id) {
+    return objects().find(id);
+}
+
+// The open group of that id when its "Grouptype" makes it a dataset.
+OpenObject* dataset_object(std::int32_t id) {
+    OpenObject* group = objects().find(id, ObjectKind::group);
+    if (group == nullptr) return nullptr;
+    if (!group->role) {
+        group->role = h5::role_of(group->group_handle.get());
+        if (*group->role != h5::GroupRole::other) {
+            const std::optional<std::int32_t> level =
+                h5::read_int_attribute(group->group_handle.get(), "DatasetCompression");
+            group->compression = level && *level >= 0 && *level <= 9 ? *level : -1;
+        }
+    }
+    return *group->role == h5::GroupRole::other ? nullptr : group;
+}
+
+// One of a dataset group's arrays, opened on first use; -1 when the group has none.
+hid_t array(OpenObject& group, DatasetHandle& handle, const char* name) {
+    if (handle) return handle.get();
+    if (!h5::link_exists(group.group_handle.get(), name)) return H5I_INVALID_HID;
+    handle = DatasetHandle(H5Dopen2(group.group_handle.get(), name, H5P_DEFAULT));
+    return handle.get();
+}
+
+// The shape of an open array, which must have the given rank.
+bool shape(hid_t set, int rank, h5::Extent& extent) {
+    return set >= 0 && h5::extent_of(set, extent) && extent.rank == rank;
+}
+
+// The dataset listing of an open file, made on first use.
+const h5::DatasetPaths* listing(std::int32_t file_id) {
+    OpenObject* file = file_object(file_id);
+    if (file == nullptr) return nullptr;
+    if (!file->paths) {
+        h5::DatasetPaths paths;
+        if (!h5::list_dataset_groups(file->file_handle.get(), paths)) return nullptr;
+        file->paths = std::move(paths);
+    }
+    return &*file->paths;
+}
+
+// The count and slot length of one of the listings.
+bool datasets_info(std::int32_t file_id, bool vectors, std::int32_t& n_paths, std::int32_t& max_path_len) {
+    n_paths = 0;
+    max_path_len = 0;
+    const h5::DatasetPaths* paths = listing(file_id);
+    if (paths == nullptr) return false;
+    const std::vector<std::string>& list = vectors ? paths->vectors : paths->scalars;
+    std::size_t longest = 0;
+    for (const std::string& path : list) longest = std::max(longest, path.size());
+    if (list.size() > static_cast<std::size_t>(kMaxInt) || longest >= static_cast<std::size_t>(kMaxInt))
+        return false;
+    n_paths = static_cast<std::int32_t>(list.size());
+    max_path_len = list.empty() ? 0 : static_cast<std::int32_t>(longest + 1);
+    return true;
+}
+
+// Fills the caller's slots with the first n paths of one listing, each NUL-ended.
+bool dataset_paths(std::int32_t file_id, bool vectors, std::int32_t n_paths, std::int32_t slot,
+                   std::span<char> buffer) {
+    if (n_paths < 0 || slot < 0) return false;
+    const h5::DatasetPaths* paths = listing(file_id);
+    if (paths == nullptr) return false;
+    const std::vector<std::string>& list = vectors ? paths->vectors : paths->scalars;
+    const auto n = static_cast<std::size_t>(n_paths);
+    const auto len = static_cast<std::size_t>(slot);
+    if (n > list.size() || buffer.size() < n * len) return false;
+    for (std::size_t k = 0; k < n; ++k) {
+        if (list[k].size() >= len) return false;
+        char* out = buffer.data() + k * len;
+        std::memset(out, 0, len);
+        std::memcpy(out, list[k].data(), list[k].size());
+    }
+    return true;
+}
+
+// Opens, or creates with the "Generic" mark, each group of the parts under loc in turn.
+GroupHandle make_groups(hid_t loc, const std::vector<std::string>& parts, std::size_t count) {
+    GroupHandle current(H5Gopen2(loc, ".", H5P_DEFAULT));
+    for (std::size_t i = 0; i < count && current; ++i) {
+        const char* name = parts[i].c_str();
+        if (h5::link_exists(current.get(), name)) {
+            current = GroupHandle(H5Gopen2(current.get(), name, H5P_DEFAULT));
+            continue;
+        }
+        GroupHandle made(H5Gcreate2(current.get(), name, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT));
+        if (!made || !h5::write_text_attribute(made.get(), h5::kGroupType, h5::kGeneric)) return GroupHandle();
+        current = std::move(made);
+    }
+    return current;
+}
+
+// Creation settings of an extendible array: chunk shape and, for levels 0..9, deflate.
+PlistHandle chunked(int rank, const hsize_t* chunk, std::int32_t compression) {
+    PlistHandle dcpl(H5Pcreate(H5P_DATASET_CREATE));
+    if (!dcpl || H5Pset_chunk(dcpl.get(), rank, chunk) < 0) return PlistHandle();
+    if (compression >= 0 && H5Pset_deflate(dcpl.get(), static_cast<unsigned>(compression)) < 0)
+        return PlistHandle();
+    return dcpl;
+}
+
+// An empty array of one value per timestep.
+DatasetHandle make_step_array(hid_t group, const char* name, hid_t file_type) {
+    const hsize_t dims = 0;
+    const hsize_t max_dims = H5S_UNLIMITED;
+    SpaceHandle space(H5Screate_simple(1, &dims, &max_dims));
+    PlistHandle dcpl = chunked(1, &kStepChunk, -1);
+    if (!space || !dcpl) return DatasetHandle();
+    return DatasetHandle(H5Dcreate2(group, name, file_type, space.get(), H5P_DEFAULT, dcpl.get(), H5P_DEFAULT));
+}
+
+// An empty array of rows of n values (times components), unlimited in time, one row per chunk.
+DatasetHandle make_row_array(hid_t group, const char* name, hid_t file_type, hsize_t n, hsize_t components,
+                             std::int32_t compression, const std::uint8_t* fill) {
+    const int rank = components > 1 ? 3 : 2;
+    const hsize_t dims[3] = {0, n, components};
+    const hsize_t max_dims[3] = {H5S_UNLIMITED, n, components};
+    const hsize_t chunk[3] = {1, std::min(n, std::max<hsize_t>(1, kMaxChunkValues / components)), components};
+    SpaceHandle space(H5Screate_simple(rank, dims, max_dims));
+    PlistHandle dcpl = chunked(rank, chunk, compression);
+    if (!space || !dcpl) return DatasetHandle();
+    if (fill != nullptr) {
+        if (H5Pset_fill_value(dcpl.get(), H5T_NATIVE_UINT8, fill) < 0) return DatasetHandle();
+    } else if (H5Pset_fill_time(dcpl.get(), H5D_FILL_TIME_NEVER) < 0) {
+        return DatasetHandle();
+    }
+    return DatasetHandle(H5Dcreate2(group, name, file_type, space.get(), H5P_DEFAULT, dcpl.get(), H5P_DEFAULT));
+}
+
+// Creates a dataset group, with its attributes and empty step arrays, and opens it.
+bool create_dataset(std::int32_t parent_id, std::string_view name, std::string_view units,
+                    std::string_view time_units, std::int32_t compression, bool vector, std::int32_t& dataset_id) {
+    dataset_id = 0;
+    OpenObject* parent = parent_object(parent_id);
+    if (parent == nullptr || compression < -1 || compression > 9) return false;
+    const std::vector<std::string> parts = path_parts(trimmed(name));
+    if (parts.empty()) return false;
+    GroupHandle folder = make_groups(parent->hid(), parts, parts.size() - 1);
+    const char* leaf = parts.back().c_str();
+    if (!folder || h5::link_exists(folder.get(), leaf)) return false;
+
+    OpenObject set;
+    set.kind = ObjectKind::group;
+    set.file = parent->file;
+    set.role = vector ? h5::GroupRole::vector : h5::GroupRole::scalar;
+    set.compression = compression;
+    set.group_handle = GroupHandle(H5Gcreate2(folder.get(), leaf, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT));
+    if (!set.group_handle) return false;
+    const hid_t g = set.group_handle.get();
+    bool ok = h5::write_text_attribute(g, h5::kGroupType, vector ? h5::kVectorRole : h5::kScalarRole) &&
+              h5::write_text_attribute(g, "DatasetUnits", trimmed(units)) &&
+              h5::write_text_attribute(g, "TimeUnits", trimmed(time_units)) &&
+              h5::write_int_attribute(g, "DatasetCompression", compression) &&
+              h5::write_int_attribute(g, "Data Type", 0);
+    if (ok) {
+        set.data.times = make_step_array(g, "Times", H5T_IEEE_F64LE);
+        set.data.mins = make_step_array(g, "Mins", H5T_IEEE_F32LE);
+        set.data.maxs = make_step_array(g, "Maxs", H5T_IEEE_F32LE);
+        ok = set.data.times && set.data.mins && set.data.maxs;
+    }
+    if (ok) dataset_id = objects().add(set);
+    if (dataset_id <= 0) {
+        // Leave no half-made dataset behind for a reader to list.
+        (void)set.close();
+        H5Ldelete(folder.get(), leaf, H5P_DEFAULT);
+        return false;
+    }
+    if (OpenObject* file = file_object(parent->file)) file->paths.reset();
+    return true;
+}
+
+// A file-space selection of rows [first, first + 1) of an array of the given extent.
+SpaceHandle select_row(hid_t set, const h5::Extent& extent, hsize_t row) {
+    SpaceHandle space(H5Dget_space(set));
+    hsize_t start[3] = {row, 0, 0};
+    hsize_t count[3] = {1, extent.dims[1], extent.dims[2]};
+    if (!space || H5Sselect_hyperslab(space.get(), H5S_SELECT_SET, start, nullptr, count, nullptr) < 0)
+        return SpaceHandle();
+    return space;
+}
+
+// The reused memory space of one timestep's values (n, or n by components).
+hid_t row_memory(DataArrays& data, hsize_t n, hsize_t components) {
+    const int rank = components > 1 ? 2 : 1;
+    if (!data.row_space || data.row_values != n * components || data.row_rank != rank) {
+        const hsize_t dims[2] = {n, components};
+        data.row_space = SpaceHandle(H5Screate_simple(rank, dims, nullptr));
+        data.row_values = data.row_space ? n * components : 0;
+        data.row_rank = rank;
+    }
+    return data.row_space.get();
+}
+
+// The reused memory space of one timestep's activity flags.
+hid_t flag_memory(DataArrays& data, hsize_t n) {
+    if (!data.flag_space || data.row_flags != n) {
+        data.flag_space = SpaceHandle(H5Screate_simple(1, &n, nullptr));
+        data.row_flags = data.flag_space ? n : 0;
+    }
+    return data.flag_space.get();
+}
+
+// The reused memory space of a single element.
+hid_t one_memory(DataArrays& data) {
+    if (!data.one_space) {
+        const hsize_t one = 1;
+        data.one_space = SpaceHandle(H5Screate_simple(1, &one, nullptr));
+    }
+    return data.one_space.get();
+}
+
+// Reads timestep `step` (from 1) of n values of the given number of components.
+bool read_values(std::int32_t id, std::int32_t step, std::int32_t n_values, std::int32_t components,
+                 std::span<float> out) {
+    OpenObject* set = dataset_object(id);
+    if (set == nullptr || n_values < 0 || components < 1) return false;
+    const bool vector = *set->role == h5::GroupRole::vector;
+    if (vector != (components > 1) || (vector && components != 2)) return false;
+    const auto n = static_cast<hsize_t>(n_values);
+    const auto comps = static_cast<hsize_t>(components);
+    if (out.size() < n * comps) return false;
+    const hid_t values = array(*set, set->data.values, "Values");
+    h5::Extent extent;
+    if (!shape(values, vector ? 3 : 2, extent) || !h5::type_class_is(values, H5T_FLOAT)) return false;
+    if (extent.dims[1] != n || (vector && extent.dims[2] != comps)) return false;
+    if (step < 1 || static_cast<hsize_t>(step) > extent.dims[0]) return false;
+    if (n == 0) return true;
+    SpaceHandle file_space = select_row(values, extent, static_cast<hsize_t>(step - 1));
+    const hid_t memory = row_memory(set->data, n, comps);
+    return file_space && memory >= 0 &&
+           H5Dread(values, H5T_NATIVE_FLOAT, memory, file_space.get(), H5P_DEFAULT, out.data()) >= 0;
+}
+
+// Grows a one-value-per-step array to `rows` and stores the value at the last row.
+bool append_step_value(DataArrays& data, hid_t set, hsize_t row, hid_t memory_type, const void* value) {
+    const hsize_t size = row + 1;
+    if (H5Dset_extent(set, &size) < 0) return false;
+    SpaceHandle space(H5Dget_space(set));
+    const hsize_t count = 1;
+    const hid_t memory = one_memory(data);
+    return space && memory >= 0 &&
+           H5Sselect_hyperslab(space.get(), H5S_SELECT_SET, &row, nullptr, &count, nullptr) >= 0 &&
+           H5Dwrite(set, memory_type, memory, space.get(), H5P_DEFAULT, value) >= 0;
+}
+
+// Appends one timestep of n values (times components) at the time, with its smallest and largest value.
+bool write_values(std::int32_t id, double time, std::int32_t n_values, std::int32_t components,
+                  std::span<const float> in) {
+    OpenObject* set = dataset_object(id);
+    if (set == nullptr || n_values < 1) return false;
+    const bool vector = *set->role == h5::GroupRole::vector;
+    if (components != (vector ? 2 : 1)) return false;
+    const auto n = static_cast<hsize_t>(n_values);
+    const auto comps = static_cast<hsize_t>(components);
+    if (in.size() < n * comps) return false;
+
+    DataArrays& data = set->data;
+    const hid_t g = set->group_handle.get();
+    const hid_t times = array(*set, data.times, "Times");
+    const hid_t mins = array(*set, data.mins, "Mins");
+    const hid_t maxs = array(*set, data.maxs, "Maxs");
+    h5::Extent t_extent, min_extent, max_extent;
+    if (!shape(times, 1, t_extent) || !shape(mins, 1, min_extent) || !shape(maxs, 1, max_extent)) return false;
+    const hsize_t row = t_extent.dims[0];
+    if (min_extent.dims[0] != row || max_extent.dims[0] != row) return false;
+
+    hid_t values = array(*set, data.values, "Values");
+    if (values < 0 && !h5::link_exists(g, "Values")) {
+        data.values = make_row_array(g, "Values", H5T_IEEE_F32LE, n, comps, set->compression, nullptr);
+        values = data.values.get();
+    }
+    h5::Extent extent;
+    if (!shape(values, vector ? 3 : 2, extent) || extent.dims[0] != row || extent.dims[1] != n ||
+        (vector && extent.dims[2] != comps))
+        return false;
+
+    // Smallest and largest value of the step; of the magnitude for vectors.
+    float low = std::numeric_limits<float>::infinity();
+    float high = -std::numeric_limits<float>::infinity();
+    const float* v = in.data();
+    if (vector) {
+        for (hsize_t i = 0; i < n; ++i) {
+            const float m = v[2 * i] * v[2 * i] + v[2 * i + 1] * v[2 * i + 1];
+            low = std::min(low, m);
+            high = std::max(high, m);
+        }
+        low = std::sqrt(low);
+        high = std::sqrt(high);
+    } else {
+        for (hsize_t i = 0; i < n; ++i) {
+            low = std::min(low, v[i]);
+            high = std::max(high, v[i]);
+        }
+    }
+
+    hsize_t grown[3] = {row + 1, extent.dims[1], extent.dims[2]};
+    bool ok = H5Dset_extent(values, grown) >= 0;
+    if (ok) {
+        extent.dims[0] = row + 1;
+        SpaceHandle file_space = select_row(values, extent, row);
+        const hid_t memory = row_memory(data, n, comps);
+        ok = file_space && memory >= 0 &&
+             H5Dwrite(values, H5T_NATIVE_FLOAT, memory, file_space.get(), H5P_DEFAULT, v) >= 0;
+    }
+    ok = ok && append_step_value(data, times, row, H5T_NATIVE_DOUBLE, &time) &&
+         append_step_value(data, mins, row, H5T_NATIVE_FLOAT, &low) &&
+         append_step_value(data, maxs, row, H5T_NATIVE_FLOAT, &high);
+    if (!ok) {
+        // Put every array back to the steps that were complete before this call.
+        grown[0] = row;
+        H5Dset_extent(values, grown);
+        H5Dset_extent(times, &row);
+        H5Dset_extent(mins, &row);
+        H5Dset_extent(maxs, &row);
+    }
+    return ok;
+}
+
+// The number of timesteps of a dataset group (the length of its Times).
+bool step_count(OpenObject& set, hsize_t& steps) {
+    h5::Extent extent;
+    if (!shape(array(set, set.data.times, "Times"), 1, extent)) return false;
+    steps = extent.dims[0];
+    return true;
+}
+
+// A count as a 32-bit result; false when it does not fit.
+bool to_count(hsize_t value, std::int32_t& out) {
+    if (value > static_cast<hsize_t>(kMaxInt)) return false;
+    out = static_cast<std::int32_t>(value);
+    return true;
+}
+
+}  // namespace
+
+void quiet_hdf5_errors() {
+    static const bool done = [] {
+        H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
+        return true;
+    }();
+    (void)done;
+}
+
+void XF_CREATE_FILE(std::string_view name, bool overwrite, std::int32_t& file_id, std::int32_t& status) {
+    file_id = 0;
+    guarded(status, [&] {
+        quiet_hdf5_errors();
+        const std::string path = util::os_name(util::rtrim(name));
+        if (path.empty()) return false;
+        PlistHandle fapl = file_access();
+        OpenObject file;
+        file.kind = ObjectKind::file;
+        file.writable = true;
+        file.file_handle = FileHandle(
+            H5Fcreate(path.c_str(), overwrite ? H5F_ACC_TRUNC : H5F_ACC_EXCL, H5P_DEFAULT, fapl.get()));
+        if (!file.file_handle) return false;
+        const hid_t f = file.file_handle.get();
+        if (!h5::write_text_dataset(f, "File Type", "Xmdf") ||
+            !h5::write_float_dataset(f, "File Version", kLibraryVersion))
+            return false;
+        file_id = objects().add(file);
+        return file_id > 0;
+    });
+}
+
+void XF_OPEN_FILE(std::string_view name, bool read_only, std::int32_t& file_id, std::int32_t& status) {
+    file_id = 0;
+    guarded(status, [&] {
+        quiet_hdf5_errors();
+        const std::string path = util::os_name(util::rtrim(name));
+        if (path.empty()) return false;
+        PlistHandle fapl = file_access();
+        OpenObject file;
+        file.kind = ObjectKind::file;
+        file.writable = !read_only;
+        file.file_handle = FileHandle(H5Fopen(path.c_str(), read_only ? H5F_ACC_RDONLY : H5F_ACC_RDWR, fapl.get()));
+        if (!file.file_handle) return false;
+        file_id = objects().add(file);
+        return file_id > 0;
+    });
+}
+
+void XF_CLOSE_FILE(std::int32_t file_id, std::int32_t& status) {
+    guarded(status, [&] { return objects().close_file(file_id); });
+}
+
+void XF_GET_LIBRARY_VERSION_FILE(std::int32_t file_id, float& version, std::int32_t& status) {
+    version = 0.0f;
+    guarded(status, [&] {
+        const OpenObject* file = file_object(file_id);
+        if (file == nullptr) return false;
+        const std::optional<float> stored = h5::read_single_float(file->file_handle.get(), "File Version");
+        if (!stored) return false;
+        version = *stored;
+        return true;
+    });
+}
+
+void XF_GET_SCALAR_DATASETS_INFO(std::int32_t file_id, std::int32_t& n_paths, std::int32_t& max_path_len,
+                                 std::int32_t& status) {
+    guarded(status, [&] { return datasets_info(file_id, false, n_paths, max_path_len); });
+}
+
+void XF_GET_VECTOR_DATASETS_INFO(std::int32_t file_id, std::int32_t& n_paths, std::int32_t& max_path_len,
+                                 std::int32_t& status) {
+    guarded(status, [&] { return datasets_info(file_id, true, n_paths, max_path_len); });
+}
+
+void XF_GET_SCALAR_DATASET_PATHS(std::int32_t file_id, std::int32_t n_paths, std::int32_t max_path_len,
+                                 std::span<char> paths, std::int32_t& status) {
+    guarded(status, [&] { return dataset_paths(file_id, false, n_paths, max_path_len, paths); });
+}
+
+void XF_GET_VECTOR_DATASET_PATHS(std::int32_t file_id, std::int32_t n_paths, std::int32_t max_path_len,
+                                 std::span<char> paths, std::int32_t& status) {
+    guarded(status, [&] { return dataset_paths(file_id, true, n_paths, max_path_len, paths); });
+}
+
+void XF_OPEN_GROUP(std::int32_t parent_id, std::string_view path, std::int32_t& group_id, std::int32_t& status) {
+    group_id = 0;
+    guarded(status, [&] {
+        const OpenObject* parent = parent_object(parent_id);
+        const std::string name = trimmed(path);
+        if (parent == nullptr || name.empty()) return false;
+        OpenObject group;
+        group.kind = ObjectKind::group;
+        group.file = parent->file;
+        group.group_handle = GroupHandle(H5Gopen2(parent->hid(), name.c_str(), H5P_DEFAULT));
+        if (!group.group_handle) return false;
+        group_id = objects().add(group);
+        return group_id > 0;
+    });
+}
+
+void XF_CLOSE_GROUP(std::int32_t id, std::int32_t& status) {
+    guarded(status, [&] { return objects().close_group(id); });
+}
+
+void XF_GET_DATASET_NUMVALS(std::int32_t id, std::int32_t& n_values, std::int32_t& status) {
+    n_values = 0;
+    guarded(status, [&] {
+        OpenObject* set = dataset_object(id);
+        if (set == nullptr) return false;
+        const bool vector = *set->role == h5::GroupRole::vector;
+        h5::Extent extent;
+        return shape(array(*set, set->data.values, "Values"), vector ? 3 : 2, extent) &&
+               to_count(extent.dims[1], n_values);
+    });
+}
+
+void XF_GET_DATASET_NUMACTIVE(std::int32_t id, std::int32_t& n_active, std::int32_t& status) {
+    n_active = 0;
+    guarded(status, [&] {
+        OpenObject* set = dataset_object(id);
+        if (set == nullptr) return false;
+        const hid_t active = array(*set, set->data.active, "Active");
+        if (active < 0) return !h5::link_exists(set->group_handle.get(), "Active");
+        h5::Extent extent;
+        return shape(active, 2, extent) && to_count(extent.dims[1], n_active);
+    });
+}
+
+void XF_GET_DATASET_TIME_UNITS(std::int32_t id, std::string& time_units, std::int32_t& status) {
+    time_units.clear();
+    guarded(status, [&] {
+        OpenObject* set = dataset_object(id);
+        if (set == nullptr) return false;
+        const std::optional<std::string> units = h5::read_text_attribute(set->group_handle.get(), "TimeUnits");
+        if (!units) return false;
+        time_units = util::fit(*units, util::kNameLen);
+        return true;
+    });
+}
+
+void XF_GET_DATASET_NUM_TIMES(std::int32_t id, std::int32_t& n_times, std::int32_t& status) {
+    n_times = 0;
+    guarded(status, [&] {
+        OpenObject* set = dataset_object(id);
+        hsize_t steps = 0;
+        return set != nullptr && step_count(*set, steps) && to_count(steps, n_times);
+    });
+}
+
+void XF_GET_DATASET_TIMES(std::int32_t id, std::int32_t n_times, std::span<double> times, std::int32_t& status) {
+    guarded(status, [&] {
+        OpenObject* set = dataset_object(id);
+        if (set == nullptr || n_times < 0 || times.size() < static_cast<std::size_t>(n_times)) return false;
+        const hid_t stored = array(*set, set->data.times, "Times");
+        h5::Extent extent;
+        if (!shape(stored, 1, extent) || !h5::type_class_is(stored, H5T_FLOAT)) return false;
+        const auto n = static_cast<hsize_t>(n_times);
+        if (n > extent.dims[0]) return false;
+        if (n == 0) return true;
+        SpaceHandle file_space(H5Dget_space(stored));
+        SpaceHandle memory(H5Screate_simple(1, &n, nullptr));
+        const hsize_t start = 0;
+        return file_space && memory &&
+               H5Sselect_hyperslab(file_space.get(), H5S_SELECT_SET, &start, nullptr, &n, nullptr) >= 0 &&
+               H5Dread(stored, H5T_NATIVE_DOUBLE, memory.get(), file_space.get(), H5P_DEFAULT, times.data()) >= 0;
+    });
+}
+
+void XF_READ_SCALAR_VALUES_TIMESTEP(std::int32_t id, std::int32_t step, std::int32_t n_values,
+                                    std::span<float> values, std::int32_t& status) {
+    guarded(status, [&] { return read_values(id, step, n_values, 1, values); });
+}
+
+void XF_READ_VECTOR_VALUES_TIMESTEP(std::int32_t id, std::int32_t step, std::int32_t n_values,
+                                    std::int32_t n_components, std::span<float> values, std::int32_t& status) {
+    guarded(status, [&] { return read_values(id, step, n_values, n_components, values); });
+}
+
+void XF_READ_ACTIVITY_TIMESTEP(std::int32_t id, std::int32_t step, std::int32_t n_flags,
+                               std::span<std::int32_t> flags, std::int32_t& status) {
+    guarded(status, [&] {
+        OpenObject* set = dataset_object(id);
+        if (set == nullptr || n_flags < 0 || flags.size() < static_cast<std::size_t>(n_flags)) return false;
+        hsize_t steps = 0;
+        if (!step_count(*set, steps) || step < 1 || static_cast<hsize_t>(step) > steps) return false;
+        const auto n = static_cast<hsize_t>(n_flags);
+        const hid_t active = array(*set, set->data.active, "Active");
+        h5::Extent extent;
+        if (active < 0 && h5::link_exists(set->group_handle.get(), "Active")) return false;
+        if (active >= 0) {
+            if (!shape(active, 2, extent) || !h5::type_class_is(active, H5T_INTEGER)) return false;
+            if (extent.dims[1] != n) return false;
+        }
+        // Without flags stored for the step, every cell counts as active.
+        if (active < 0 || static_cast<hsize_t>(step) > extent.dims[0]) {
+            std::fill_n(flags.begin(), n, 1);
+            return true;
+        }
+        if (n == 0) return true;
+        SpaceHandle file_space = select_row(active, extent, static_cast<hsize_t>(step - 1));
+        const hid_t memory = flag_memory(set->data, n);
+        return file_space && memory >= 0 &&
+               H5Dread(active, H5T_NATIVE_INT32, memory, file_space.get(), H5P_DEFAULT, flags.data()) >= 0;
+    });
+}
+
+void XF_CREATE_GENERIC_GROUP(std::int32_t file_id, std::string_view path, std::int32_t& group_id,
+                             std::int32_t& status) {
+    group_id = 0;
+    guarded(status, [&] {
+        const OpenObject* parent = parent_object(file_id);
+        if (parent == nullptr) return false;
+        const std::vector<std::string> parts = path_parts(trimmed(path));
+        if (parts.empty()) return false;
+        OpenObject group;
+        group.kind = ObjectKind::group;
+        group.file = parent->file;
+        group.group_handle = make_groups(parent->hid(), parts, parts.size());
+        // An existing path is opened again, unless it is a dataset rather than a folder.
+        if (!group.group_handle || h5::role_of(group.group_handle.get()) != h5::GroupRole::other) return false;
+        group.role = h5::GroupRole::other;
+        group_id = objects().add(group);
+        return group_id > 0;
+    });
+}
+
+void XF_CREATE_SCALAR_DATASET(std::int32_t group_id, std::string_view name, std::string_view units,
+                              std::string_view time_units, std::int32_t compression, std::int32_t& dataset_id,
+                              std::int32_t& status) {
+    guarded(status, [&] { return create_dataset(group_id, name, units, time_units, compression, false, dataset_id); });
+}
+
+void XF_CREATE_VECTOR_DATASET(std::int32_t group_id, std::string_view name, std::string_view units,
+                              std::string_view time_units, std::int32_t compression, std::int32_t& dataset_id,
+                              std::int32_t& status) {
+    guarded(status, [&] { return create_dataset(group_id, name, units, time_units, compression, true, dataset_id); });
+}
+
+void XF_WRITE_SCALAR_TIMESTEP(std::int32_t dataset_id, double time, std::int32_t n_values,
+                              std::span<const float> values, std::int32_t& status) {
+    guarded(status, [&] { return write_values(dataset_id, time, n_values, 1, values); });
+}
+
+void XF_WRITE_VECTOR_TIMESTEP(std::int32_t dataset_id, double time, std::int32_t n_values,
+                              std::int32_t n_components, std::span<const float> values, std::int32_t& status) {
+    guarded(status, [&] { return write_values(dataset_id, time, n_values, n_components, values); });
+}
+
+void XF_WRITE_ACTIVITY_TIMESTEP(std::int32_t dataset_id, std::int32_t n_flags, std::span<const std::int8_t> flags,
+                                std::int32_t& status) {
+    guarded(status, [&] {
+        OpenObject* set = dataset_object(dataset_id);
+        if (set == nullptr || n_flags < 0 || flags.size() < static_cast<std::size_t>(n_flags)) return false;
+        hsize_t steps = 0;
+        if (!step_count(*set, steps) || steps == 0) return false;  // no timestep appended yet
+        if (n_flags == 0) return true;
+        const auto n = static_cast<hsize_t>(n_flags);
+        const hid_t g = set->group_handle.get();
+        hid_t active = array(*set, set->data.active, "Active");
+        if (active < 0 && !h5::link_exists(g, "Active")) {
+            const std::uint8_t all_active = 1;  // steps without stored flags read as active
+            set->data.active = make_row_array(g, "Active", H5T_STD_U8LE, n, 1, set->compression, &all_active);
+            active = set->data.active.get();
+        }
+        h5::Extent extent;
+        if (!shape(active, 2, extent) || extent.dims[1] != n || extent.dims[0] > steps) return false;
+        if (extent.dims[0] < steps) {
+            const hsize_t grown[2] = {steps, n};
+            if (H5Dset_extent(active, grown) < 0) return false;
+            extent.dims[0] = steps;
+        }
+        SpaceHandle file_space = select_row(active, extent, steps - 1);
+        const hid_t memory = flag_memory(set->data, n);
+        // The bytes go in as they are: a flag of -1 stays the byte 255.
+        return file_space && memory >= 0 &&
+               H5Dwrite(active, H5T_NATIVE_UINT8, memory, file_space.get(), H5P_DEFAULT, flags.data()) >= 0;
+    });
+}
+
+}  // namespace zorvel::results::xmdf

@@ -1,0 +1,89 @@
+#pragma once
+// The XMDF binding: the XF_ calls through which zorvel reads and writes ".xmdf"
+// files, built directly on the HDF5 C library.
+//
+// Calling style: every routine stores a status in its last argument, 0 for success
+// and negative for a failure, prints nothing and lets no exception out. Ids are
+// positive 32-bit integers (0 is never an id); times are 64-bit reals, values
+// 32-bit reals. Text inputs are fixed-length fields: trailing blanks are dropped,
+// inner blanks kept. Output buffers come with their real sizes; a buffer too small
+// for what is asked is a failure, never an overrun.
+//
+// File layout written and expected:
+//   /File Type            fixed-length NUL-terminated string "Xmdf" (scalar)
+//   /File Version         float32 [1], 1.9
+//   <group>               attribute Grouptype = "Generic"
+//   <dataset group>       attributes Grouptype = "DATASET SCALAR" | "DATASET VECTOR",
+//                         DatasetUnits, TimeUnits (strings), DatasetCompression,
+//                         Data Type = 0 (int32)
+//     Times               float64 [t], unlimited
+//     Values              float32 [t, n] (scalar) or [t, n, 2] (vector), unlimited in t,
+//                         one timestep per chunk, deflate for compression 0..9
+//     Mins, Maxs          float32 [t]: each step's smallest and largest value
+//                         (of the magnitude for vectors)
+//     Active              uint8 [t, cells], written by XF_WRITE_ACTIVITY_TIMESTEP
+// Datasets are listed as every group whose Grouptype names a dataset, at any depth,
+// depth first in name order, by full path without a leading "/". Reading also takes
+// float64 Values, deflated data and a missing Active (every cell then counts as
+// active, and the number of active values is 0).
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace zorvel::results::xmdf {
+
+// Stops HDF5 printing its error stacks (only zorvel's console speaks); safe to call again.
+void quiet_hdf5_errors();
+
+// Files.
+void XF_CREATE_FILE(std::string_view name, bool overwrite, std::int32_t& file_id, std::int32_t& status);
+void XF_OPEN_FILE(std::string_view name, bool read_only, std::int32_t& file_id, std::int32_t& status);
+void XF_CLOSE_FILE(std::int32_t file_id, std::int32_t& status);
+void XF_GET_LIBRARY_VERSION_FILE(std::int32_t file_id, float& version, std::int32_t& status);
+
+// Dataset listing.
+void XF_GET_SCALAR_DATASETS_INFO(std::int32_t file_id, std::int32_t& n_paths, std::int32_t& max_path_len,
+                                 std::int32_t& status);
+void XF_GET_VECTOR_DATASETS_INFO(std::int32_t file_id, std::int32_t& n_paths, std::int32_t& max_path_len,
+                                 std::int32_t& status);
+void XF_GET_SCALAR_DATASET_PATHS(std::int32_t file_id, std::int32_t n_paths, std::int32_t max_path_len,
+                                 std::span<char> paths, std::int32_t& status);
+void XF_GET_VECTOR_DATASET_PATHS(std::int32_t file_id, std::int32_t n_paths, std::int32_t max_path_len,
+                                 std::span<char> paths, std::int32_t& status);
+
+// Groups (a dataset is opened, read and closed as a group).
+void XF_OPEN_GROUP(std::int32_t parent_id, std::string_view path, std::int32_t& group_id, std::int32_t& status);
+void XF_CLOSE_GROUP(std::int32_t id, std::int32_t& status);
+
+// Dataset queries and reads.
+void XF_GET_DATASET_NUMVALS(std::int32_t id, std::int32_t& n_values, std::int32_t& status);
+void XF_GET_DATASET_NUMACTIVE(std::int32_t id, std::int32_t& n_active, std::int32_t& status);
+void XF_GET_DATASET_TIME_UNITS(std::int32_t id, std::string& time_units, std::int32_t& status);
+void XF_GET_DATASET_NUM_TIMES(std::int32_t id, std::int32_t& n_times, std::int32_t& status);
+void XF_GET_DATASET_TIMES(std::int32_t id, std::int32_t n_times, std::span<double> times, std::int32_t& status);
+void XF_READ_SCALAR_VALUES_TIMESTEP(std::int32_t id, std::int32_t step, std::int32_t n_values,
+                                    std::span<float> values, std::int32_t& status);
+void XF_READ_VECTOR_VALUES_TIMESTEP(std::int32_t id, std::int32_t step, std::int32_t n_values,
+                                    std::int32_t n_components, std::span<float> values, std::int32_t& status);
+void XF_READ_ACTIVITY_TIMESTEP(std::int32_t id, std::int32_t step, std::int32_t n_flags,
+                               std::span<std::int32_t> flags, std::int32_t& status);
+
+// Writing.
+void XF_CREATE_GENERIC_GROUP(std::int32_t file_id, std::string_view path, std::int32_t& group_id,
+                             std::int32_t& status);
+void XF_CREATE_SCALAR_DATASET(std::int32_t group_id, std::string_view name, std::string_view units,
+                              std::string_view time_units, std::int32_t compression, std::int32_t& dataset_id,
+                              std::int32_t& status);
+void XF_CREATE_VECTOR_DATASET(std::int32_t group_id, std::string_view name, std::string_view units,
+                              std::string_view time_units, std::int32_t compression, std::int32_t& dataset_id,
+                              std::int32_t& status);
+void XF_WRITE_SCALAR_TIMESTEP(std::int32_t dataset_id, double time, std::int32_t n_values,
+                              std::span<const float> values, std::int32_t& status);
+void XF_WRITE_VECTOR_TIMESTEP(std::int32_t dataset_id, double time, std::int32_t n_values,
+                              std::int32_t n_components, std::span<const float> values, std::int32_t& status);
+void XF_WRITE_ACTIVITY_TIMESTEP(std::int32_t dataset_id, std::int32_t n_flags, std::span<const std::int8_t> flags,
+                                std::int32_t& status);
+
+}  // namespace zorvel::results::xmdf

@@ -1,0 +1,205 @@
+// Small reads and writes of HDF5 objects for the XMDF binding (see h5_util.hpp).
+
+#include "results/xmdf/h5_util.hpp"
+
+#include <cstring>
+
+#include "results/xmdf/handles.hpp"
+
+namespace zorvel::results::xmdf::h5 {
+
+namespace {
+
+// Deeper than any real layout; stops a walk that a cycle of hard links would make endless.
+constexpr int kMaxDepth = 64;
+
+// Text as stored in a fixed or variable string: up to the first NUL, trailing blanks off.
+std::string clean_text(const char* text, std::size_t size) {
+    std::size_t n = 0;
+    while (n < size && text[n] != '\0') ++n;
+    while (n > 0 && text[n - 1] == ' ') --n;
+    return std::string(text, n);
+}
+
+// True when the dataspace holds exactly one element (a scalar or a one-element array).
+bool holds_one_element(hid_t space) {
+    return space >= 0 && H5Sget_simple_extent_npoints(space) == 1;
+}
+
+// A fixed-length, NUL-terminated string type long enough for the text.
+TypeHandle fixed_text_type(std::string_view text) {
+    TypeHandle type(H5Tcopy(H5T_C_S1));
+    if (!type || H5Tset_size(type.get(), text.size() + 1) < 0 ||
+        H5Tset_strpad(type.get(), H5T_STR_NULLTERM) < 0)
+        return TypeHandle();
+    return type;
+}
+
+// Collects the names of the hard links of one group, in the iteration order.
+herr_t collect_hard_link(hid_t, const char* name, const H5L_info_t* info, void* data) {
+    try {
+        if (info->type == H5L_TYPE_HARD) static_cast<std::vector<std::string>*>(data)->emplace_back(name);
+        return 0;
+    } catch (...) {
+        return -1;
+    }
+}
+
+// Depth-first walk of one group: each subgroup is recorded by its role, then entered.
+bool walk(hid_t group, const std::string& prefix, int depth, DatasetPaths& paths) {
+    if (depth > kMaxDepth) return true;
+    std::vector<std::string> names;
+    hsize_t index = 0;
+    if (H5Literate(group, H5_INDEX_NAME, H5_ITER_INC, &index, collect_hard_link, &names) < 0) return false;
+    for (const std::string& name : names) {
+        hid_t raw = H5Oopen(group, name.c_str(), H5P_DEFAULT);
+        if (raw < 0) continue;  // a link that leads nowhere readable is not a dataset
+        if (H5Iget_type(raw) != H5I_GROUP) {
+            H5Oclose(raw);
+            continue;
+        }
+        GroupHandle child(raw);
+        const std::string path = prefix.empty() ? name : prefix + "/" + name;
+        switch (role_of(child.get())) {
+            case GroupRole::scalar: paths.scalars.push_back(path); break;
+            case GroupRole::vector: paths.vectors.push_back(path); break;
+            case GroupRole::other: break;
+        }
+        if (!walk(child.get(), path, depth + 1, paths)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::string> read_text_attribute(hid_t obj, const char* name) {
+    if (H5Aexists(obj, name) <= 0) return std::nullopt;
+    AttributeHandle attr(H5Aopen(obj, name, H5P_DEFAULT));
+    if (!attr) return std::nullopt;
+    TypeHandle type(H5Aget_type(attr.get()));
+    SpaceHandle space(H5Aget_space(attr.get()));
+    if (!type || H5Tget_class(type.get()) != H5T_STRING || !holds_one_element(space.get())) return std::nullopt;
+    const htri_t variable = H5Tis_variable_str(type.get());
+    if (variable < 0) return std::nullopt;
+    if (variable > 0) {
+        TypeHandle memtype(H5Tcopy(H5T_C_S1));
+        if (!memtype || H5Tset_size(memtype.get(), H5T_VARIABLE) < 0 ||
+            H5Tset_cset(memtype.get(), H5Tget_cset(type.get())) < 0)
+            return std::nullopt;
+        char* text = nullptr;
+        if (H5Aread(attr.get(), memtype.get(), &text) < 0) return std::nullopt;
+        std::optional<std::string> result;
+        try {
+            if (text != nullptr) result = clean_text(text, std::strlen(text));
+            else result = std::string();
+        } catch (...) {
+        }
+        H5free_memory(text);
+        return result;
+    }
+    const std::size_t size = H5Tget_size(type.get());
+    if (size == 0) return std::nullopt;
+    std::string buffer(size, '\0');
+    if (H5Aread(attr.get(), type.get(), buffer.data()) < 0) return std::nullopt;
+    return clean_text(buffer.data(), size);
+}
+
+bool write_text_attribute(hid_t obj, const char* name, std::string_view text) {
+    TypeHandle type = fixed_text_type(text);
+    SpaceHandle space(H5Screate(H5S_SCALAR));
+    if (!type || !space) return false;
+    AttributeHandle attr(H5Acreate2(obj, name, type.get(), space.get(), H5P_DEFAULT, H5P_DEFAULT));
+    if (!attr) return false;
+    const std::string stored(text);
+    const bool written = H5Awrite(attr.get(), type.get(), stored.c_str()) >= 0;
+    return attr.close() && written;
+}
+
+bool write_int_attribute(hid_t obj, const char* name, std::int32_t value) {
+    SpaceHandle space(H5Screate(H5S_SCALAR));
+    if (!space) return false;
+    AttributeHandle attr(H5Acreate2(obj, name, H5T_STD_I32LE, space.get(), H5P_DEFAULT, H5P_DEFAULT));
+    if (!attr) return false;
+    const bool written = H5Awrite(attr.get(), H5T_NATIVE_INT32, &value) >= 0;
+    return attr.close() && written;
+}
+
+std::optional<std::int32_t> read_int_attribute(hid_t obj, const char* name) {
+    if (H5Aexists(obj, name) <= 0) return std::nullopt;
+    AttributeHandle attr(H5Aopen(obj, name, H5P_DEFAULT));
+    if (!attr) return std::nullopt;
+    TypeHandle type(H5Aget_type(attr.get()));
+    SpaceHandle space(H5Aget_space(attr.get()));
+    if (!type || H5Tget_class(type.get()) != H5T_INTEGER || !holds_one_element(space.get())) return std::nullopt;
+    std::int32_t value = 0;
+    if (H5Aread(attr.get(), H5T_NATIVE_INT32, &value) < 0) return std::nullopt;
+    return value;
+}
+
+bool write_text_dataset(hid_t loc, const char* name, std::string_view text) {
+    TypeHandle type = fixed_text_type(text);
+    SpaceHandle space(H5Screate(H5S_SCALAR));
+    if (!type || !space) return false;
+    DatasetHandle set(H5Dcreate2(loc, name, type.get(), space.get(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT));
+    if (!set) return false;
+    const std::string stored(text);
+    const bool written = H5Dwrite(set.get(), type.get(), H5S_ALL, H5S_ALL, H5P_DEFAULT, stored.c_str()) >= 0;
+    return set.close() && written;
+}
+
+bool write_float_dataset(hid_t loc, const char* name, float value) {
+    const hsize_t one = 1;
+    SpaceHandle space(H5Screate_simple(1, &one, nullptr));
+    if (!space) return false;
+    DatasetHandle set(H5Dcreate2(loc, name, H5T_IEEE_F32LE, space.get(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT));
+    if (!set) return false;
+    const bool written = H5Dwrite(set.get(), H5T_NATIVE_FLOAT, H5S_ALL, H5S_ALL, H5P_DEFAULT, &value) >= 0;
+    return set.close() && written;
+}
+
+std::optional<float> read_single_float(hid_t loc, const char* name) {
+    if (!link_exists(loc, name)) return std::nullopt;
+    DatasetHandle set(H5Dopen2(loc, name, H5P_DEFAULT));
+    if (!set) return std::nullopt;
+    SpaceHandle space(H5Dget_space(set.get()));
+    if (!holds_one_element(space.get())) return std::nullopt;
+    if (!type_class_is(set.get(), H5T_FLOAT) && !type_class_is(set.get(), H5T_INTEGER)) return std::nullopt;
+    float value = 0.0f;
+    if (H5Dread(set.get(), H5T_NATIVE_FLOAT, H5S_ALL, H5S_ALL, H5P_DEFAULT, &value) < 0) return std::nullopt;
+    return value;
+}
+
+bool link_exists(hid_t loc, const char* name) {
+    return H5Lexists(loc, name, H5P_DEFAULT) > 0;
+}
+
+bool extent_of(hid_t dataset, Extent& extent) {
+    SpaceHandle space(H5Dget_space(dataset));
+    if (!space) return false;
+    const int rank = H5Sget_simple_extent_ndims(space.get());
+    if (rank < 0 || rank > 3) return false;
+    extent = Extent{};
+    extent.rank = rank;
+    return rank == 0 || H5Sget_simple_extent_dims(space.get(), extent.dims, nullptr) == rank;
+}
+
+bool type_class_is(hid_t dataset, H5T_class_t cls) {
+    TypeHandle type(H5Dget_type(dataset));
+    return type && H5Tget_class(type.get()) == cls;
+}
+
+GroupRole role_of(hid_t group) {
+    const std::optional<std::string> role = read_text_attribute(group, kGroupType);
+    if (!role) return GroupRole::other;
+    if (*role == kScalarRole) return GroupRole::scalar;
+    if (*role == kVectorRole) return GroupRole::vector;
+    return GroupRole::other;
+}
+
+bool list_dataset_groups(hid_t file, DatasetPaths& paths) {
+    paths = DatasetPaths{};
+    GroupHandle root(H5Gopen2(file, "/", H5P_DEFAULT));
+    return root && walk(root.get(), std::string(), 0, paths);
+}
+
+}  // namespace zorvel::results::xmdf::h5

@@ -1,0 +1,67 @@
+#pragma once
+// Small reads and writes of HDF5 objects that the XMDF binding is built from:
+// text and integer attributes, one-value datasets, extents, the "Grouptype" role of
+// a group and the walk that finds every dataset group of a file. Every routine
+// reports failure by its result; only std::bad_alloc can leave one, and the
+// binding's edge catches it.
+
+#include <hdf5.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zorvel::results::xmdf::h5 {
+
+inline constexpr const char* kGroupType = "Grouptype";
+inline constexpr const char* kGeneric = "Generic";
+inline constexpr const char* kScalarRole = "DATASET SCALAR";
+inline constexpr const char* kVectorRole = "DATASET VECTOR";
+
+// What a group's "Grouptype" attribute makes of it.
+enum class GroupRole { other, scalar, vector };
+
+// The shape of an HDF5 dataset, up to rank 3.
+struct Extent {
+    int rank = 0;
+    hsize_t dims[3] = {0, 0, 0};
+};
+
+// The full paths (no leading "/") of a file's dataset groups, depth first in name order.
+struct DatasetPaths {
+    std::vector<std::string> scalars;
+    std::vector<std::string> vectors;
+};
+
+// The text of a string attribute, cut at its first NUL and without trailing blanks;
+// nullopt when the attribute is missing, not a single text, or unreadable.
+std::optional<std::string> read_text_attribute(hid_t obj, const char* name);
+// Stores a NUL-terminated fixed-length text attribute.
+bool write_text_attribute(hid_t obj, const char* name, std::string_view text);
+// Stores a 32-bit integer attribute.
+bool write_int_attribute(hid_t obj, const char* name, std::int32_t value);
+// A single integer attribute; nullopt when missing or not an integer.
+std::optional<std::int32_t> read_int_attribute(hid_t obj, const char* name);
+
+// Stores a NUL-terminated fixed-length text as a scalar dataset.
+bool write_text_dataset(hid_t loc, const char* name, std::string_view text);
+// Stores one 32-bit real as a dataset of one element.
+bool write_float_dataset(hid_t loc, const char* name, float value);
+// The value of a dataset that holds exactly one number; nullopt otherwise.
+std::optional<float> read_single_float(hid_t loc, const char* name);
+
+// True when a link of that name exists directly in the group.
+bool link_exists(hid_t loc, const char* name);
+// The dataset's current shape; false when unreadable or of rank above 3.
+bool extent_of(hid_t dataset, Extent& extent);
+// True when the dataset's element type is of that class.
+bool type_class_is(hid_t dataset, H5T_class_t cls);
+
+// The role that the group's "Grouptype" attribute gives it.
+GroupRole role_of(hid_t group);
+// Walks the whole file; false when the walk fails.
+bool list_dataset_groups(hid_t file, DatasetPaths& paths);
+
+}  // namespace zorvel::results::xmdf::h5
