@@ -4,7 +4,14 @@
 
 #include <hdf5.h>
 
+#include <zlib.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -13,6 +20,7 @@
 #include "results/xmdf/h5_util.hpp"
 #include "results/xmdf/handles.hpp"
 #include "results/xmdf/objects.hpp"
+#include "results/xmdf/stored_deflate.hpp"
 #include "util/file_io.hpp"
 #include "util/text.hpp"
 
@@ -320,6 +328,100 @@ bool append_step_value(DataArrays& data, hid_t set, hsize_t row, hid_t memory_ty
            H5Dwrite(set, memory_type, memory, space.get(), H5P_DEFAULT, value) >= 0;
 }
 
+// Smallest and largest of the values; NaNs are passed over (all NaN: +inf and -inf).
+void value_range(const float* v, std::size_t n, float& low, float& high) {
+    float lo = std::numeric_limits<float>::infinity();
+    float hi = -lo;
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // min(x, lo) keeps lo when x is NaN, as the scalar tail below does.
+    __m128 lo4[4], hi4[4];
+    for (int k = 0; k < 4; ++k) lo4[k] = _mm_set1_ps(lo), hi4[k] = _mm_set1_ps(hi);
+    for (; i + 16 <= n; i += 16)
+        for (int k = 0; k < 4; ++k) {
+            const __m128 x = _mm_loadu_ps(v + i + 4 * k);
+            lo4[k] = _mm_min_ps(x, lo4[k]);
+            hi4[k] = _mm_max_ps(x, hi4[k]);
+        }
+    alignas(16) float lanes[16];
+    for (int k = 0; k < 4; ++k) _mm_store_ps(lanes + 4 * k, lo4[k]);
+    lo = *std::min_element(lanes, lanes + 16);
+    for (int k = 0; k < 4; ++k) _mm_store_ps(lanes + 4 * k, hi4[k]);
+    hi = *std::max_element(lanes, lanes + 16);
+#endif
+    for (; i < n; ++i) {
+        lo = v[i] < lo ? v[i] : lo;
+        hi = v[i] > hi ? v[i] : hi;
+    }
+    low = lo;
+    high = hi;
+}
+
+// Smallest and largest squared magnitude of n (x, y) pairs; NaNs passed over likewise.
+void squared_magnitude_range(const float* xy, std::size_t n, float& low, float& high) {
+    float lo = std::numeric_limits<float>::infinity();
+    float hi = -lo;
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    __m128 lo4[2] = {_mm_set1_ps(lo), _mm_set1_ps(lo)};
+    __m128 hi4[2] = {_mm_set1_ps(hi), _mm_set1_ps(hi)};
+    for (; i + 8 <= n; i += 8)
+        for (int k = 0; k < 2; ++k) {
+            const float* p = xy + 2 * (i + 4 * k);
+            const __m128 a = _mm_loadu_ps(p), b = _mm_loadu_ps(p + 4);  // x0 y0 x1 y1, x2 y2 x3 y3
+            const __m128 a2 = _mm_mul_ps(a, a), b2 = _mm_mul_ps(b, b);
+            const __m128 m = _mm_add_ps(_mm_shuffle_ps(a2, b2, _MM_SHUFFLE(2, 0, 2, 0)),
+                                        _mm_shuffle_ps(a2, b2, _MM_SHUFFLE(3, 1, 3, 1)));
+            lo4[k] = _mm_min_ps(m, lo4[k]);
+            hi4[k] = _mm_max_ps(m, hi4[k]);
+        }
+    alignas(16) float lanes[8];
+    _mm_store_ps(lanes, lo4[0]);
+    _mm_store_ps(lanes + 4, lo4[1]);
+    lo = *std::min_element(lanes, lanes + 8);
+    _mm_store_ps(lanes, hi4[0]);
+    _mm_store_ps(lanes + 4, hi4[1]);
+    hi = *std::max_element(lanes, lanes + 8);
+#endif
+    for (; i < n; ++i) {
+        const float m = xy[2 * i] * xy[2 * i] + xy[2 * i + 1] * xy[2 * i + 1];
+        lo = m < lo ? m : lo;
+        hi = m > hi ? m : hi;
+    }
+    low = lo;
+    high = hi;
+}
+
+// Rows are deflated here only where the float32 bytes in memory are those of the file.
+constexpr bool packed_rows_possible = std::endian::native == std::endian::little && H5_VERSION_GE(1, 10, 3);
+
+// Deflates one row of values, a whole chunk, into the reused buffer and stores it as that
+// chunk: HDF5's own filter path would allocate and copy for every chunk.
+bool write_packed_row(DataArrays& data, hid_t values, hsize_t row, const float* v, hsize_t count) {
+#if H5_VERSION_GE(1, 10, 3)
+    const std::size_t bytes = count * sizeof(float);
+    const auto* raw = reinterpret_cast<const unsigned char*>(v);
+    std::size_t packed_size = 0;
+    if (data.packed_level == 0) {
+        packed_size = stored_deflate_size(bytes);
+        if (data.packed.size() < packed_size) data.packed.resize(packed_size);
+        stored_deflate(raw, bytes, data.packed.data());
+    } else {
+        const uLong bound = compressBound(static_cast<uLong>(bytes));
+        if (data.packed.size() < bound) data.packed.resize(bound);
+        uLongf size = static_cast<uLongf>(data.packed.size());
+        if (compress2(data.packed.data(), &size, raw, static_cast<uLong>(bytes), data.packed_level) != Z_OK)
+            return false;
+        packed_size = size;
+    }
+    const hsize_t offset[3] = {row, 0, 0};
+    return H5Dwrite_chunk(values, H5P_DEFAULT, 0, offset, packed_size, data.packed.data()) >= 0;
+#else
+    (void)data, (void)values, (void)row, (void)v, (void)count;
+    return false;
+#endif
+}
+
 // Appends one timestep of n values (times components) at the time, with its smallest and largest value.
 bool write_values(std::int32_t id, double time, std::int32_t n_values, std::int32_t components,
                   std::span<const float> in) {
@@ -345,34 +447,30 @@ bool write_values(std::int32_t id, double time, std::int32_t n_values, std::int3
     if (values < 0 && !h5::link_exists(g, "Values")) {
         data.values = make_row_array(g, "Values", H5T_IEEE_F32LE, n, comps, set->compression, nullptr);
         values = data.values.get();
+        // A row that is one whole chunk can be deflated here and written as it stands.
+        if (packed_rows_possible && set->compression >= 0 && n * comps <= kMaxChunkValues)
+            data.packed_level = set->compression;
     }
     h5::Extent extent;
     if (!shape(values, vector ? 3 : 2, extent) || extent.dims[0] != row || extent.dims[1] != n ||
         (vector && extent.dims[2] != comps))
         return false;
 
-    // Smallest and largest value of the step; of the magnitude for vectors.
-    float low = std::numeric_limits<float>::infinity();
-    float high = -std::numeric_limits<float>::infinity();
     const float* v = in.data();
+    float low = 0, high = 0;
     if (vector) {
-        for (hsize_t i = 0; i < n; ++i) {
-            const float m = v[2 * i] * v[2 * i] + v[2 * i + 1] * v[2 * i + 1];
-            low = std::min(low, m);
-            high = std::max(high, m);
-        }
+        squared_magnitude_range(v, n, low, high);
         low = std::sqrt(low);
         high = std::sqrt(high);
     } else {
-        for (hsize_t i = 0; i < n; ++i) {
-            low = std::min(low, v[i]);
-            high = std::max(high, v[i]);
-        }
+        value_range(v, n, low, high);
     }
 
     hsize_t grown[3] = {row + 1, extent.dims[1], extent.dims[2]};
     bool ok = H5Dset_extent(values, grown) >= 0;
-    if (ok) {
+    if (ok && data.packed_level >= 0) {
+        ok = write_packed_row(data, values, row, v, n * comps);
+    } else if (ok) {
         extent.dims[0] = row + 1;
         SpaceHandle file_space = select_row(values, extent, row);
         const hid_t memory = row_memory(data, n, comps);
