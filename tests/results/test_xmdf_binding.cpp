@@ -6,11 +6,13 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <span>
 #include <string>
 #include <vector>
@@ -677,4 +679,60 @@ TEST(XmdfBinding, FailedCloseIsReported) {
     std::signal(SIGXFSZ, old_handler);
     EXPECT_TRUE(set_status < 0 || group_status < 0 || file_status < 0);
     EXPECT_LT(file_status, 0);
+}
+
+// Long rows go through every write path (no filter, level 0 made here, zlib's levels);
+// HDF5 must read them back exactly, and each step's extremes must skip NaNs.
+TEST(XmdfBinding, LongRowsKeepTheirValuesAndExtremesOnEveryCompression) {
+    const fs::path dir = scratch("long_rows");
+    constexpr std::int32_t kNodes = 40001;
+    std::vector<float> scalar(kNodes), xy(2 * kNodes);
+    for (std::int32_t i = 0; i < kNodes; ++i) {
+        scalar[i] = static_cast<float>((i * 7919) % 1000) - 500.0f;
+        xy[2 * i] = static_cast<float>(i % 13);
+        xy[2 * i + 1] = static_cast<float>(i % 7);
+    }
+    scalar[123] = scalar[39990] = std::numeric_limits<float>::quiet_NaN();  // early, and in the last full lanes
+    scalar[20000] = -900.0f;  // inside the vector lanes
+    scalar[kNodes - 1] = 950.0f;  // in the tail
+    xy[2 * 333] = xy[2 * 39999] = std::numeric_limits<float>::quiet_NaN();
+    xy[2 * 777] = 30.0f, xy[2 * 777 + 1] = 40.0f;  // magnitude 50
+    const std::pair<std::int32_t, const char*> levels[] = {{-1, "none.xmdf"}, {0, "level0.xmdf"}, {6, "level6.xmdf"}};
+    for (const auto& [compression, file_name] : levels) {
+        const std::string name = (dir / file_name).string();
+        std::int32_t file = 0, group = 0, s = 0, v = 0, status = 0;
+        xf::XF_CREATE_FILE(name, true, file, status);
+        xf::XF_CREATE_GENERIC_GROUP(file, "run/Temporal", group, status);
+        xf::XF_CREATE_SCALAR_DATASET(group, "Depth", "m", "Hours", compression, s, status);
+        xf::XF_CREATE_VECTOR_DATASET(group, "Vector Velocity", "m", "Hours", compression, v, status);
+        for (int step = 0; step < 2; ++step) {
+            xf::XF_WRITE_SCALAR_TIMESTEP(s, step, kNodes, scalar, status);
+            EXPECT_EQ(status, 0);
+            xf::XF_WRITE_VECTOR_TIMESTEP(v, step, kNodes, 2, xy, status);
+            EXPECT_EQ(status, 0);
+        }
+        xf::XF_CLOSE_FILE(file, status);
+        ASSERT_EQ(status, 0);
+
+        hid_t raw = H5Fopen(name.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
+        const RawArray values = raw_array(raw, "run/Temporal/Depth/Values");
+        EXPECT_EQ(values.deflate, compression >= 0);
+        ASSERT_EQ(values.values.size(), 2u * kNodes);
+        for (std::int32_t i = 0; i < kNodes; ++i) {
+            if (std::isnan(scalar[i])) {
+                EXPECT_TRUE(std::isnan(values.values[kNodes + i]));
+                continue;
+            }
+            ASSERT_EQ(values.values[kNodes + i], scalar[i]) << compression << " node " << i;
+        }
+        EXPECT_EQ(raw_array(raw, "run/Temporal/Depth/Mins").values, as_doubles({-900, -900}));
+        EXPECT_EQ(raw_array(raw, "run/Temporal/Depth/Maxs").values, as_doubles({950, 950}));
+        const RawArray vec = raw_array(raw, "run/Temporal/Vector Velocity/Values");
+        ASSERT_EQ(vec.values.size(), 4u * kNodes);
+        EXPECT_EQ(vec.values[2 * kNodes + 2 * 777], 30.0);
+        EXPECT_EQ(vec.values[4 * kNodes - 1], xy.back());
+        EXPECT_EQ(raw_array(raw, "run/Temporal/Vector Velocity/Mins").values, as_doubles({0, 0}));
+        EXPECT_EQ(raw_array(raw, "run/Temporal/Vector Velocity/Maxs").values, as_doubles({50, 50}));
+        H5Fclose(raw);
+    }
 }

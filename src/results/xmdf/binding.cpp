@@ -394,19 +394,41 @@ void squared_magnitude_range(const float* xy, std::size_t n, float& low, float& 
 
 // Rows are deflated here only where the float32 bytes in memory are those of the file.
 constexpr bool packed_rows_possible = std::endian::native == std::endian::little && H5_VERSION_GE(1, 10, 3);
+// Floats per stored block of a level-0 row: an even number (whole vectors) that fits a block.
+constexpr std::size_t kPieceFloats = 16382;
 
-// Deflates one row of values, a whole chunk, into the reused buffer and stores it as that
-// chunk: HDF5's own filter path would allocate and copy for every chunk.
-bool write_packed_row(DataArrays& data, hid_t values, hsize_t row, const float* v, hsize_t count) {
+// Merges the extremes of count floats into low and high: of the values, or of the squared
+// magnitudes of (x, y) pairs.
+void merge_range(const float* v, std::size_t count, bool vector, float& low, float& high) {
+    float lo = 0, hi = 0;
+    if (vector) squared_magnitude_range(v, count / 2, lo, hi);
+    else value_range(v, count, lo, hi);
+    low = lo < low ? lo : low;
+    high = hi > high ? hi : high;
+}
+
+// Packs one row of values, a whole chunk, into the reused buffer as a deflate stream and
+// stores it as that chunk (HDF5's own filter path would allocate and copy for every chunk).
+// Level 0 takes the extremes piece by piece while the piece is in cache; other levels before.
+bool write_packed_row(DataArrays& data, hid_t values, hsize_t row, const float* v, std::size_t count, bool vector,
+                      float& low, float& high) {
 #if H5_VERSION_GE(1, 10, 3)
     const std::size_t bytes = count * sizeof(float);
     const auto* raw = reinterpret_cast<const unsigned char*>(v);
     std::size_t packed_size = 0;
     if (data.packed_level == 0) {
-        packed_size = stored_deflate_size(bytes);
+        packed_size = stored_deflate_size(bytes, kPieceFloats * sizeof(float));
         if (data.packed.size() < packed_size) data.packed.resize(packed_size);
-        stored_deflate(raw, bytes, data.packed.data());
+        StoredDeflateWriter stream(data.packed.data());
+        for (std::size_t i = 0; i < count; i += kPieceFloats) {
+            const std::size_t len = std::min(kPieceFloats, count - i);
+            merge_range(v + i, len, vector, low, high);
+            stream.block(raw + i * sizeof(float), len * sizeof(float), i + len == count);
+        }
+        stream.finish();
+        packed_size = stream.size();
     } else {
+        merge_range(v, count, vector, low, high);
         const uLong bound = compressBound(static_cast<uLong>(bytes));
         if (data.packed.size() < bound) data.packed.resize(bound);
         uLongf size = static_cast<uLongf>(data.packed.size());
@@ -417,12 +439,13 @@ bool write_packed_row(DataArrays& data, hid_t values, hsize_t row, const float* 
     const hsize_t offset[3] = {row, 0, 0};
     return H5Dwrite_chunk(values, H5P_DEFAULT, 0, offset, packed_size, data.packed.data()) >= 0;
 #else
-    (void)data, (void)values, (void)row, (void)v, (void)count;
+    (void)data, (void)values, (void)row, (void)v, (void)count, (void)vector, (void)low, (void)high;
     return false;
 #endif
 }
 
-// Appends one timestep of n values (times components) at the time, with its smallest and largest value.
+// Appends one timestep of n values (times components) at the time, with its smallest and
+// largest value (of the magnitude for vectors).
 bool write_values(std::int32_t id, double time, std::int32_t n_values, std::int32_t components,
                   std::span<const float> in) {
     OpenObject* set = dataset_object(id);
@@ -457,25 +480,24 @@ bool write_values(std::int32_t id, double time, std::int32_t n_values, std::int3
         return false;
 
     const float* v = in.data();
-    float low = 0, high = 0;
-    if (vector) {
-        squared_magnitude_range(v, n, low, high);
-        low = std::sqrt(low);
-        high = std::sqrt(high);
-    } else {
-        value_range(v, n, low, high);
-    }
-
+    const std::size_t count = n * comps;
+    float low = std::numeric_limits<float>::infinity();
+    float high = -low;
     hsize_t grown[3] = {row + 1, extent.dims[1], extent.dims[2]};
     bool ok = H5Dset_extent(values, grown) >= 0;
     if (ok && data.packed_level >= 0) {
-        ok = write_packed_row(data, values, row, v, n * comps);
+        ok = write_packed_row(data, values, row, v, count, vector, low, high);
     } else if (ok) {
+        merge_range(v, count, vector, low, high);
         extent.dims[0] = row + 1;
         SpaceHandle file_space = select_row(values, extent, row);
         const hid_t memory = row_memory(data, n, comps);
         ok = file_space && memory >= 0 &&
              H5Dwrite(values, H5T_NATIVE_FLOAT, memory, file_space.get(), H5P_DEFAULT, v) >= 0;
+    }
+    if (vector) {
+        low = std::sqrt(low);
+        high = std::sqrt(high);
     }
     ok = ok && append_step_value(data, times, row, H5T_NATIVE_DOUBLE, &time) &&
          append_step_value(data, mins, row, H5T_NATIVE_FLOAT, &low) &&

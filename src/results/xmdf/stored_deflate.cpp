@@ -14,14 +14,13 @@ namespace zorvel::results::xmdf {
 namespace {
 
 constexpr std::uint32_t kModulus = 65521;
-constexpr std::size_t kMaxBlock = 65535;
 // 16-byte groups summed in vector lanes between two reductions; keeps every lane below 2^32.
 constexpr std::size_t kGroupsPerRound = 256;
 
-// The running checksum: a (sum of bytes plus 1) and b (sum of the a's), both below 2^64.
+// The running checksum: a (sum of bytes plus 1) and b (sum of the a's), kept reduced.
 struct Adler {
-    std::uint64_t a = 1;
-    std::uint64_t b = 0;
+    std::uint64_t& a;
+    std::uint64_t& b;
 };
 
 #if defined(__SSE2__)
@@ -71,39 +70,53 @@ void add_bytes(Adler& sum, const unsigned char* p, std::size_t n, unsigned char*
 }  // namespace
 
 std::uint32_t adler32_of(const unsigned char* data, std::size_t n) {
-    Adler sum;
+    std::uint64_t a = 1, b = 0;
+    Adler sum{a, b};
     add_bytes(sum, data, n, nullptr);
-    return static_cast<std::uint32_t>(sum.b << 16 | sum.a);
+    return static_cast<std::uint32_t>(b << 16 | a);
 }
 
-std::size_t stored_deflate_size(std::size_t n) {
-    const std::size_t blocks = n == 0 ? 1 : (n + kMaxBlock - 1) / kMaxBlock;
+StoredDeflateWriter::StoredDeflateWriter(unsigned char* out) : start_(out), out_(out) {
+    *out_++ = 0x78;
+    *out_++ = 0x01;
+}
+
+void StoredDeflateWriter::block(const unsigned char* data, std::size_t n, bool last) {
+    *out_++ = last ? 1 : 0;
+    out_[0] = static_cast<unsigned char>(n & 0xff);
+    out_[1] = static_cast<unsigned char>((n >> 8) & 0xff);
+    out_[2] = static_cast<unsigned char>(~n & 0xff);
+    out_[3] = static_cast<unsigned char>((~n >> 8) & 0xff);
+    out_ += 4;
+    Adler sum{a_, b_};
+    add_bytes(sum, data, n, out_);
+    out_ += n;
+}
+
+void StoredDeflateWriter::finish() {
+    const auto adler = static_cast<std::uint32_t>(b_ << 16 | a_);
+    out_[0] = static_cast<unsigned char>(adler >> 24);
+    out_[1] = static_cast<unsigned char>(adler >> 16);
+    out_[2] = static_cast<unsigned char>(adler >> 8);
+    out_[3] = static_cast<unsigned char>(adler);
+    out_ += 4;
+}
+
+std::size_t stored_deflate_size(std::size_t n, std::size_t block) {
+    const std::size_t blocks = n == 0 ? 1 : (n + block - 1) / block;
     return 2 + 5 * blocks + n + 4;
 }
 
 void stored_deflate(const unsigned char* data, std::size_t n, unsigned char* out) {
-    *out++ = 0x78;
-    *out++ = 0x01;
-    Adler sum;
+    StoredDeflateWriter stream(out);
     std::size_t left = n;
     do {
-        const std::size_t len = std::min(left, kMaxBlock);
+        const std::size_t len = std::min(left, kMaxStoredBlock);
         left -= len;
-        *out++ = left == 0 ? 1 : 0;
-        out[0] = static_cast<unsigned char>(len & 0xff);
-        out[1] = static_cast<unsigned char>(len >> 8);
-        out[2] = static_cast<unsigned char>(~len & 0xff);
-        out[3] = static_cast<unsigned char>((~len >> 8) & 0xff);
-        out += 4;
-        add_bytes(sum, data, len, out);
+        stream.block(data, len, left == 0);
         data += len;
-        out += len;
     } while (left > 0);
-    const auto adler = static_cast<std::uint32_t>(sum.b << 16 | sum.a);
-    out[0] = static_cast<unsigned char>(adler >> 24);
-    out[1] = static_cast<unsigned char>(adler >> 16);
-    out[2] = static_cast<unsigned char>(adler >> 8);
-    out[3] = static_cast<unsigned char>(adler);
+    stream.finish();
 }
 
 }  // namespace zorvel::results::xmdf

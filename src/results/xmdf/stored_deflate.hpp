@@ -14,9 +14,32 @@ namespace zorvel::results::xmdf {
 
 // The Adler-32 checksum of the bytes, as zlib defines it (1 for no bytes).
 std::uint32_t adler32_of(const unsigned char* data, std::size_t n);
-// The size of the stream for n bytes of data.
-std::size_t stored_deflate_size(std::size_t n);
-// Writes the stream for the data into out, which holds stored_deflate_size(n) bytes.
+
+inline constexpr std::size_t kMaxStoredBlock = 65535;
+
+// Writes one stream piece by piece: construct (the header), block() for each piece
+// of data in order (the last one marked), finish() (the checksum).
+class StoredDeflateWriter {
+public:
+    explicit StoredDeflateWriter(unsigned char* out);
+    // Appends a stored block of n <= kMaxStoredBlock bytes.
+    void block(const unsigned char* data, std::size_t n, bool last);
+    // Appends the checksum; the stream ends there.
+    void finish();
+    // Bytes written so far.
+    std::size_t size() const { return static_cast<std::size_t>(out_ - start_); }
+
+private:
+    unsigned char* start_;
+    unsigned char* out_;
+    std::uint64_t a_ = 1;
+    std::uint64_t b_ = 0;
+};
+
+// The size of a stream of n bytes cut into blocks of at most `block` bytes.
+std::size_t stored_deflate_size(std::size_t n, std::size_t block = kMaxStoredBlock);
+// Writes the stream of the data, in blocks of kMaxStoredBlock bytes, into out
+// (stored_deflate_size(n) bytes).
 void stored_deflate(const unsigned char* data, std::size_t n, unsigned char* out);
 
 }  // namespace zorvel::results::xmdf
