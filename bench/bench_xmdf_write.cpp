@@ -72,7 +72,7 @@ double write_stream(const std::string& name, const std::vector<float>& values) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    xf::quiet_hdf5_errors();
+    xf::setup_hdf5();
     const std::filesystem::path dir = argc > 1 ? std::filesystem::path(argv[1]) : std::filesystem::temp_directory_path();
     const std::string xmdf_name = (dir / "bench_xmdf_write.xmdf").string();
     const std::string dat_name = (dir / "bench_xmdf_write.dat").string();

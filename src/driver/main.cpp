@@ -8,6 +8,7 @@
 
 #include "driver/command_line.hpp"
 #include "driver/ends.hpp"
+#include "results/xmdf/binding.hpp"
 #include "util/fpu.hpp"
 #include "util/run_end.hpp"
 #include "util/units.hpp"
@@ -72,6 +73,7 @@ using namespace zorvel;
 
 int main(int argc, char** argv) {
     util::flush_denormals();
+    results::xmdf::setup_hdf5();
     const std::vector<std::string> words(argv + 1, argv + argc);
     int status = 0;
     try {

@@ -159,13 +159,15 @@ bool dataset_paths(std::int32_t file_id, bool vectors, std::int32_t n_paths, std
     return true;
 }
 
-// Opens, or creates with the "Generic" mark, each group of the parts under loc in turn.
+// Opens, or creates with the "Generic" mark, each group of the parts under loc in turn;
+// a dataset met on the way is no folder, and nothing goes inside it.
 GroupHandle make_groups(hid_t loc, const std::vector<std::string>& parts, std::size_t count) {
     GroupHandle current(H5Gopen2(loc, ".", H5P_DEFAULT));
     for (std::size_t i = 0; i < count && current; ++i) {
         const char* name = parts[i].c_str();
         if (h5::link_exists(current.get(), name)) {
             current = GroupHandle(H5Gopen2(current.get(), name, H5P_DEFAULT));
+            if (current && h5::role_of(current.get()) != h5::GroupRole::other) return GroupHandle();
             continue;
         }
         GroupHandle made(H5Gcreate2(current.get(), name, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT));
@@ -530,9 +532,14 @@ bool to_count(hsize_t value, std::int32_t& out) {
 
 }  // namespace
 
-void quiet_hdf5_errors() {
+void setup_hdf5() {
     static const bool done = [] {
+        // HDF5's own clean-up at exit would close again a file whose close failed, and crash;
+        // the open-object table closes what is still open instead.
+        H5dont_atexit();
         H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
+        // Memory that HDF5 lets go of is freed at once, not kept in lists that no exit frees.
+        H5set_free_list_limits(0, 0, 0, 0, 0, 0);
         return true;
     }();
     (void)done;
@@ -541,7 +548,7 @@ void quiet_hdf5_errors() {
 void XF_CREATE_FILE(std::string_view name, bool overwrite, std::int32_t& file_id, std::int32_t& status) {
     file_id = 0;
     guarded(status, [&] {
-        quiet_hdf5_errors();
+        setup_hdf5();
         const std::string path = util::os_name(util::rtrim(name));
         if (path.empty()) return false;
         PlistHandle fapl = file_access();
@@ -563,7 +570,7 @@ void XF_CREATE_FILE(std::string_view name, bool overwrite, std::int32_t& file_id
 void XF_OPEN_FILE(std::string_view name, bool read_only, std::int32_t& file_id, std::int32_t& status) {
     file_id = 0;
     guarded(status, [&] {
-        quiet_hdf5_errors();
+        setup_hdf5();
         const std::string path = util::os_name(util::rtrim(name));
         if (path.empty()) return false;
         PlistHandle fapl = file_access();
@@ -746,9 +753,9 @@ void XF_CREATE_GENERIC_GROUP(std::int32_t file_id, std::string_view path, std::i
         OpenObject group;
         group.kind = ObjectKind::group;
         group.file = parent->file;
+        // An existing path is opened again, unless it is (or lies in) a dataset.
         group.group_handle = make_groups(parent->hid(), parts, parts.size());
-        // An existing path is opened again, unless it is a dataset rather than a folder.
-        if (!group.group_handle || h5::role_of(group.group_handle.get()) != h5::GroupRole::other) return false;
+        if (!group.group_handle) return false;
         group.role = h5::GroupRole::other;
         group_id = objects().add(group);
         return group_id > 0;

@@ -34,8 +34,10 @@
 
 namespace zorvel::results::xmdf {
 
-// Stops HDF5 printing its error stacks (only zorvel's console speaks); safe to call again.
-void quiet_hdf5_errors();
+// Sets HDF5 up for the binding, once: no error stacks printed (only zorvel's console
+// speaks), no clean-up of HDF5's own at exit (the binding closes what is still open),
+// no memory kept in HDF5's free lists. Called at start-up and on first use.
+void setup_hdf5();
 
 // Files.
 void XF_CREATE_FILE(std::string_view name, bool overwrite, std::int32_t& file_id, std::int32_t& status);

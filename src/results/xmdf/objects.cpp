@@ -72,9 +72,21 @@ bool ObjectTable::close_file(std::int32_t id) {
     return ok;
 }
 
+ObjectTable::~ObjectTable() {
+    // At the end of the process: close what is still open, files last, so that it is flushed.
+    try {
+        std::vector<std::int32_t> files;
+        for (const auto& [id, object] : objects_)
+            if (object.kind == ObjectKind::file) files.push_back(id);
+        for (const std::int32_t id : files) (void)close_file(id);
+    } catch (...) {
+    }
+    for (auto& [id, object] : objects_) (void)object.close();
+}
+
 ObjectTable& objects() {
-    // Silencing first also starts HDF5, so the table is destroyed before HDF5 shuts down.
-    static ObjectTable table = (quiet_hdf5_errors(), ObjectTable{});
+    setup_hdf5();
+    static ObjectTable table;
     return table;
 }
 

@@ -62,6 +62,11 @@ struct OpenObject {
 
 class ObjectTable {
 public:
+    ObjectTable() = default;
+    ObjectTable(const ObjectTable&) = delete;
+    ObjectTable& operator=(const ObjectTable&) = delete;
+    ~ObjectTable();
+
     // Takes the object and gives its id; 0 (and the object left with the caller) when no id is left.
     std::int32_t add(OpenObject& object);
     // The open object of that id (and kind); nullptr when there is none.

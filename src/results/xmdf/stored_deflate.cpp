@@ -57,7 +57,7 @@ void add_bytes(Adler& sum, const unsigned char* p, std::size_t n, unsigned char*
         n -= 16 * groups;
     }
 #endif
-    if (out != nullptr) std::memcpy(out, p, n);
+    if (out != nullptr && n > 0) std::memcpy(out, p, n);
     for (std::size_t i = 0; i < n; ++i) {
         sum.a += p[i];
         sum.b += sum.a;
