@@ -3,7 +3,6 @@
 #include "results/xmdf/binding.hpp"
 
 #include <hdf5.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <bit>
@@ -16,7 +15,6 @@
 #include "results/xmdf/handles.hpp"
 #include "results/xmdf/objects.hpp"
 #include "results/xmdf/step_extremes.hpp"
-#include "results/xmdf/stored_deflate.hpp"
 #include "util/file_io.hpp"
 #include "util/text.hpp"
 
@@ -173,11 +171,12 @@ GroupHandle make_groups(hid_t loc, const std::vector<std::string>& parts, std::s
     return current;
 }
 
-// Creation settings of an extendible array: chunk shape and, for levels 0..9, deflate.
+// Creation settings of an extendible array: chunk shape and, for levels 1..9, deflate
+// (level 0 stores the data as it is, so it is written without a filter).
 PlistHandle chunked(int rank, const hsize_t* chunk, std::int32_t compression) {
     PlistHandle dcpl(H5Pcreate(H5P_DATASET_CREATE));
     if (!dcpl || H5Pset_chunk(dcpl.get(), rank, chunk) < 0) return PlistHandle();
-    if (compression >= 0 && H5Pset_deflate(dcpl.get(), static_cast<unsigned>(compression)) < 0)
+    if (compression >= 1 && H5Pset_deflate(dcpl.get(), static_cast<unsigned>(compression)) < 0)
         return PlistHandle();
     return dcpl;
 }
@@ -326,48 +325,6 @@ bool append_step_value(DataArrays& data, hid_t set, hsize_t row, hid_t memory_ty
            H5Dwrite(set, memory_type, memory, space.get(), H5P_DEFAULT, value) >= 0;
 }
 
-// Rows are deflated here only where the float32 bytes in memory are those of the file.
-constexpr bool packed_rows_possible = std::endian::native == std::endian::little && H5_VERSION_GE(1, 10, 3);
-// Floats per stored block of a level-0 row: an even number (whole vectors) that fits a block.
-constexpr std::size_t kPieceFloats = 16382;
-
-// Packs one row of values, a whole chunk, into the reused buffer as a deflate stream and
-// stores it as that chunk (HDF5's own filter path would allocate and copy for every chunk).
-// Level 0 takes the extremes piece by piece while the piece is in cache; other levels before.
-bool write_packed_row(DataArrays& data, hid_t values, hsize_t row, const float* v, std::size_t count, bool vector,
-                      float& low, float& high) {
-#if H5_VERSION_GE(1, 10, 3)
-    const std::size_t bytes = count * sizeof(float);
-    const auto* raw = reinterpret_cast<const unsigned char*>(v);
-    std::size_t packed_size = 0;
-    if (data.packed_level == 0) {
-        packed_size = stored_deflate_size(bytes, kPieceFloats * sizeof(float));
-        if (data.packed.size() < packed_size) data.packed.resize(packed_size);
-        StoredDeflateWriter stream(data.packed.data());
-        for (std::size_t i = 0; i < count; i += kPieceFloats) {
-            const std::size_t len = std::min(kPieceFloats, count - i);
-            merge_range(v + i, len, vector, low, high);
-            stream.block(raw + i * sizeof(float), len * sizeof(float), i + len == count);
-        }
-        stream.finish();
-        packed_size = stream.size();
-    } else {
-        merge_range(v, count, vector, low, high);
-        const uLong bound = compressBound(static_cast<uLong>(bytes));
-        if (data.packed.size() < bound) data.packed.resize(bound);
-        uLongf size = static_cast<uLongf>(data.packed.size());
-        if (compress2(data.packed.data(), &size, raw, static_cast<uLong>(bytes), data.packed_level) != Z_OK)
-            return false;
-        packed_size = size;
-    }
-    const hsize_t offset[3] = {row, 0, 0};
-    return H5Dwrite_chunk(values, H5P_DEFAULT, 0, offset, packed_size, data.packed.data()) >= 0;
-#else
-    (void)data, (void)values, (void)row, (void)v, (void)count, (void)vector, (void)low, (void)high;
-    return false;
-#endif
-}
-
 // Appends one timestep of n values (times components) at the time, with its smallest and
 // largest value (of the magnitude for vectors).
 bool write_values(std::int32_t id, double time, std::int32_t n_values, std::int32_t components,
@@ -394,9 +351,6 @@ bool write_values(std::int32_t id, double time, std::int32_t n_values, std::int3
     if (values < 0 && !h5::link_exists(g, "Values")) {
         data.values = make_row_array(g, "Values", H5T_IEEE_F32LE, n, comps, set->compression, nullptr);
         values = data.values.get();
-        // A row that is one whole chunk can be deflated here and written as it stands.
-        if (packed_rows_possible && set->compression >= 0 && n * comps <= kMaxChunkValues)
-            data.packed_level = set->compression;
     }
     h5::Extent extent;
     if (!shape(values, vector ? 3 : 2, extent) || extent.dims[0] != row || extent.dims[1] != n ||
@@ -409,9 +363,7 @@ bool write_values(std::int32_t id, double time, std::int32_t n_values, std::int3
     float high = -low;
     hsize_t grown[3] = {row + 1, extent.dims[1], extent.dims[2]};
     bool ok = H5Dset_extent(values, grown) >= 0;
-    if (ok && data.packed_level >= 0) {
-        ok = write_packed_row(data, values, row, v, count, vector, low, high);
-    } else if (ok) {
+    if (ok) {
         merge_range(v, count, vector, low, high);
         extent.dims[0] = row + 1;
         SpaceHandle file_space = select_row(values, extent, row);

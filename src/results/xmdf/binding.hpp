@@ -18,7 +18,7 @@
 //                         Data Type = 0 (int32)
 //     Times               float64 [t], unlimited
 //     Values              float32 [t, n] (scalar) or [t, n, 2] (vector), unlimited in t,
-//                         one timestep per chunk, deflate for compression 0..9
+//                         one timestep per chunk, deflate for compression 1..9
 //     Mins, Maxs          float32 [t]: each step's smallest and largest value
 //                         (of the magnitude for vectors)
 //     Active              uint8 [t, cells], written by XF_WRITE_ACTIVITY_TIMESTEP

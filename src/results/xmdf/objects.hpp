@@ -32,8 +32,6 @@ struct DataArrays {
     SpaceHandle flag_space;  // one timestep of activity flags
     hsize_t row_flags = 0;
     SpaceHandle one_space;   // a single element
-    int packed_level = -1;   // deflate level of rows packed here and written as whole chunks, -1 none
-    std::vector<unsigned char> packed;  // one packed row
 
     // Closes every id; false when any close failed.
     bool close();
