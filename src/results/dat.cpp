@@ -1,0 +1,308 @@
+// The ".dat" header and record readers and the writer (layout in dat.hpp).
+
+#include "results/dat.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "results/dat_io.hpp"
+#include "results/res_ops.hpp"
+#include "util/console.hpp"
+#include "util/text.hpp"
+#include "util/units.hpp"
+
+namespace zorvel::results {
+
+namespace dat_io {
+
+namespace {
+
+// Text for a real that is not a finite number.
+const char* non_finite(double x) { return std::isnan(x) ? "NaN" : (x < 0 ? "-Infinity" : "Infinity"); }
+
+std::string quoted(const util::File& f) { return "\"" + std::string(util::rtrim(f.name())) + "\""; }
+
+[[noreturn]] void fail(std::string_view text) {
+    util::console().line();
+    util::console().line(text);
+    util::EXITS();
+}
+
+}  // namespace
+
+std::string fixed(double x, int d) {
+    if (!std::isfinite(x)) return non_finite(x);
+    char buf[400];
+    const int n = std::snprintf(buf, sizeof buf, "%.*f", d, x);
+    if (n < 0 || n > 20) return std::string(20, '*');
+    return std::string(buf, static_cast<std::size_t>(n));
+}
+
+std::string fixed_field(double x, int w, int d) {
+    std::string t = std::isfinite(x) ? std::string() : non_finite(x);
+    if (t.empty()) {
+        char buf[400];
+        const int n = std::snprintf(buf, sizeof buf, "%.*f", d, x);
+        if (n < 0 || n > w) return std::string(static_cast<std::size_t>(w), '*');
+        t.assign(buf, static_cast<std::size_t>(n));
+    }
+    if (t.size() > static_cast<std::size_t>(w)) return std::string(static_cast<std::size_t>(w), '*');
+    return std::string(static_cast<std::size_t>(w) - t.size(), ' ') + t;
+}
+
+std::string int_field(std::int64_t v, int w) {
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    const std::size_t n = static_cast<std::size_t>(r.ptr - buf);
+    if (n > static_cast<std::size_t>(w)) return std::string(static_cast<std::size_t>(w), '*');
+    return std::string(static_cast<std::size_t>(w) - n, ' ') + std::string(buf, n);
+}
+
+util::File& input(int unit) {
+    util::File* f = util::unit_file(unit);
+    if (f == nullptr || f->is_output() || !f->is_open())
+        fail("ERROR - No .dat file open for reading on unit " + std::to_string(unit) + ".");
+    return *f;
+}
+
+void cut_off(const util::File& f) { fail("ERROR - Unexpected end of .dat file: " + quoted(f)); }
+void invalid_header(const util::File& f) { fail("ERROR - Invalid header in .dat file: " + quoted(f)); }
+void no_time_record(const util::File& f) { fail("ERROR - No time record found in .dat file: " + quoted(f)); }
+void counts_differ(const util::File& f) {
+    fail("ERROR - Numbers of nodes and cells in .dat file do not match the results: " + quoted(f));
+}
+
+void read_bytes(util::File& f, void* dst, std::size_t n) {
+    if (n > 0 && !f.read(dst, n)) cut_off(f);
+}
+
+void skip_bytes(util::File& f, std::uint64_t n) {
+    if (n > 0 && !f.skip(n)) cut_off(f);
+}
+
+RecordHead read_head(util::File& f) {
+    std::byte raw[5];
+    read_bytes(f, raw, sizeof raw);
+    RecordHead head;
+    head.flag_byte = static_cast<std::int8_t>(raw[0]);
+    head.time = load_real(raw + 1);
+    util::console().line("Reading data for time " + fixed(head.time, 3));
+    return head;
+}
+
+std::int32_t finish_record(util::File& f) {
+    std::int32_t card = kCardEnd;
+    if (!f.at_end()) {
+        read_bytes(f, &card, sizeof card);
+        // A time record's card must be followed by the record.
+        if (card == kCardTimeRecord && f.at_end()) cut_off(f);
+    }
+    util::console().line("Done.");
+    return card;
+}
+
+std::byte* body_buffer(std::size_t n) {
+    static std::unique_ptr<std::byte[]> buffer;
+    static std::size_t capacity = 0;
+    if (n > capacity) {
+        buffer.reset();
+        capacity = 0;
+        try {
+            buffer.reset(new std::byte[n]);
+        } catch (const std::bad_alloc&) {
+            CHECK_ALLOC(1);
+        }
+        capacity = n;
+    }
+    return buffer.get();
+}
+
+}  // namespace dat_io
+
+namespace {
+
+using dat_io::count;
+
+std::int32_t read_int(util::File& f) {
+    std::int32_t v = 0;
+    dat_io::read_bytes(f, &v, sizeof v);
+    return v;
+}
+
+// The output open on the unit; ends the run when there is none.
+util::File& output(int unit) {
+    util::File* f = util::unit_file(unit);
+    if (f == nullptr || !f->is_output() || !f->is_open()) {
+        util::console().line();
+        util::console().line("ERROR - No .dat file open for writing on unit " + std::to_string(unit) + ".");
+        util::EXITS();
+    }
+    return *f;
+}
+
+// Ends the run when a write to the output has failed.
+void check_written(const util::File& f, std::string_view name) {
+    if (!f.failed()) return;
+    util::console().line();
+    util::console().line("ERROR - Could not write to .dat file: \"" + std::string(util::rtrim(name)) + "\"");
+    util::EXITS();
+}
+
+void put_int(std::byte*& p, std::int32_t v) {
+    std::memcpy(p, &v, 4);
+    p += 4;
+}
+
+void put_real(std::byte*& p, float v) {
+    std::memcpy(p, &v, 4);
+    p += 4;
+}
+
+void read_record(int unit, bool vector, std::int32_t nnodes, std::int32_t ncells, std::span<std::int8_t> flags,
+                 std::span<float> x, std::span<float> y, float& time, std::int32_t& card) {
+    util::File& f = dat_io::input(unit);
+    const dat_io::RecordHead head = dat_io::read_head(f);
+    time = head.time;
+    const std::size_t nc = head.has_flags() ? count(ncells) : 0;
+    const std::size_t nv = dat_io::value_bytes(nnodes, vector);
+    std::byte* body = dat_io::body_buffer(nc + nv);
+    dat_io::read_bytes(f, body, nc + nv);
+    if (const std::size_t m = std::min(nc, flags.size()); m > 0) std::memcpy(flags.data(), body, m);
+    const std::byte* values = body + nc;
+    const std::size_t n = count(nnodes);
+    if (vector) {
+        const std::size_t m = std::min({n, x.size(), y.size()});
+        for (std::size_t j = 0; j < m; ++j) {
+            x[j] = dat_io::load_real(values + 8 * j);
+            y[j] = dat_io::load_real(values + 8 * j + 4);
+        }
+    } else if (const std::size_t m = std::min(n, x.size()); m > 0) {
+        std::memcpy(x.data(), values, 4 * m);
+    }
+    card = dat_io::finish_record(f);
+}
+
+}  // namespace
+
+void READDATHEADER(int unit, std::int32_t& nnodes, std::int32_t& ncells, std::int32_t& card, bool& vector,
+                   std::string_view file_name, std::string& name) {
+    util::File& f = dat_io::input(unit);
+    util::Console& con = util::console();
+    con.line();
+    con.line("Reading Header for: " + std::string(util::rtrim(file_name)));
+    while (card != kCardTimeRecord && !f.at_end()) {
+        card = read_int(f);
+        switch (card) {
+            case 100:
+            case 110:
+            case 120:
+            case 150:
+            case 160:
+                (void)read_int(f);
+                break;
+            case 130:
+                vector = false;
+                break;
+            case 140:
+                vector = true;
+                break;
+            case 170:
+                nnodes = read_int(f);
+                break;
+            case 180:
+                ncells = read_int(f);
+                break;
+            case 190: {
+                char raw[util::kDatNameLen];
+                dat_io::read_bytes(f, raw, sizeof raw);
+                name = util::fit(std::string_view(raw, sizeof raw), util::kDatNameLen);
+                break;
+            }
+            case kCardTimeRecord:
+                if (f.at_end()) dat_io::cut_off(f);
+                break;
+            default:
+                break;
+        }
+    }
+    con.line("Number Cells:" + dat_io::int_field(ncells, 12));
+    con.line("Number Nodes:" + dat_io::int_field(nnodes, 12));
+    con.line("Data Description: " + std::string(util::rtrim(name)));
+    if (nnodes < 1 || ncells < 0) dat_io::invalid_header(f);
+    if (card == kCardTimeRecord) {
+        const std::uint64_t record = 9 + static_cast<std::uint64_t>(ncells) + dat_io::value_bytes(nnodes, vector);
+        if (record > f.size()) dat_io::invalid_header(f);
+    }
+}
+
+void ReadDatFile(int unit, bool vector, std::int32_t nnodes, std::int32_t ncells, std::span<std::int8_t> flags,
+                 std::span<float> x, std::span<float> y, float& time, std::int32_t& card) {
+    read_record(unit, vector, nnodes, ncells, flags, x, y, time, card);
+}
+
+void READDATFILE2(int unit, bool vector, std::int32_t nnodes, std::int32_t ncells, std::span<std::int8_t> flags,
+                  std::span<float> x, std::span<float> y, float& time, std::int32_t& card) {
+    util::console().line("Placeholder.");
+    read_record(unit, vector, nnodes, ncells, flags, x, y, time, card);
+}
+
+void WRITE_DAT_HEADER(int unit, std::string_view name, bool vector, std::int32_t nnodes, std::int32_t ncells) {
+    util::File& f = output(unit);
+    std::string_view trimmed = util::rtrim(name);
+    if (trimmed.size() > util::kDatNameLen) trimmed = trimmed.substr(trimmed.size() - util::kDatNameLen);
+    std::byte header[92];
+    std::byte* p = header;
+    for (std::int32_t v : {3000, 100, 3, 110, 4, 120, 1, vector ? 140 : 130, 170, nnodes, 180, ncells, 190})
+        put_int(p, v);
+    std::memset(p, ' ', util::kDatNameLen);
+    std::memcpy(p, trimmed.data(), trimmed.size());
+    f.write(header, sizeof header);
+    check_written(f, f.name());
+}
+
+void WRITE_DAT_TIMESTEP(int unit, const RES_TYPE& res, std::string_view out_path, bool vector) {
+    util::Console& con = util::console();
+    con.line();
+    con.line("Writing output data to: " + std::string(util::rtrim(out_path)));
+    util::File& f = output(unit);
+    std::byte head[9];
+    std::byte* p = head;
+    put_int(p, kCardTimeRecord);
+    *p++ = std::byte{1};
+    put_real(p, res.time);
+    f.write(head, sizeof head);
+
+    const std::size_t nc = count(res.ncells);
+    const std::size_t have_cells = std::min(nc, res.CELL.size());
+    if (have_cells > 0) f.write(res.CELL.data(), have_cells);
+    for (std::size_t i = have_cells; i < nc; ++i) f.put(0);
+
+    // Values go out through a small gather buffer, a block of nodes at a time.
+    constexpr std::size_t kBlock = 8192;
+    float block[2 * kBlock];
+    const std::size_t nn = count(res.nnodes);
+    for (std::size_t first = 0; first < nn; first += kBlock) {
+        const std::size_t last = std::min(nn, first + kBlock);
+        float* out = block;
+        for (std::size_t j = first; j < last; ++j) {
+            const ND_RES_TYPE nd = j < res.ND.size() ? res.ND[j] : ND_RES_TYPE{};
+            *out++ = nd.value;
+            if (vector) *out++ = nd.y;
+        }
+        f.write(block, static_cast<std::size_t>(out - block) * sizeof(float));
+    }
+    check_written(f, out_path);
+    con.line("Done.");
+}
+
+void WRITE_DAT_END_CARD(int unit) {
+    util::File& f = output(unit);
+    const std::int32_t card = kCardEnd;
+    f.write(&card, sizeof card);
+    check_written(f, f.name());
+}
+
+}  // namespace zorvel::results

@@ -1,0 +1,84 @@
+#pragma once
+// The binary ".dat" result format: one dataset of one mesh, a header of cards,
+// one time record per output time and an end card. A plain little-endian byte
+// stream without record markers or padding.
+//
+//   card      int32 code saying what follows
+//   3000      nothing (first card written)
+//   100 110 120 150 160   one int32, read and dropped (written: 100=3, 110=4, 120=1)
+//   130 / 140 nothing: the values are scalars / vectors
+//   170       int32 number of nodes n
+//   180       int32 number of cells c
+//   190       40-byte blank-padded dataset name
+//   200       a time record:
+//               int8  flag byte (1: cell flags follow; any other value: none)
+//               real  time in hours, or a time code
+//               c x int8 cell flags (1 wet, 0 dry), only when the flag byte is 1
+//               n x real (scalar) or n x (x, y) real pairs (vector)
+//   210       end of the data (a file may also just end after its last record)
+//   other     carries nothing; the next card follows at once
+//
+// As written: 3000, 100 3, 110 4, 120 1, 130|140, 170 n, 180 c, 190 name (92 bytes),
+// then 200 records with flag byte 1 (9 + c + 4n or 9 + c + 8n bytes each), then 210.
+// Readers accept the header cards in any order.
+//
+// Files are read from and written to file units (opened "BI" / "BO"). A read that
+// the file cannot satisfy, a header with impossible counts and a failed write end
+// the run with an "ERROR - " line naming the file.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "results/res_type.hpp"
+#include "results/water_level.hpp"
+
+namespace zorvel::results {
+
+inline constexpr std::int32_t kCardTimeRecord = 200;
+inline constexpr std::int32_t kCardEnd = 210;
+
+// Reads the header up to its first time record; card comes back 200 when one
+// follows, the file then standing at that record's flag byte. Outputs that the
+// file does not set keep what the caller put there.
+void READDATHEADER(int unit, std::int32_t& nnodes, std::int32_t& ncells, std::int32_t& card, bool& vector,
+                   std::string_view file_name, std::string& name);
+
+// Reads one time record whose card 200 has been read, then the card after it
+// (210 at the end of the file). Flags keep their contents when the record has none;
+// y is touched only for vectors.
+void ReadDatFile(int unit, bool vector, std::int32_t nnodes, std::int32_t ncells, std::span<std::int8_t> flags,
+                 std::span<float> x, std::span<float> y, float& time, std::int32_t& card);
+// ReadDatFile after a line of its own.
+void READDATFILE2(int unit, bool vector, std::int32_t nnodes, std::int32_t ncells, std::span<std::int8_t> flags,
+                  std::span<float> x, std::span<float> y, float& time, std::int32_t& card);
+
+// Writes the 92-byte header; a name longer than 40 characters keeps its last 40.
+void WRITE_DAT_HEADER(int unit, std::string_view name, bool vector, std::int32_t nnodes, std::int32_t ncells);
+// Writes one time record of the record at its time, with its cell flags.
+void WRITE_DAT_TIMESTEP(int unit, const RES_TYPE& res, std::string_view out_path, bool vector);
+// Writes the end card that closes the data.
+void WRITE_DAT_END_CARD(int unit);
+
+// Reads the next time record into the record; sets end_of_data when none follows.
+void NEXTDATTIMESTEP(int unit, RES_TYPE& res);
+// Reads the next time record's values (first components) and flags into the water levels.
+void NEXTDATVALUES(int unit, const RES_TYPE& res, WaterLevelRecord& wl);
+// Reads the file from its header to the record within tol of time, into the record.
+void FINDDATTIME(int unit, RES_TYPE& res, float time, float tol, std::string_view file_name);
+// The same search into the water levels' values and flags.
+void FINDDATVALUES(int unit, const RES_TYPE& res, WaterLevelRecord& wl, float time, float tol);
+
+// Folds the file's remaining records into the maximum and the time of the maximum,
+// or takes the stored maximum (time 99999) when it is the last record.
+void DATMAXIMUMS(int unit, bool vector, RES_TYPE& max, RES_TYPE& tmax, bool ignore_mm);
+// The same for the minimum (codes -99999 and -99999.1).
+void DATMINIMUMS(int unit, bool vector, RES_TYPE& min, RES_TYPE& tmin, bool ignore_mm);
+// Adds the file's remaining output times into the record and divides by their number.
+void DATAVERAGES(int unit, bool vector, RES_TYPE& res);
+
+// A short label for a time or time code, at most 20 characters.
+std::string TIMELABEL(float time);
+
+}  // namespace zorvel::results

@@ -1,0 +1,73 @@
+#pragma once
+// Building blocks shared by the ".dat" reader, writer, searches and reductions:
+// checked reads of a record's parts, the run's ends for unreadable files, and the
+// number fields of their console lines. Internal to the results subsystem.
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "util/file_io.hpp"
+
+namespace zorvel::results::dat_io {
+
+static_assert(std::endian::native == std::endian::little,
+              ".dat files are little-endian and are decoded by copying their bytes");
+static_assert(sizeof(float) == 4 && sizeof(std::int32_t) == 4);
+
+// A real stored at p (any alignment).
+inline float load_real(const std::byte* p) {
+    float v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// The number as fixed-point text with d decimals, left-justified (20 asterisks when
+// it needs more than 20 characters).
+std::string fixed(double x, int d);
+// The number in a field of w characters with d decimals, right-justified (asterisks
+// across the field when it does not fit).
+std::string fixed_field(double x, int w, int d);
+// The integer in a field of w characters, right-justified (asterisks when it does not fit).
+std::string int_field(std::int64_t v, int w);
+
+// The ".dat" input open on the unit; ends the run when there is none.
+util::File& input(int unit);
+// Ends the run: the file ends inside a header value or a time record.
+[[noreturn]] void cut_off(const util::File& f);
+// Ends the run: the header's counts are impossible.
+[[noreturn]] void invalid_header(const util::File& f);
+// Ends the run: a search or reduction found no time record to work on.
+[[noreturn]] void no_time_record(const util::File& f);
+// Ends the run: the header's counts are not the counts of the results read with it.
+[[noreturn]] void counts_differ(const util::File& f);
+
+// The two fields that open a time record after its card.
+struct RecordHead {
+    std::int8_t flag_byte = 0;
+    float time = 0.0f;
+    bool has_flags() const { return flag_byte == 1; }
+};
+
+// Reads a record's flag byte and time and writes its "Reading data for time" line.
+RecordHead read_head(util::File& f);
+// Reads n bytes of a record or ends the run.
+void read_bytes(util::File& f, void* dst, std::size_t n);
+// Moves past n bytes of a record or ends the run.
+void skip_bytes(util::File& f, std::uint64_t n);
+// Reads the card after a record (210 at the end of the file) and writes "Done.".
+std::int32_t finish_record(util::File& f);
+
+// A buffer of at least n bytes, kept and reused from call to call.
+std::byte* body_buffer(std::size_t n);
+
+// Bytes of a record's values.
+inline std::size_t value_bytes(std::int32_t nnodes, bool vector) {
+    return static_cast<std::size_t>(nnodes > 0 ? nnodes : 0) * (vector ? 8u : 4u);
+}
+inline std::size_t count(std::int32_t n) { return static_cast<std::size_t>(n > 0 ? n : 0); }
+
+}  // namespace zorvel::results::dat_io
