@@ -93,6 +93,15 @@ RecordHead read_head(util::File& f) {
     return head;
 }
 
+void read_back(util::File& f, std::uint64_t at, void* dst, std::size_t n) {
+    const std::uint64_t here = f.position();
+    if (!f.rewind()) cut_off(f);
+    skip_bytes(f, at);
+    read_bytes(f, dst, n);
+    if (!f.rewind()) cut_off(f);
+    skip_bytes(f, here);
+}
+
 std::int32_t finish_record(util::File& f) {
     std::int32_t card = kCardEnd;
     if (!f.at_end()) {

@@ -58,6 +58,8 @@ RecordHead read_head(util::File& f);
 void read_bytes(util::File& f, void* dst, std::size_t n);
 // Moves past n bytes of a record or ends the run.
 void skip_bytes(util::File& f, std::uint64_t n);
+// Reads n bytes from offset at of the file and comes back to where it stood.
+void read_back(util::File& f, std::uint64_t at, void* dst, std::size_t n);
 // Reads the card after a record (210 at the end of the file) and writes "Done.".
 std::int32_t finish_record(util::File& f);
 

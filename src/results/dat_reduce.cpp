@@ -1,8 +1,10 @@
 // Reading ".dat" records into result records: the next record, the record at a
 // time, and the reductions of all records to a maximum, minimum or average.
-// Records are read in one bulk read into reused buffers; records whose values are
-// not needed are skipped over. Reductions fold into dense work arrays and hand the
-// result back to the records at the end.
+// A record's flags and values are read in one bulk read into a reused buffer; a
+// search skips the values of the records it passes, a reduction those it does not
+// fold. A reduction folds into dense work arrays and hands the result back to the
+// records at the end. A record without flags stands for the flags of the last
+// record that carried them; those are read again from the file when needed.
 
 #include <algorithm>
 #include <charconv>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "results/dat.hpp"
+#include "results/dat_fold.hpp"
 #include "results/dat_io.hpp"
 #include "results/res_ops.hpp"
 #include "util/console.hpp"
@@ -30,13 +33,14 @@ T* work(std::vector<T>& array, std::size_t n) {
     return array.data();
 }
 
-std::vector<float> g_values;      // running values: x, or x and y per node
-std::vector<float> g_speeds;      // speeds of the running vectors
-std::vector<float> g_times;       // time of each node's extreme
-std::vector<std::int8_t> g_flags;  // the flags of the last record that carried them
+std::vector<float> g_values;       // running values: x, or x and y per node
+std::vector<float> g_speeds;       // speeds of the running vectors
+std::vector<float> g_times;        // time of each node's extreme
+std::vector<std::int8_t> g_flags;  // flags of an earlier record, read again
 
-inline std::int8_t abs_flag(std::int8_t f) {
-    return f >= 0 ? f : (f == -128 ? std::int8_t{127} : static_cast<std::int8_t>(-f));
+std::span<ND_RES_TYPE> nodes_of(RES_TYPE& res) { return {res.ND.data(), std::min(count(res.nnodes), res.ND.size())}; }
+std::span<CELL_RES_TYPE> cells_of(RES_TYPE& res) {
+    return {res.CELL.data(), std::min(count(res.ncells), res.CELL.size())};
 }
 
 // Copies a record's values into the nodes: x into value, and y for a vector layout.
@@ -51,16 +55,35 @@ void scatter_values(const std::byte* values, bool vector, std::span<ND_RES_TYPE>
     }
 }
 
-void copy_flags(const std::byte* flags, std::span<CELL_RES_TYPE> cells) {
+void copy_flags(const void* flags, std::span<CELL_RES_TYPE> cells) {
     if (!cells.empty()) std::memcpy(cells.data(), flags, cells.size());
 }
 
-std::span<ND_RES_TYPE> nodes_of(RES_TYPE& res) {
-    return {res.ND.data(), std::min(count(res.nnodes), res.ND.size())};
-}
-std::span<CELL_RES_TYPE> cells_of(RES_TYPE& res) {
-    return {res.CELL.data(), std::min(count(res.ncells), res.CELL.size())};
-}
+// The flags that stand for a record without flags: those of the last record of
+// this pass that carried them, read again from the file when first asked for.
+class LastFlags {
+public:
+    explicit LastFlags(std::size_t ncells) : nc_(ncells) {}
+    // A record's flags begin at offset at.
+    void seen(std::uint64_t at) {
+        at_ = at;
+        loaded_ = false;
+    }
+    // The flags, or nullptr when no record of this pass carried any.
+    const std::int8_t* get(util::File& f) {
+        if (at_ == 0) return nullptr;
+        if (!loaded_) {
+            if (nc_ > 0) dat_io::read_back(f, at_, g_flags.data(), nc_);
+            loaded_ = true;
+        }
+        return g_flags.data();
+    }
+
+private:
+    std::size_t nc_;
+    std::uint64_t at_ = 0;
+    bool loaded_ = false;
+};
 
 // The record that a search found, in the body buffer.
 struct Found {
@@ -71,8 +94,7 @@ struct Found {
 };
 
 // Reads the file from its header up to the first record within tol of time and
-// hands back its parts; the records before it are skipped over. A record without
-// flags takes those of the last earlier record that carried them.
+// hands back its parts; the records before it are skipped over.
 Found search(int unit, std::int32_t nnodes, std::int32_t ncells, float time, float tol,
              std::string_view header_name) {
     util::File& f = dat_io::input(unit);
@@ -91,24 +113,12 @@ Found search(int unit, std::int32_t nnodes, std::int32_t ncells, float time, flo
         ++records;
         const std::size_t fb = head.has_flags() ? nc : 0;
         if (tol > std::fabs(head.time - time)) {
-            std::byte* body = dat_io::body_buffer(nv + nc);
-            Found found{head.time, vector, nullptr, nullptr};
-            if (head.has_flags()) {
-                dat_io::read_bytes(f, body, nc + nv);
-                found.flags = body;
-                found.values = body + nc;
-            } else {
-                dat_io::read_bytes(f, body, nv);
-                found.values = body;
-            }
+            std::byte* body = dat_io::body_buffer(nc + nv);
+            dat_io::read_bytes(f, body, fb + nv);
             (void)dat_io::finish_record(f);
+            Found found{head.time, vector, head.has_flags() ? body : nullptr, body + fb};
             if (!head.has_flags() && flags_at > 0) {
-                const std::uint64_t after = f.position();
-                if (!f.rewind()) dat_io::cut_off(f);
-                dat_io::skip_bytes(f, flags_at);
-                dat_io::read_bytes(f, body + nv, nc);
-                if (!f.rewind()) dat_io::cut_off(f);
-                dat_io::skip_bytes(f, after);
+                dat_io::read_back(f, flags_at, body + nv, nc);
                 found.flags = body + nv;
             }
             util::console().line("...Found time " + dat_io::fixed_field(time, 10, 3) + " in dat file.");
@@ -124,54 +134,22 @@ Found search(int unit, std::int32_t nnodes, std::int32_t ncells, float time, flo
     util::EXITS();
 }
 
-// Reads the parts of a record after its head into the body buffer: the flags
-// always, the values only when asked (else they are skipped). Remembers the flags.
-const std::byte* read_body(util::File& f, const dat_io::RecordHead& head, std::size_t nc, std::size_t nv,
-                           bool values, bool& have_flags) {
+// A record's flags (nullptr when it carries none) and values, in the body buffer.
+struct Body {
+    const std::int8_t* flags = nullptr;
+    const std::byte* values = nullptr;
+};
+
+// Reads the rest of a record in one read: its flags when it carries them, and its
+// values when they are wanted (else they are skipped). Notes where the flags were.
+Body read_body(util::File& f, const dat_io::RecordHead& head, std::size_t nc, std::size_t nv, bool values,
+               LastFlags& last) {
     const std::size_t fb = head.has_flags() ? nc : 0;
-    std::byte* body = dat_io::body_buffer(nc + nv);
+    if (head.has_flags()) last.seen(f.position());
+    std::byte* body = dat_io::body_buffer(fb + nv);
     dat_io::read_bytes(f, body, fb + (values ? nv : 0));
     if (!values) dat_io::skip_bytes(f, nv);
-    if (head.has_flags()) {
-        if (nc > 0) std::memcpy(g_flags.data(), body, nc);
-        have_flags = true;
-    }
-    return body + fb;
-}
-
-// Folds one record's values into the running extreme (dense arrays).
-template <bool Max>
-void fold_values(const std::byte* values, bool vector, std::size_t n, float t, float* ev, float* es, float* et) {
-    if (vector) {
-        for (std::size_t j = 0; j < n; ++j) {
-            const float x = load_real(values + 8 * j);
-            const float y = load_real(values + 8 * j + 4);
-            const float s = speed(x, y);
-            if (Max ? s > es[j] : s < es[j]) {
-                ev[2 * j] = x;
-                ev[2 * j + 1] = y;
-                es[j] = s;
-                et[j] = t;
-            }
-        }
-    } else {
-        for (std::size_t j = 0; j < n; ++j) {
-            const float v = load_real(values + 4 * j);
-            const float m = ev[j];
-            const bool wins = Max ? v > m : v < m;
-            ev[j] = wins ? v : m;
-            et[j] = wins ? t : et[j];
-        }
-    }
-}
-
-template <bool Max>
-void fold_flags(const std::int8_t* flags, std::span<CELL_RES_TYPE> cells) {
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        const std::int8_t a = abs_flag(flags[i]);
-        const std::int8_t b = abs_flag(cells[i].flag);
-        cells[i].flag = Max ? std::max(a, b) : std::min(a, b);
-    }
+    return {head.has_flags() ? reinterpret_cast<const std::int8_t*>(body) : nullptr, body + fb};
 }
 
 // The texts and codes of one kind of extreme.
@@ -196,6 +174,56 @@ constexpr ExtremeKind kMinimum{
     "File has minimums stored (time = 99,999) using these values and ignoring all other timesteps.",
     "Ignoring minimum values as -ignore_MM specified."};
 
+// The running extreme of a reduction in dense arrays, taken from and handed back
+// to the extreme record and the time-of-extreme record.
+struct Running {
+    std::size_t n = 0;  // nodes held by both records
+    bool vector = false;
+    float* ev = nullptr;  // values: x, or x and y per node
+    float* es = nullptr;  // speeds (vectors)
+    float* et = nullptr;  // times
+
+    Running(RES_TYPE& ext, RES_TYPE& text, bool is_vector, std::size_t nnodes) : vector(is_vector) {
+        const std::span<ND_RES_TYPE> e = nodes_of(ext);
+        n = std::min(e.size(), text.ND.size());
+        ev = work(g_values, nnodes * (vector ? 2 : 1));
+        es = vector ? work(g_speeds, nnodes) : nullptr;
+        et = work(g_times, nnodes);
+        for (std::size_t j = 0; j < n; ++j) {
+            if (vector) {
+                ev[2 * j] = e[j].value;
+                ev[2 * j + 1] = e[j].y;
+                es[j] = speed(e[j].value, e[j].y);
+            } else {
+                ev[j] = e[j].value;
+            }
+            et[j] = text.ND[j].value;
+        }
+    }
+    template <bool Max>
+    void fold(const std::byte* values, float t) {
+        if (vector)
+            dat_fold::fold_vectors<Max>(values, n, t, ev, es, et);
+        else
+            dat_fold::fold_scalars<Max>(values, n, t, ev, et);
+    }
+    void replace(const std::byte* values, float t) {
+        for (std::size_t j = 0; j < n * (vector ? 2 : 1); ++j) ev[j] = load_real(values + 4 * j);
+        std::fill(et, et + n, t);
+    }
+    void hand_back(RES_TYPE& ext, RES_TYPE& text) const {
+        for (std::size_t j = 0; j < n; ++j) {
+            if (vector) {
+                ext.ND[j].value = ev[2 * j];
+                ext.ND[j].y = ev[2 * j + 1];
+            } else {
+                ext.ND[j].value = ev[j];
+            }
+            text.ND[j].value = et[j];
+        }
+    }
+};
+
 template <bool Max>
 void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool ignore_mm) {
     const ExtremeKind& kind = Max ? kMaximum : kMinimum;
@@ -205,41 +233,24 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
     util::File& f = dat_io::input(unit);
     if (f.at_end()) dat_io::no_time_record(f);
 
-    const std::size_t nn = count(ext.nnodes);
     const std::size_t nc = count(ext.ncells);
     const std::size_t nv = dat_io::value_bytes(ext.nnodes, vector);
-    const std::span<ND_RES_TYPE> enodes = nodes_of(ext);
-    const std::span<ND_RES_TYPE> tnodes{text.ND.data(), std::min(enodes.size(), text.ND.size())};
-    const std::size_t n = tnodes.size();  // nodes held by both records
     const std::span<CELL_RES_TYPE> ecells = cells_of(ext);
     const std::span<CELL_RES_TYPE> tcells{text.CELL.data(), std::min(ecells.size(), text.CELL.size())};
-
-    float* ev = work(g_values, nn * (vector ? 2 : 1));
-    float* es = vector ? work(g_speeds, nn) : nullptr;
-    float* et = work(g_times, nn);
+    Running run(ext, text, vector, count(ext.nnodes));
     work(g_flags, nc);
-    for (std::size_t j = 0; j < n; ++j) {
-        if (vector) {
-            ev[2 * j] = enodes[j].value;
-            ev[2 * j + 1] = enodes[j].y;
-            es[j] = speed(enodes[j].value, enodes[j].y);
-        } else {
-            ev[j] = enodes[j].value;
-        }
-        et[j] = tnodes[j].value;
-    }
+    LastFlags last_flags(nc);
 
-    bool have_flags = false;
-    bool folded = false;
+    bool cells_folded = false;
     bool stored_last = false;
     float t = 0.0f;
-    const std::byte* values = nullptr;
+    Body body;
     for (;;) {
         const dat_io::RecordHead head = dat_io::read_head(f);
         t = head.time;
         const bool stop = std::fabs(t - kind.stop_code) <= 0.01f;
         const bool ignore = ignore_mm && std::fabs(t - kind.stored_code) < 0.001f;
-        values = read_body(f, head, nc, nv, !stop && !ignore, have_flags);
+        body = read_body(f, head, nc, nv, !stop && !ignore, last_flags);
         const bool last = dat_io::finish_record(f) != kCardTimeRecord;
         if (stop) break;
         if (last && std::fabs(t - kind.stored_code) < 0.01f) {
@@ -251,14 +262,16 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
             con.line(kind.ignoring);
         } else {
             con.line(kind.processing);
-            fold_values<Max>(values, vector, n, t, ev, es, et);
-            if (have_flags) fold_flags<Max>(g_flags.data(), ecells);
-            folded = true;
+            run.fold<Max>(body.values, t);
+            if (const std::int8_t* flags = body.flags ? body.flags : last_flags.get(f)) {
+                dat_fold::fold_flags<Max>(flags, ecells);
+                cells_folded = true;
+            }
         }
         if (last) break;
     }
-    if (folded && have_flags)
-        for (std::size_t i = 0; i < tcells.size(); ++i) tcells[i] = ecells[i];
+    // Every fold gives the time-of-extreme record the extreme's flags.
+    if (cells_folded) std::copy(ecells.begin(), ecells.begin() + static_cast<std::ptrdiff_t>(tcells.size()), tcells.begin());
 
     if (stored_last) {
         con.line();
@@ -266,31 +279,14 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
             con.line(kind.ignoring_stored);
         } else {
             con.line(kind.stored);
-            if (vector) {
-                for (std::size_t j = 0; j < n; ++j) {
-                    ev[2 * j] = load_real(values + 8 * j);
-                    ev[2 * j + 1] = load_real(values + 8 * j + 4);
-                }
-            } else {
-                for (std::size_t j = 0; j < n; ++j) ev[j] = load_real(values + 4 * j);
-            }
-            std::fill(et, et + n, t);
-            if (have_flags) {
-                copy_flags(reinterpret_cast<const std::byte*>(g_flags.data()), ecells);
-                copy_flags(reinterpret_cast<const std::byte*>(g_flags.data()), tcells);
+            run.replace(body.values, t);
+            if (const std::int8_t* flags = body.flags ? body.flags : last_flags.get(f)) {
+                copy_flags(flags, ecells);
+                copy_flags(flags, tcells);
             }
         }
     }
-
-    for (std::size_t j = 0; j < n; ++j) {
-        if (vector) {
-            enodes[j].value = ev[2 * j];
-            enodes[j].y = ev[2 * j + 1];
-        } else {
-            enodes[j].value = ev[j];
-        }
-        tnodes[j].value = et[j];
-    }
+    run.hand_back(ext, text);
     con.line();
     con.line("Finished processing file.");
 }
@@ -316,8 +312,9 @@ void NEXTDATTIMESTEP(int unit, RES_TYPE& res) {
     const dat_io::RecordHead head = dat_io::read_head(f);
     res.time = head.time;
     const std::size_t nc = head.has_flags() ? count(res.ncells) : 0;
-    std::byte* body = dat_io::body_buffer(nc + dat_io::value_bytes(res.nnodes, res.is_vector));
-    dat_io::read_bytes(f, body, nc + dat_io::value_bytes(res.nnodes, res.is_vector));
+    const std::size_t nv = dat_io::value_bytes(res.nnodes, res.is_vector);
+    std::byte* body = dat_io::body_buffer(nc + nv);
+    dat_io::read_bytes(f, body, nc + nv);
     if (nc > 0) copy_flags(body, cells_of(res));
     scatter_values(body + nc, res.is_vector, nodes_of(res));
     const std::int32_t card = dat_io::finish_record(f);
@@ -339,9 +336,8 @@ void NEXTDATVALUES(int unit, const RES_TYPE& res, WaterLevelRecord& wl) {
     std::byte* body = dat_io::body_buffer(nc + nv);
     dat_io::read_bytes(f, body, nc + nv);
     const std::size_t step = res.is_vector ? 8 : 4;
-    if (nc > 0)
-        for (std::size_t i = 0, m = std::min(nc, wl.flags.size()); i < m; ++i)
-            wl.flags[i] = static_cast<std::int8_t>(body[i]);
+    for (std::size_t i = 0, m = std::min(nc, wl.flags.size()); i < m; ++i)
+        wl.flags[i] = static_cast<std::int8_t>(body[i]);
     for (std::size_t j = 0, m = std::min(count(res.nnodes), wl.values.size()); j < m; ++j)
         wl.values[j] = load_real(body + nc + step * j);
     if (dat_io::finish_record(f) != kCardTimeRecord) {
@@ -383,32 +379,31 @@ void DATAVERAGES(int unit, bool vector, RES_TYPE& res) {
     util::File& f = dat_io::input(unit);
     if (f.at_end()) dat_io::no_time_record(f);
     const std::size_t k = vector ? 2 : 1;
-    const std::size_t nn = count(res.nnodes);
     const std::size_t nc = count(res.ncells);
     const std::size_t nv = dat_io::value_bytes(res.nnodes, vector);
     const std::span<ND_RES_TYPE> nodes = nodes_of(res);
     const std::span<CELL_RES_TYPE> cells = cells_of(res);
-    float* sum = work(g_values, nn * k);
+    float* sum = work(g_values, count(res.nnodes) * k);
     work(g_flags, nc);
+    LastFlags last_flags(nc);
     for (std::size_t j = 0; j < nodes.size(); ++j) {
         sum[k * j] = nodes[j].value;
         if (vector) sum[k * j + 1] = nodes[j].y;
     }
     const std::size_t nsum = nodes.size() * k;
-    bool have_flags = false;
     std::int64_t records = 0;
     for (;;) {
         const dat_io::RecordHead head = dat_io::read_head(f);
         // Stored extremes and other time codes are not output times.
-        const bool code = std::fabs(head.time) > 99998.0f;
-        const std::byte* values = read_body(f, head, nc, nv, !code, have_flags);
-        const bool last = dat_io::finish_record(f) != kCardTimeRecord;
-        if (!code) {
-            for (std::size_t i = 0; i < nsum; ++i) sum[i] += load_real(values + 4 * i);
-            if (have_flags) fold_flags<true>(g_flags.data(), cells);
+        const bool output_time = std::fabs(head.time) <= 99998.0f;
+        const Body body = read_body(f, head, nc, nv, output_time, last_flags);
+        if (output_time) {
+            dat_fold::add_reals(body.values, nsum, sum);
+            if (const std::int8_t* flags = body.flags ? body.flags : last_flags.get(f))
+                dat_fold::fold_flags<true>(flags, cells);
             ++records;
         }
-        if (last) break;
+        if (dat_io::finish_record(f) != kCardTimeRecord) break;
     }
     if (records == 0) dat_io::no_time_record(f);
     const float divisor = static_cast<float>(records);

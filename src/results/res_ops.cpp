@@ -7,11 +7,6 @@ namespace zorvel::results {
 
 namespace {
 
-// The absolute value of a flag as a flag (-128 counts as 127).
-inline std::int8_t abs_flag(std::int8_t f) {
-    return f >= 0 ? f : (f == -128 ? std::int8_t{127} : static_cast<std::int8_t>(-f));
-}
-
 std::size_t count_of(std::int32_t n, std::size_t a, std::size_t b) {
     return std::min({static_cast<std::size_t>(n > 0 ? n : 0), a, b});
 }
@@ -37,9 +32,9 @@ namespace detail {
 void fold_cells(const RES_TYPE& a, RES_TYPE& b, bool take_max) {
     const std::size_t n = count_of(a.ncells, a.CELL.size(), b.CELL.size());
     for (std::size_t i = 0; i < n; ++i) {
-        const std::int8_t x = abs_flag(a.CELL[i].flag);
-        const std::int8_t y = abs_flag(b.CELL[i].flag);
-        b.CELL[i].flag = take_max ? std::max(x, y) : std::min(x, y);
+        const std::uint8_t x = flag_magnitude(a.CELL[i].flag);
+        const std::uint8_t y = flag_magnitude(b.CELL[i].flag);
+        b.CELL[i].flag = static_cast<std::int8_t>(take_max ? std::max(x, y) : std::min(x, y));
     }
 }
 

@@ -41,6 +41,13 @@ inline float speed(float u, float v) {
     return 0.0f;
 }
 
+// The size of an activity flag as a merge compares it: its absolute value as an
+// unsigned byte (so -1 counts as wet, and -128 as 128).
+inline std::uint8_t flag_magnitude(std::int8_t flag) {
+    const auto u = static_cast<std::uint8_t>(flag);
+    return std::min(u, static_cast<std::uint8_t>(0u - u));
+}
+
 namespace detail {
 
 // Folds a's cell flags into b's: the larger absolute flag (max) or the smaller (min).

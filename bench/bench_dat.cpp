@@ -1,0 +1,152 @@
+// Throughput of the ".dat" maximum reduction beside a plain sequential read of the
+// same file: a scalar file of 1,000,000 nodes and cells with 100 records (about
+// 500 MB) is written into a temp folder, read both ways a few times, and removed.
+// The console lines of the reduction go to a file in the temp folder.
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "results/dat.hpp"
+#include "util/console.hpp"
+#include "util/units.hpp"
+
+namespace {
+
+using namespace zorvel;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::int32_t kNodes = 1'000'000;
+constexpr std::int32_t kCells = 1'000'000;
+constexpr int kRecords = 100;
+constexpr int kRounds = 3;
+
+// Puts a file on the first free pool unit.
+int put_on_unit(const std::string& path, util::FileKind kind) {
+    for (util::PoolEntry& p : util::unit_tables().pool) {
+        if (p.open) continue;
+        p.file = util::File::open(path, kind);
+        if (!p.file) {
+            std::fprintf(stderr, "cannot open %s\n", path.c_str());
+            std::exit(1);
+        }
+        p.open = true;
+        return p.unit;
+    }
+    std::exit(1);
+}
+
+void close_unit(int unit) {
+    for (util::PoolEntry& p : util::unit_tables().pool)
+        if (p.open && p.unit == unit) {
+            p.file->close();
+            p.file.reset();
+            p.open = false;
+        }
+}
+
+// A rising and falling flood over the mesh, one record per output time.
+void write_file(const std::string& path) {
+    results::RES_TYPE r;
+    r.nnodes = kNodes;
+    r.ncells = kCells;
+    r.ND.resize(kNodes);
+    r.CELL.resize(kCells);
+    const int unit = put_on_unit(path, util::FileKind::bytes_out);
+    results::WRITE_DAT_HEADER(unit, "Water Level", false, kNodes, kCells);
+    for (int k = 0; k < kRecords; ++k) {
+        r.time = 0.25f * static_cast<float>(k);
+        const float wave = std::sin(3.14159265f * static_cast<float>(k) / kRecords);
+        for (std::int32_t j = 0; j < kNodes; ++j) {
+            const float bed = static_cast<float>(j % 997) * 0.01f;
+            r.ND[static_cast<std::size_t>(j)].value = bed + 2.0f * wave + 0.001f * static_cast<float>(j % 13);
+        }
+        for (std::int32_t i = 0; i < kCells; ++i)
+            r.CELL[static_cast<std::size_t>(i)].flag = static_cast<std::int8_t>((i + k) % 3 != 0);
+        results::WRITE_DAT_TIMESTEP(unit, r, path, false);
+    }
+    results::WRITE_DAT_END_CARD(unit);
+    close_unit(unit);
+}
+
+// Seconds to read the whole file in 1 MiB pieces.
+double plain_read(const std::string& path, std::uint64_t& checksum) {
+    const auto start = Clock::now();
+    auto f = util::File::open(path, util::FileKind::bytes_in);
+    std::vector<char> buffer(std::size_t{1} << 20);
+    std::uint64_t left = f->size();
+    while (left > 0) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+        if (!f->read(buffer.data(), n)) break;
+        checksum += static_cast<unsigned char>(buffer[n / 2]);
+        left -= n;
+    }
+    f->close();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Seconds to open the file, read its header and reduce it to its maximum.
+double reduction(const std::string& path, results::RES_TYPE& max, results::RES_TYPE& tmax) {
+    for (results::ND_RES_TYPE& n : max.ND) n = {-99999.0f, -99999.0f, 0};
+    for (results::ND_RES_TYPE& n : tmax.ND) n = {-99999.0f, -99999.0f, 0};
+    const auto start = Clock::now();
+    const int unit = put_on_unit(path, util::FileKind::bytes_in);
+    std::int32_t nnodes = 0, ncells = 0, card = 0;
+    bool vector = false;
+    std::string name;
+    results::READDATHEADER(unit, nnodes, ncells, card, vector, path, name);
+    results::DATMAXIMUMS(unit, vector, max, tmax, false);
+    close_unit(unit);
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+int main() {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("zorvel_bench_dat_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "bench_h.dat").string();
+    std::ofstream console_file(dir / "console.txt");
+    std::istringstream no_input;
+    int status = 0;
+    {
+        util::ConsoleCapture capture(console_file, no_input);
+        util::FILEUNITINIT(1000);
+        write_file(path);
+        const double mb = static_cast<double>(std::filesystem::file_size(path)) / 1.0e6;
+
+        results::RES_TYPE max, tmax;
+        max.nnodes = tmax.nnodes = kNodes;
+        max.ncells = tmax.ncells = kCells;
+        max.ND.resize(kNodes);
+        tmax.ND.resize(kNodes);
+        max.CELL.resize(kCells);
+        tmax.CELL.resize(kCells);
+
+        std::uint64_t checksum = 0;
+        double best_read = 1e30, best_reduce = 1e30;
+        plain_read(path, checksum);  // settles the page cache
+        for (int round = 0; round < kRounds; ++round) {
+            best_read = std::min(best_read, plain_read(path, checksum));
+            best_reduce = std::min(best_reduce, reduction(path, max, tmax));
+        }
+        std::printf("file: %.1f MB, %d records of %d nodes and %d cells (best of %d)\n", mb, kRecords, kNodes,
+                    kCells, kRounds);
+        std::printf("plain sequential read: %8.1f MB/s  (%.3f s)\n", mb / best_read, best_read);
+        std::printf("DATMAXIMUMS:           %8.1f MB/s  (%.3f s)\n", mb / best_reduce, best_reduce);
+        std::printf("reduction / read:      %8.2f  (goal: 1.50 or less)\n", best_reduce / best_read);
+        std::printf("check: %llu %g %g\n", static_cast<unsigned long long>(checksum % 1000),
+                    static_cast<double>(max.ND[12345].value), static_cast<double>(tmax.ND[12345].value));
+    }
+    std::filesystem::remove_all(dir);
+    return status;
+}

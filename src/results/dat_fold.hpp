@@ -1,0 +1,108 @@
+#pragma once
+// The inner loops of the ".dat" reductions: one record's values or flags, as read
+// from the file, folded into dense running arrays. Lines of the running arrays
+// that a record does not change are only read, never written, so they stay clean
+// in the cache. Internal to the results subsystem.
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "results/dat_io.hpp"
+#include "results/res_ops.hpp"
+#include "results/res_type.hpp"
+
+namespace zorvel::results::dat_fold {
+
+// a when c holds, else b, as a bit select (no branch).
+inline float pick(bool c, float a, float b) {
+    const std::uint32_t mask = 0u - static_cast<std::uint32_t>(c);
+    return std::bit_cast<float>((std::bit_cast<std::uint32_t>(a) & mask) | (std::bit_cast<std::uint32_t>(b) & ~mask));
+}
+
+// Folds n scalar values into the running extreme ev; where one wins, its node's
+// time et becomes t. Comparisons are strict, and a NaN never wins.
+template <bool Max>
+void fold_scalars(const std::byte* __restrict values, std::size_t n, float t, float* __restrict ev,
+                  float* __restrict et) {
+    std::size_t j = 0;
+#if defined(__SSE2__)
+    const __m128 tv = _mm_set1_ps(t);
+    for (; j + 16 <= n; j += 16) {
+        const float* in = reinterpret_cast<const float*>(values + 4 * j);
+        __m128 v[4], m[4], w[4];
+        for (int k = 0; k < 4; ++k) {
+            v[k] = _mm_loadu_ps(in + 4 * k);
+            m[k] = _mm_loadu_ps(ev + j + 4 * k);
+            w[k] = Max ? _mm_cmpgt_ps(v[k], m[k]) : _mm_cmplt_ps(v[k], m[k]);
+        }
+        if (_mm_movemask_ps(_mm_or_ps(_mm_or_ps(w[0], w[1]), _mm_or_ps(w[2], w[3]))) == 0) continue;
+        for (int k = 0; k < 4; ++k) {
+            _mm_storeu_ps(ev + j + 4 * k, _mm_or_ps(_mm_and_ps(w[k], v[k]), _mm_andnot_ps(w[k], m[k])));
+            const __m128 e = _mm_loadu_ps(et + j + 4 * k);
+            _mm_storeu_ps(et + j + 4 * k, _mm_or_ps(_mm_and_ps(w[k], tv), _mm_andnot_ps(w[k], e)));
+        }
+    }
+#endif
+    for (; j < n; ++j) {
+        const float v = dat_io::load_real(values + 4 * j);
+        const bool wins = Max ? v > ev[j] : v < ev[j];
+        ev[j] = pick(wins, v, ev[j]);
+        et[j] = pick(wins, t, et[j]);
+    }
+}
+
+// Folds n vectors (x, y pairs) into the running extreme ev (pairs) by speed; es holds
+// the speeds of the running vectors. A winner gives both components and its time.
+template <bool Max>
+void fold_vectors(const std::byte* __restrict values, std::size_t n, float t, float* __restrict ev,
+                  float* __restrict es, float* __restrict et) {
+    for (std::size_t j = 0; j < n; ++j) {
+        const float x = dat_io::load_real(values + 8 * j);
+        const float y = dat_io::load_real(values + 8 * j + 4);
+        const float s = speed(x, y);
+        if (Max ? s > es[j] : s < es[j]) {
+            ev[2 * j] = x;
+            ev[2 * j + 1] = y;
+            es[j] = s;
+            et[j] = t;
+        }
+    }
+}
+
+// Folds flags into the cells: the larger (Max) or smaller flag magnitude.
+template <bool Max>
+void fold_flags(const std::int8_t* __restrict flags, std::span<CELL_RES_TYPE> cells) {
+    std::size_t i = 0;
+    const std::size_t n = cells.size();
+#if defined(__SSE2__)
+    static_assert(sizeof(CELL_RES_TYPE) == 1);
+    auto* out = reinterpret_cast<__m128i*>(cells.data());
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16, ++out) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(flags + i));
+        const __m128i b = _mm_loadu_si128(out);
+        const __m128i am = _mm_min_epu8(a, _mm_sub_epi8(zero, a));
+        const __m128i bm = _mm_min_epu8(b, _mm_sub_epi8(zero, b));
+        const __m128i r = Max ? _mm_max_epu8(am, bm) : _mm_min_epu8(am, bm);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(r, b)) != 0xFFFF) _mm_storeu_si128(out, r);
+    }
+#endif
+    for (; i < n; ++i) {
+        const std::uint8_t a = flag_magnitude(flags[i]);
+        const std::uint8_t b = flag_magnitude(cells[i].flag);
+        cells[i].flag = static_cast<std::int8_t>(Max ? std::max(a, b) : std::min(a, b));
+    }
+}
+
+// Adds n reals to the sums.
+inline void add_reals(const std::byte* __restrict values, std::size_t n, float* __restrict sum) {
+    for (std::size_t i = 0; i < n; ++i) sum[i] += dat_io::load_real(values + 4 * i);
+}
+
+}  // namespace zorvel::results::dat_fold

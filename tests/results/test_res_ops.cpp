@@ -1,0 +1,140 @@
+// Running maxima and minima of result records, and the allocation check.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <sstream>
+#include <vector>
+
+#include "results/res_ops.hpp"
+#include "util/console.hpp"
+#include "util/run_end.hpp"
+#include "util/units.hpp"
+
+namespace zorvel::results {
+namespace {
+
+// A mesh as the wet-only rule sees it: the corner words of each element.
+struct CornerMesh {
+    std::vector<std::array<std::int32_t, 4>> corners;
+};
+std::array<std::int32_t, 4> element_corners(const CornerMesh& mesh, std::size_t cell) { return mesh.corners[cell]; }
+
+RES_TYPE scalar(std::vector<float> values, std::vector<std::int8_t> flags) {
+    RES_TYPE r;
+    r.nnodes = static_cast<std::int32_t>(values.size());
+    r.ncells = static_cast<std::int32_t>(flags.size());
+    for (float v : values) r.ND.push_back({v, 0.0f, 0});
+    for (std::int8_t f : flags) r.CELL.push_back({f});
+    return r;
+}
+
+std::vector<float> values_of(const RES_TYPE& r) {
+    std::vector<float> v;
+    for (const ND_RES_TYPE& n : r.ND) v.push_back(n.value);
+    return v;
+}
+std::vector<int> sources_of(const RES_TYPE& r) {
+    std::vector<int> v;
+    for (const ND_RES_TYPE& n : r.ND) v.push_back(n.source);
+    return v;
+}
+std::vector<int> flags_of(const RES_TYPE& r) {
+    std::vector<int> v;
+    for (const CELL_RES_TYPE& c : r.CELL) v.push_back(c.flag);
+    return v;
+}
+
+const CornerMesh kNoMesh;
+
+TEST(ResOps, ScalarMergesAreStrictSoTheFirstInputKeepsTies) {
+    RES_TYPE max = scalar({-99999, -99999, -99999}, {0, 0});
+    RES_MAX(scalar({1, 5, NAN}, {-1, 0}), max, kNoMesh, false, 1);
+    RES_MAX(scalar({2, 5, 3}, {0, 0}), max, kNoMesh, false, 2);
+    EXPECT_EQ(values_of(max), (std::vector<float>{2, 5, 3}));
+    EXPECT_EQ(sources_of(max), (std::vector<int>{2, 1, 2}));
+    EXPECT_EQ(flags_of(max), (std::vector<int>{1, 0}));
+
+    RES_TYPE min = scalar({99999, 99999, 99999}, {1, 1});
+    RES_MIN(scalar({1, 5, 3}, {-1, 0}), min, kNoMesh, false, 1);
+    RES_MIN(scalar({1, 4, NAN}, {1, 1}), min, kNoMesh, false, 2);
+    EXPECT_EQ(values_of(min), (std::vector<float>{1, 4, 3}));
+    EXPECT_EQ(sources_of(min), (std::vector<int>{1, 2, 1}));
+    EXPECT_EQ(flags_of(min), (std::vector<int>{1, 0}));
+}
+
+TEST(ResOps, WaterLevelsCountOnlyAtCornersOfWetCells) {
+    // Cell 1 a triangle on nodes 1 2 3, cell 2 a quadrilateral on nodes 3 4 5 6.
+    const CornerMesh mesh{{{1, 3, 2, 0}, {3, 6, 5, 4}}};
+    RES_TYPE max = scalar({0, 0, 0, 0, 0, 0, 0}, {0, 0});
+    RES_MAX(scalar({1, 1, 1, 1, 1, 1, 9}, {1, 0}), max, mesh, true, 1);
+    EXPECT_EQ(values_of(max), (std::vector<float>{1, 1, 1, 0, 0, 0, 0}));
+    RES_MAX(scalar({2, 2, 2, 2, 2, 2, 9}, {0, -1}), max, mesh, true, 2);
+    EXPECT_EQ(values_of(max), (std::vector<float>{1, 1, 2, 2, 2, 2, 0}));
+    EXPECT_EQ(sources_of(max), (std::vector<int>{1, 1, 2, 2, 2, 2, 0}));
+
+    RES_TYPE min = scalar({5, 5, 5, 5, 5, 5, 5}, {1, 1});
+    RES_MIN(scalar({0, 0, 0, 0, 0, 0, 0}, {0, 1}), min, mesh, true, 3);
+    EXPECT_EQ(values_of(min), (std::vector<float>{5, 5, 0, 0, 0, 0, 5}));
+    EXPECT_EQ(flags_of(min), (std::vector<int>{0, 1}));
+
+    // A finite-volume result compares every node, whatever the flags.
+    RES_TYPE fv = scalar({3, 3}, {0, 0});
+    fv.is_fv = true;
+    RES_TYPE out = scalar({0, 0}, {0, 0});
+    RES_MAX(fv, out, mesh, true, 4);
+    EXPECT_EQ(values_of(out), (std::vector<float>{3, 3}));
+}
+
+TEST(ResOps, VectorsTakeBothComponentsOfTheFasterOne) {
+    RES_TYPE max = scalar({0, 0}, {});
+    max.is_vector = true;
+    RES_TYPE a = scalar({3, 0}, {});
+    a.is_vector = true;
+    a.ND[0].y = 4;        // speed 5
+    a.ND[1].y = 1.0e-7f;  // below the speed threshold: speed 0
+    RES_TYPE b = a;
+    b.ND[0] = {-4.9f, 0.5f, 0};  // speed just under 5
+    b.ND[1] = {0, 2, 0};
+    RES_MAX(a, max, kNoMesh, true, 1);
+    RES_MAX(b, max, kNoMesh, true, 2);
+    EXPECT_EQ(max.ND[0].value, 3);
+    EXPECT_EQ(max.ND[0].y, 4);
+    EXPECT_EQ(max.ND[0].source, 1);
+    EXPECT_EQ(max.ND[1].value, 0);
+    EXPECT_EQ(max.ND[1].y, 2);
+    EXPECT_EQ(max.ND[1].source, 2);
+
+    RES_TYPE min = a;
+    RES_MIN(b, min, kNoMesh, false, 2);
+    EXPECT_EQ(min.ND[0].value, -4.9f);
+    EXPECT_EQ(min.ND[0].y, 0.5f);
+    EXPECT_EQ(min.ND[1].y, 1.0e-7f);  // speed 0 is not beaten
+}
+
+TEST(ResOps, NewRecordsAndTheAllocationCheck) {
+    const RES_TYPE r = NEW_RES(2, 5);
+    EXPECT_EQ(r.ND.size(), 5u);
+    EXPECT_EQ(r.CELL.size(), 2u);
+    EXPECT_EQ(r.nnodes, 0);
+    EXPECT_EQ(r.ncells, 0);
+    EXPECT_TRUE(NEW_RES(-1, -3).ND.empty());
+
+    std::vector<ND_RES_TYPE> huge;
+    EXPECT_EQ(allocate_array(huge, std::int64_t{1} << 62), 1);
+    EXPECT_EQ(allocate_array(huge, 3), 0);
+    EXPECT_EQ(huge.size(), 3u);
+
+    std::ostringstream out;
+    std::istringstream in;
+    util::ConsoleCapture capture(out, in);
+    util::FILEUNITINIT(1000);
+    CHECK_ALLOC(0);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_THROW(CHECK_ALLOC(1), util::RunEnd);
+    EXPECT_EQ(out.str(), "\nERROR - Could not allocate enough memory (RAM).\n\nPress Enter to Close\n");
+}
+
+}  // namespace
+}  // namespace zorvel::results
