@@ -3,14 +3,12 @@
 #include "results/dat.hpp"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
-#include <cstdio>
 #include <memory>
 
 #include "results/dat_io.hpp"
 #include "results/res_ops.hpp"
 #include "util/console.hpp"
+#include "util/numbers.hpp"
 #include "util/text.hpp"
 #include "util/units.hpp"
 
@@ -19,9 +17,6 @@ namespace zorvel::results {
 namespace dat_io {
 
 namespace {
-
-// Text for a real that is not a finite number.
-const char* non_finite(double x) { return std::isnan(x) ? "NaN" : (x < 0 ? "-Infinity" : "Infinity"); }
 
 std::string quoted(const util::File& f) { return "\"" + std::string(util::rtrim(f.name())) + "\""; }
 
@@ -33,33 +28,19 @@ std::string quoted(const util::File& f) { return "\"" + std::string(util::rtrim(
 
 }  // namespace
 
-std::string fixed(double x, int d) {
-    if (!std::isfinite(x)) return non_finite(x);
-    char buf[400];
-    const int n = std::snprintf(buf, sizeof buf, "%.*f", d, x);
-    if (n < 0 || n > 20) return std::string(20, '*');
-    return std::string(buf, static_cast<std::size_t>(n));
+namespace {
+
+// The text right-justified in a field of w characters, or asterisks across it.
+std::string in_field(const std::string& text, int w) {
+    const auto width = static_cast<std::size_t>(w);
+    if (text.size() > width) return std::string(width, '*');
+    return std::string(width - text.size(), ' ') + text;
 }
 
-std::string fixed_field(double x, int w, int d) {
-    std::string t = std::isfinite(x) ? std::string() : non_finite(x);
-    if (t.empty()) {
-        char buf[400];
-        const int n = std::snprintf(buf, sizeof buf, "%.*f", d, x);
-        if (n < 0 || n > w) return std::string(static_cast<std::size_t>(w), '*');
-        t.assign(buf, static_cast<std::size_t>(n));
-    }
-    if (t.size() > static_cast<std::size_t>(w)) return std::string(static_cast<std::size_t>(w), '*');
-    return std::string(static_cast<std::size_t>(w) - t.size(), ' ') + t;
-}
+}  // namespace
 
-std::string int_field(std::int64_t v, int w) {
-    char buf[24];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    const std::size_t n = static_cast<std::size_t>(r.ptr - buf);
-    if (n > static_cast<std::size_t>(w)) return std::string(static_cast<std::size_t>(w), '*');
-    return std::string(static_cast<std::size_t>(w) - n, ' ') + std::string(buf, n);
-}
+std::string fixed_field(float x, int w, int d) { return in_field(util::AREALD(x, d), w); }
+std::string int_field(std::int32_t v, int w) { return in_field(util::AINTEGER(v), w); }
 
 util::File& input(int unit) {
     util::File* f = util::unit_file(unit);
@@ -89,7 +70,7 @@ RecordHead read_head(util::File& f) {
     RecordHead head;
     head.flag_byte = static_cast<std::int8_t>(raw[0]);
     head.time = load_real(raw + 1);
-    util::console().line("Reading data for time " + fixed(head.time, 3));
+    util::console().line("Reading data for time " + util::AREALD(head.time, 3));
     return head;
 }
 

@@ -16,6 +16,7 @@
 #include "results/dat_io.hpp"
 #include "results/res_ops.hpp"
 #include "results/res_type.hpp"
+#include "util/numbers.hpp"
 
 namespace zorvel::results::dat_fold {
 
@@ -65,7 +66,7 @@ void fold_vectors(const std::byte* __restrict values, std::size_t n, float t, fl
     for (std::size_t j = 0; j < n; ++j) {
         const float x = dat_io::load_real(values + 8 * j);
         const float y = dat_io::load_real(values + 8 * j + 4);
-        const float s = speed(x, y);
+        const float s = util::VECTOR_MAGNITUDE(x, y);
         if (Max ? s > es[j] : s < es[j]) {
             ev[2 * j] = x;
             ev[2 * j + 1] = y;

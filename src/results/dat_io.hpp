@@ -25,14 +25,11 @@ inline float load_real(const std::byte* p) {
     return v;
 }
 
-// The number as fixed-point text with d decimals, left-justified (20 asterisks when
-// it needs more than 20 characters).
-std::string fixed(double x, int d);
 // The number in a field of w characters with d decimals, right-justified (asterisks
 // across the field when it does not fit).
-std::string fixed_field(double x, int w, int d);
+std::string fixed_field(float x, int w, int d);
 // The integer in a field of w characters, right-justified (asterisks when it does not fit).
-std::string int_field(std::int64_t v, int w);
+std::string int_field(std::int32_t v, int w);
 
 // The ".dat" input open on the unit; ends the run when there is none.
 util::File& input(int unit);

@@ -16,6 +16,7 @@
 #include "results/dat_io.hpp"
 #include "results/res_ops.hpp"
 #include "util/console.hpp"
+#include "util/numbers.hpp"
 #include "util/text.hpp"
 #include "util/units.hpp"
 
@@ -193,7 +194,7 @@ struct Running {
             if (vector) {
                 ev[2 * j] = e[j].value;
                 ev[2 * j + 1] = e[j].y;
-                es[j] = speed(e[j].value, e[j].y);
+                es[j] = util::VECTOR_MAGNITUDE(e[j].value, e[j].y);
             } else {
                 ev[j] = e[j].value;
             }
@@ -291,12 +292,13 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
     con.line("Finished processing file.");
 }
 
-// The number after "Unknown " in a time label: the whole-number part of t.
+// The number after "Unknown " in a time label: the whole-number part of t (its
+// leading digits where it is too large for a 64-bit integer).
 std::string whole_part(float t) {
     if (std::isnan(t)) return "NaN";
     if (std::isinf(t)) return t < 0 ? "-Infinity" : "Infinity";
     const double w = std::trunc(static_cast<double>(t));
-    if (std::fabs(w) < 9.0e18) return std::to_string(static_cast<long long>(w));
+    if (std::fabs(w) < 9.0e18) return util::AINTEGER8(static_cast<std::int64_t>(w));
     char buf[64];
     const auto r = std::to_chars(buf, buf + sizeof buf, w, std::chars_format::fixed, 0);
     return std::string(buf, r.ptr);
@@ -428,9 +430,9 @@ std::string TIMELABEL(float t) {
     else if (std::fabs(t - 900002.0f) < 0.001f)
         label = "Time of Peak V";
     else if (t >= 100000.0f && t < 200000.0f)
-        label = "Time of First Depth > " + dat_io::fixed(t - 100000.0f, 2) + "m";
+        label = "Time of First Depth > " + util::AREALD(t - 100000.0f, 2) + "m";
     else if (t >= 200000.0f && t < 300000.0f)
-        label = "Duration Above " + dat_io::fixed(t - 200000.0f, 2) + "m";
+        label = "Duration Above " + util::AREALD(t - 200000.0f, 2) + "m";
     else
         label = "Unknown " + whole_part(t);
     return util::fit(label, 20);

@@ -1,6 +1,7 @@
 #include "results/res_ops.hpp"
 
 #include "util/console.hpp"
+#include "util/numbers.hpp"
 #include "util/units.hpp"
 
 namespace zorvel::results {
@@ -27,8 +28,9 @@ void CHECK_ALLOC(std::int32_t status) {
     util::EXITS();
 }
 
-namespace detail {
+namespace {
 
+// Folds a's cell flags into b's: the larger flag magnitude (max) or the smaller (min).
 void fold_cells(const RES_TYPE& a, RES_TYPE& b, bool take_max) {
     const std::size_t n = count_of(a.ncells, a.CELL.size(), b.CELL.size());
     for (std::size_t i = 0; i < n; ++i) {
@@ -38,31 +40,56 @@ void fold_cells(const RES_TYPE& a, RES_TYPE& b, bool take_max) {
     }
 }
 
-bool fold_all_nodes(const RES_TYPE& a, RES_TYPE& b, bool wet_only, std::int32_t tag, bool take_max) {
+// Folds one node (numbered from 1) by value; a number outside the records is ignored.
+void fold_node(const RES_TYPE& a, RES_TYPE& b, std::int32_t node, std::int32_t tag, bool take_max) {
+    const std::size_t j = static_cast<std::size_t>(node) - 1;
+    if (node < 1 || node > a.nnodes || j >= a.ND.size() || j >= b.ND.size()) return;
+    const float v = a.ND[j].value;
+    if (take_max ? v > b.ND[j].value : v < b.ND[j].value) {
+        b.ND[j].value = v;
+        b.ND[j].source = tag;
+    }
+}
+
+void fold(const RES_TYPE& a, RES_TYPE& b, const MESH_TYPE& mesh, bool wet_only, std::int32_t tag, bool take_max) {
+    fold_cells(a, b, take_max);
     const std::size_t n = count_of(a.nnodes, a.ND.size(), b.ND.size());
     if (a.is_vector && b.is_vector) {
         for (std::size_t j = 0; j < n; ++j) {
-            const float m = speed(a.ND[j].value, a.ND[j].y);
-            const float r = speed(b.ND[j].value, b.ND[j].y);
+            const float m = util::VECTOR_MAGNITUDE(a.ND[j].value, a.ND[j].y);
+            const float r = util::VECTOR_MAGNITUDE(b.ND[j].value, b.ND[j].y);
             if (take_max ? m > r : m < r) {
                 b.ND[j].value = a.ND[j].value;
                 b.ND[j].y = a.ND[j].y;
                 b.ND[j].source = tag;
             }
         }
-        return true;
+        return;
     }
-    if (wet_only && !a.is_fv) return false;
-    for (std::size_t j = 0; j < n; ++j) {
-        const float v = a.ND[j].value;
-        if (take_max ? v > b.ND[j].value : v < b.ND[j].value) {
-            b.ND[j].value = v;
-            b.ND[j].source = tag;
-        }
+    const std::size_t ncells = count_of(a.ncells, a.CELL.size(), a.CELL.size());
+    if (!wet_only || a.is_fv || mesh.CELLS.size() < ncells) {
+        for (std::size_t j = 0; j < n; ++j) fold_node(a, b, static_cast<std::int32_t>(j + 1), tag, take_max);
+        return;
     }
-    return true;
+    // Only the corners of the cells that are wet in a: a dry node never counts.
+    for (std::size_t i = 0; i < ncells; ++i) {
+        if (flag_magnitude(a.CELL[i].flag) != 1) continue;
+        const std::array<std::int32_t, 9>& words = mesh.CELLS[i].nodes;
+        fold_node(a, b, words[0], tag, take_max);
+        fold_node(a, b, words[1], tag, take_max);
+        fold_node(a, b, words[2], tag, take_max);
+        if (words[3] > 0) fold_node(a, b, words[3], tag, take_max);
+    }
 }
 
-}  // namespace detail
+}  // namespace
+
+void RES_MAX(const RES_TYPE& a, RES_TYPE& b, const MESH_TYPE& mesh, bool wet_only, std::int32_t tag) {
+    fold(a, b, mesh, wet_only, tag, true);
+}
+
+void RES_MIN(const RES_TYPE& a, RES_TYPE& b, const MESH_TYPE& mesh, bool wet_only, std::int32_t tag) {
+    fold(a, b, mesh, wet_only, tag, false);
+}
 
 }  // namespace zorvel::results

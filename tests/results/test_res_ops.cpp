@@ -15,11 +15,18 @@
 namespace zorvel::results {
 namespace {
 
-// A mesh as the wet-only rule sees it: the corner words of each element.
-struct CornerMesh {
-    std::vector<std::array<std::int32_t, 4>> corners;
-};
-std::array<std::int32_t, 4> element_corners(const CornerMesh& mesh, std::size_t cell) { return mesh.corners[cell]; }
+// A mesh whose elements have the given corner words (node numbers from 1).
+MESH_TYPE mesh_of(std::vector<std::array<std::int32_t, 4>> corners) {
+    MESH_TYPE mesh;
+    for (const auto& c : corners) {
+        mesh_cell cell;
+        cell.kind = c[3] == 0 ? 3 : 4;
+        std::copy(c.begin(), c.end(), cell.nodes.begin());
+        mesh.CELLS.push_back(cell);
+    }
+    mesh.ncells = static_cast<std::int32_t>(mesh.CELLS.size());
+    return mesh;
+}
 
 RES_TYPE scalar(std::vector<float> values, std::vector<std::int8_t> flags) {
     RES_TYPE r;
@@ -46,7 +53,7 @@ std::vector<int> flags_of(const RES_TYPE& r) {
     return v;
 }
 
-const CornerMesh kNoMesh;
+const MESH_TYPE kNoMesh;
 
 TEST(ResOps, ScalarMergesAreStrictSoTheFirstInputKeepsTies) {
     RES_TYPE max = scalar({-99999, -99999, -99999}, {0, 0});
@@ -66,7 +73,7 @@ TEST(ResOps, ScalarMergesAreStrictSoTheFirstInputKeepsTies) {
 
 TEST(ResOps, WaterLevelsCountOnlyAtCornersOfWetCells) {
     // Cell 1 a triangle on nodes 1 2 3, cell 2 a quadrilateral on nodes 3 4 5 6.
-    const CornerMesh mesh{{{1, 3, 2, 0}, {3, 6, 5, 4}}};
+    const MESH_TYPE mesh = mesh_of({{1, 3, 2, 0}, {3, 6, 5, 4}});
     RES_TYPE max = scalar({0, 0, 0, 0, 0, 0, 0}, {0, 0});
     RES_MAX(scalar({1, 1, 1, 1, 1, 1, 9}, {1, 0}), max, mesh, true, 1);
     EXPECT_EQ(values_of(max), (std::vector<float>{1, 1, 1, 0, 0, 0, 0}));
@@ -85,6 +92,11 @@ TEST(ResOps, WaterLevelsCountOnlyAtCornersOfWetCells) {
     RES_TYPE out = scalar({0, 0}, {0, 0});
     RES_MAX(fv, out, mesh, true, 4);
     EXPECT_EQ(values_of(out), (std::vector<float>{3, 3}));
+
+    // Without element records the wet nodes are unknown: every node is compared.
+    RES_TYPE unread = scalar({0, 0, 0}, {0, 0});
+    RES_MAX(scalar({1, 2, 3}, {0, 0}), unread, kNoMesh, true, 5);
+    EXPECT_EQ(values_of(unread), (std::vector<float>{1, 2, 3}));
 }
 
 TEST(ResOps, VectorsTakeBothComponentsOfTheFasterOne) {
