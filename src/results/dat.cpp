@@ -18,17 +18,15 @@ namespace dat_io {
 
 namespace {
 
+// The file's name in quotes, for the messages that end a run.
 std::string quoted(const util::File& f) { return "\"" + std::string(util::rtrim(f.name())) + "\""; }
 
+// Ends the run with the message after an empty line.
 [[noreturn]] void fail(std::string_view text) {
     util::console().line();
     util::console().line(text);
     util::EXITS();
 }
-
-}  // namespace
-
-namespace {
 
 // The text right-justified in a field of w characters, or asterisks across it.
 std::string in_field(const std::string& text, int w) {
@@ -116,6 +114,7 @@ namespace {
 
 using dat_io::count;
 
+// One integer of the header.
 std::int32_t read_int(util::File& f) {
     std::int32_t v = 0;
     dat_io::read_bytes(f, &v, sizeof v);
@@ -141,6 +140,7 @@ void check_written(const util::File& f, std::string_view name) {
     util::EXITS();
 }
 
+// Packs an integer or a real at p and moves p past it.
 void put_int(std::byte*& p, std::int32_t v) {
     std::memcpy(p, &v, 4);
     p += 4;
@@ -151,6 +151,7 @@ void put_real(std::byte*& p, float v) {
     p += 4;
 }
 
+// Reads one time record (its card already read) and the card after it.
 void read_record(int unit, bool vector, std::int32_t nnodes, std::int32_t ncells, std::span<std::int8_t> flags,
                  std::span<float> x, std::span<float> y, float& time, std::int32_t& card) {
     util::File& f = dat_io::input(unit);

@@ -39,6 +39,7 @@ std::vector<float> g_speeds;       // speeds of the running vectors
 std::vector<float> g_times;        // time of each node's extreme
 std::vector<std::int8_t> g_flags;  // flags of an earlier record, read again
 
+// The nodes and cells that a record counts and holds.
 std::span<ND_RES_TYPE> nodes_of(RES_TYPE& res) { return {res.ND.data(), std::min(count(res.nnodes), res.ND.size())}; }
 std::span<CELL_RES_TYPE> cells_of(RES_TYPE& res) {
     return {res.CELL.data(), std::min(count(res.ncells), res.CELL.size())};
@@ -56,6 +57,7 @@ void scatter_values(const std::byte* values, bool vector, std::span<ND_RES_TYPE>
     }
 }
 
+// Copies flags as they are into the cells.
 void copy_flags(const void* flags, std::span<CELL_RES_TYPE> cells) {
     if (!cells.empty()) std::memcpy(cells.data(), flags, cells.size());
 }

@@ -8,6 +8,7 @@ namespace zorvel::results {
 
 namespace {
 
+// The count n, kept within the sizes of two arrays.
 std::size_t count_of(std::int32_t n, std::size_t a, std::size_t b) {
     return std::min({static_cast<std::size_t>(n > 0 ? n : 0), a, b});
 }
@@ -51,6 +52,7 @@ void fold_node(const RES_TYPE& a, RES_TYPE& b, std::int32_t node, std::int32_t t
     }
 }
 
+// The merge of RES_MAX (take_max) and RES_MIN.
 void fold(const RES_TYPE& a, RES_TYPE& b, const MESH_TYPE& mesh, bool wet_only, std::int32_t tag, bool take_max) {
     fold_cells(a, b, take_max);
     const std::size_t n = count_of(a.nnodes, a.ND.size(), b.ND.size());
