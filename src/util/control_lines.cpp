@@ -153,9 +153,9 @@ bool READLINE(std::int32_t unit, std::string& line, std::size_t field) {
     std::string record;
     if (f == nullptr || f->kind() != FileKind::text_in || !f->read_line(record)) {
         const bool at_end = f != nullptr && f->kind() == FileKind::text_in && !f->failed();
-        fatal_message(std::string(at_end ? "ERROR 0202 - End-of-file encountered reading text line from file unit number"
-                                         : "ERROR 0201 - Reading text line from file unit number") +
-                      integer_field(unit, 5));
+        const char* text = at_end ? "ERROR 0202 - End-of-file encountered reading text line from file unit number"
+                                  : "ERROR 0201 - Reading text line from file unit number";
+        fatal_message(text + integer_field(unit, 5));
     }
     line = fit(record, std::min(field, kLineWorkLen));
     std::replace(line.begin(), line.end(), '\t', ' ');

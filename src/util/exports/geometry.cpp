@@ -108,8 +108,8 @@ std::int32_t INTERSECTION_POINT_8(const double* x1, const double* y1, const doub
 std::int32_t INSIDE_POLYGON(const float* xp, const float* yp, const float* x, const float* y, const std::int32_t* n,
                             const float* xmin, const std::int32_t* part_ends, const std::int32_t* part_count) {
     return guarded([&] {
-        return logical(
-            u::INSIDE_POLYGON(*xp, *yp, list(x, *n), list(y, *n), *n, *xmin, list(part_ends, *part_count), *part_count));
+        return logical(u::INSIDE_POLYGON(*xp, *yp, list(x, *n), list(y, *n), *n, *xmin, list(part_ends, *part_count),
+                                         *part_count));
     });
 }
 
