@@ -69,7 +69,7 @@ std::string cleaned(std::string_view value) { return TRIMF(REMOVEQUOTES(value));
 // The keyword's value (rest: to the end, else to the next unquoted comma), or the n-th
 // field (rest: and everything after it).
 std::string extract(std::string_view line, std::string_view keyword, std::int32_t n, bool rest) {
-    const std::string l(rtrim(fit(line, kLineWorkLen)));
+    const std::string l = fit(line, kLineWorkLen);
     const std::string key = LOWERCASE(keyword);
     if (const std::size_t p = LOWERCASE(l).find(key); p != std::string::npos) {
         const std::string_view work = std::string_view(l).substr(p + key.size());
