@@ -83,8 +83,9 @@ static_assert(offsetof(MessageBlock, type) == 40092);
 static_assert(offsetof(MessageBlock, extra) == 40096);
 static_assert(offsetof(MessageBlock, csv_unit) == 70096);
 
-// The process's one message block (zero-filled at start).
-extern MessageBlock DMESSAGES;
+// The process's one message block (zero-filled at start), shared by its plain name
+// with the programs that load the library.
+extern "C" MessageBlock DMESSAGES;
 
 // A field's text without trailing blanks; zero bytes count as blanks.
 template <std::size_t N>
