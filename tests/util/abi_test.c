@@ -1,6 +1,7 @@
 /* Calls the exported routines of libzorvel_utils.so as a foreign program would: by their
- * plain names, every argument by address, each text's length a hidden 64-bit value after
- * all other arguments, a text result's field first, logicals as 32-bit -1/0. */
+ * plain names, every argument by address, each text followed at once by its length as a
+ * 64-bit value, a text result's field first, logicals as 32-bit -1/0. Texts are passed
+ * with lengths shorter than their strings where that shows which length a routine took. */
 
 #include <stddef.h>
 #include <stdint.h>
@@ -14,24 +15,41 @@ typedef int64_t Len;
 
 void TRIMF(char* result, Len result_len, const char* text, Len text_len);
 void AINTEGER(char* result, Len result_len, const int32_t* i);
+void AINTEGERPREC0(char* result, Len result_len, const int32_t* i, const int32_t* n);
+void AREALD(char* result, Len result_len, const float* x, const int32_t* n);
 void AREALD8(char* result, Len result_len, const double* x, const int32_t* n);
 void FILE___EXT(char* result, Len result_len, const char* name, Len name_len);
-void ADDFOLDER(char* result, Len result_len, const char* folder, const char* name, Len folder_len, Len name_len);
+void ADDFOLDER(char* result, Len result_len, const char* folder, Len folder_len, const char* name, Len name_len);
+void ALPHANUMERICONLY(char* result, Len result_len, const char* text, Len text_len, const char* c, Len c_len);
+void REPLACE(char* result, Len result_len, const char* text, Len text_len, const char* search, Len search_len,
+             const char* replacement, Len replacement_len);
+void REPLACEALL(char* result, Len result_len, const char* text, Len text_len, const char* search, Len search_len,
+                const char* replacement, Len replacement_len);
 void CLEANPATH(char* result, Len result_len, char* name, Len name_len);
 int32_t LENSL(char* text, Len text_len);
 int32_t COMMENTLINE(char* line, Len line_len);
 int32_t BLANK(char* text, Len text_len);
-int32_t NUMBEROFSUBSTRINGS(char* text, const char* separator, Len text_len, Len separator_len);
-int32_t FLAGEXISTS(const char* line, const char* flag, Len line_len, Len flag_len);
-int32_t ASAME(const char* a, const char* b, Len a_len, Len b_len);
-int32_t CHECKINT8(const char* text, int64_t* i, Len text_len);
-int32_t CSVVALUE(const char* line, const int32_t* n, float* value, Len line_len);
-void EXTRACTSTRING(char* result, Len result_len, const char* line, const char* lower, const char* keyword,
-                   const int32_t* n, Len line_len, Len lower_len, Len keyword_len);
-int32_t EXTRACTINTEGER(const char* line, const char* lower, const char* keyword, const int32_t* n,
-                       const int32_t* fallback, Len line_len, Len lower_len, Len keyword_len);
-int32_t CHECKLINE(const char* line, const char* command, const char* separator, const int32_t* column, char* rest,
-                  char* head, Len line_len, Len command_len, Len separator_len, Len rest_len, Len head_len);
+int32_t NUMBEROFSUBSTRINGS(char* text, Len text_len, const char* separator, Len separator_len);
+void SUBSTRING(char* result, Len result_len, const char* text, Len text_len, const char* separator,
+               Len separator_len, const int32_t* n);
+int32_t FLAGEXISTS(const char* line, Len line_len, const char* flag, Len flag_len);
+int32_t FLAGEXISTSRET(const char* line, Len line_len, const char* flag, Len flag_len, char* rest, Len rest_len);
+int32_t ASAME(const char* a, Len a_len, const char* b, Len b_len);
+int32_t READGIS(const char* line, Len line_len, const char* name, Len name_len);
+int32_t CHECKINT(const char* text, Len text_len, int32_t* i);
+int32_t CHECKINT8(const char* text, Len text_len, int64_t* i);
+int32_t CSVCOLUMN(const char* line, Len line_len, const char* name, Len name_len, const int32_t* fallback);
+int32_t CSVVALUE(const char* line, Len line_len, const int32_t* n, float* value);
+void EXTRACTSTRING(char* result, Len result_len, const char* line, Len line_len, const char* lower, Len lower_len,
+                   const char* keyword, Len keyword_len, const int32_t* n);
+void EXTRACTSTRINGREM(char* result, Len result_len, const char* line, Len line_len, const char* lower,
+                      Len lower_len, const char* keyword, Len keyword_len, const int32_t* n);
+int32_t EXTRACTINTEGER(const char* line, Len line_len, const char* lower, Len lower_len, const char* keyword,
+                       Len keyword_len, const int32_t* n, const int32_t* fallback);
+float EXTRACTREAL(const char* line, Len line_len, const char* lower, Len lower_len, const char* keyword,
+                  Len keyword_len, const int32_t* n, const float* fallback);
+int32_t CHECKLINE(const char* line, Len line_len, const char* command, Len command_len, const char* separator,
+                  Len separator_len, const int32_t* column, char* rest, Len rest_len, char* head, Len head_len);
 float DISTANCE(const float* x1, const float* y1, const float* x2, const float* y2);
 float VECTOR_MAGNITUDE(const float* u, const float* v);
 int32_t INTERSECTION_POINT_8(const double* x1, const double* y1, const double* x2, const double* y2,
@@ -146,20 +164,54 @@ static void text_results(void) {
     AINTEGER(r, 3, &i);
     CHECK(memcmp(r, "123XXXXX", 8) == 0);
 
-    const double x = 2.5;
-    const int32_t decimals = 3;
+    /* A text made of values that are no texts: the result field, then the values. */
     char number[20];
-    AREALD8(number, 20, &x, &decimals);
+    const int32_t seven = 7, five = 5, two = 2, three = 3;
+    AINTEGERPREC0(number, 20, &seven, &five);
+    CHECK(field_is(number, 20, "00007"));
+    const float xf = 2.5f;
+    AREALD(number, 20, &xf, &two);
+    CHECK(field_is(number, 20, "2.50"));
+    const double x = 2.5;
+    AREALD8(number, 20, &x, &three);
     CHECK(field_is(number, 20, "2.500"));
 
     char suffix[10];
     FILE___EXT(suffix, 10, "C:\\runs\\M01_5m_h.dat   ", 23);
     CHECK(field_is(suffix, 10, "_h"));
+}
 
-    /* Two texts: their lengths follow in the order of the texts. */
+/* Each text is followed by its own length: the lengths below cut the texts short of their
+ * strings, so a length taken from the wrong place gives another result. */
+static void each_text_with_its_length(void) {
     char joined[30];
-    ADDFOLDER(joined, 30, "C:\\mirror  ", "run.dat", 11, 7);
+    ADDFOLDER(joined, 30, "C:\\mirror//junk", 9, "run.datX", 7);
     CHECK(field_is(joined, 30, "C:\\mirror\\run.dat"));
+
+    char r[20];
+    ALPHANUMERICONLY(r, 20, "a-b c!!", 5, "_-", 1);
+    CHECK(field_is(r, 20, "a_b_c"));
+
+    REPLACE(r, 20, "a.b.cXX", 5, ".X", 1, "::+", 2);
+    CHECK(field_is(r, 20, "a::b.c"));
+    REPLACEALL(r, 20, "a.b.cXX", 5, ".X", 1, "::+", 2);
+    CHECK(field_is(r, 20, "a::b::c"));
+
+    const int32_t third = 3;
+    char piece[10];
+    SUBSTRING(piece, 10, "a;b;cd;e", 5, ";", 1, &third);
+    CHECK(field_is(piece, 10, "c"));
+
+    /* The rest field's length follows it, before the flag's own arguments end. */
+    char rest[12];
+    memset(rest, 'X', sizeof rest);
+    CHECK(FLAGEXISTSRET("zorvel -out run.dat junk", 19, "-OUT ", 4, rest, 10) == -1);
+    CHECK(field_is(rest, 10, " run.dat") && rest[10] == 'X');
+    CHECK(FLAGEXISTSRET("zorvel -out run.dat", 6, "-OUT", 4, rest, 10) == 0);
+    CHECK(field_is(rest, 10, ""));
+
+    CHECK(READGIS("Read GIS Z Shape == z.mif", 25, "Z ShapeX", 7) == -1);
+    CHECK(READGIS("Read GIS Z Shape == z.mif", 25, "Z ShapeX", 8) == 0);
 }
 
 static void texts_changed_in_place(void) {
@@ -180,7 +232,7 @@ static void texts_changed_in_place(void) {
 
     char tabbed[8];
     set_field(tabbed, 8, "a\t,b,c");
-    CHECK(NUMBEROFSUBSTRINGS(tabbed, ",", 8, 1) == 3);
+    CHECK(NUMBEROFSUBSTRINGS(tabbed, 8, ",", 1) == 3);
     CHECK(field_is(tabbed, 8, "a,b,c"));
 
     char tabs[4] = {'\t', ' ', '\t', ' '};
@@ -189,18 +241,25 @@ static void texts_changed_in_place(void) {
 }
 
 static void logicals_and_values(void) {
-    CHECK(FLAGEXISTS("zorvel -conv x", "-CON", 14, 4) == -1);
-    CHECK(FLAGEXISTS("zorvel -conv x", "-max", 14, 4) == 0);
-    CHECK(ASAME("\"Depth\"", "\tDEPTH  ", 7, 8) == -1);
+    CHECK(FLAGEXISTS("zorvel -conv x", 14, "-CON", 4) == -1);
+    CHECK(FLAGEXISTS("zorvel -conv x", 6, "-CON", 4) == 0);
+    CHECK(FLAGEXISTS("zorvel -conv x", 14, "-max", 4) == 0);
+    CHECK(ASAME("\"Depth\"", 7, "\tDEPTH  ", 8) == -1);
+    CHECK(ASAME("DepthXY", 5, "\tdepth", 6) == -1);
 
     int64_t big = 0;
-    CHECK(CHECKINT8(" 9000000000 rest", &big, 16) == -1);
+    CHECK(CHECKINT8(" 9000000000 rest", 16, &big) == -1);
     CHECK(big == INT64_C(9000000000));
+    int32_t small = 0;
+    CHECK(CHECKINT("12345", 3, &small) == -1);
+    CHECK(small == 123);
 
-    const int32_t second = 2;
+    const int32_t second = 2, fallback = -7;
     float value = -1.0f;
-    CHECK(CSVVALUE("a, 2.5e1 ,c", &second, &value, 11) == -1);
+    CHECK(CSVVALUE("a, 2.5e1 ,c", 11, &second, &value) == -1);
     CHECK(value == 25.0f);
+    CHECK(CSVCOLUMN("x,depth,v", 9, "DEPTHS", 5, &fallback) == 2);
+    CHECK(CSVCOLUMN("x,depth,v", 9, "DEPTHS", 6, &fallback) == -7);
 }
 
 static void keyword_and_split_lines(void) {
@@ -209,18 +268,33 @@ static void keyword_and_split_lines(void) {
     const size_t len = strlen(line);
     const int32_t n = 0;
     char value[10];
-    EXTRACTSTRING(value, 10, line, "xxxx", "CELL SIZE", &n, (Len)len, 4, 9);
+    EXTRACTSTRING(value, 10, line, (Len)len, "xxxx", 4, "CELL SIZE", 9, &n);
     CHECK(field_is(value, 10, "5,0"));
+    EXTRACTSTRINGREM(value, 10, "Size = 5, 3 rest", 11, "", 0, "SIZE", 4, &n);
+    CHECK(field_is(value, 10, "5, 3"));
 
     const int32_t two = 2, fallback = -7;
-    CHECK(EXTRACTINTEGER("a, 42", "", "missing", &two, &fallback, 5, 0, 7) == 42);
-    CHECK(EXTRACTINTEGER("a, ", "", "missing", &two, &fallback, 3, 0, 7) == -7);
+    CHECK(EXTRACTINTEGER("a, 42", 5, "", 0, "missing", 7, &two, &fallback) == 42);
+    CHECK(EXTRACTINTEGER("a, 42", 4, "", 0, "missing", 7, &two, &fallback) == 4);
+    CHECK(EXTRACTINTEGER("a, ", 3, "", 0, "missing", 7, &two, &fallback) == -7);
+    const float real_fallback = -1.0f;
+    CHECK(EXTRACTREAL("a, 2.5", 6, "", 0, "missing", 7, &two, &real_fallback) == 2.5f);
 
+    /* Two filled texts, each field's length right after it; the bytes past them stay. */
     char rest[12], head[12];
+    memset(rest, 'X', sizeof rest);
+    memset(head, 'X', sizeof head);
     const int32_t column = 0;
-    CHECK(CHECKLINE("Read GIS == z.mif", "read gis", "==", &column, rest, head, 17, 8, 2, 12, 12) == -1);
-    CHECK(field_is(head, 12, "Read GIS"));
-    CHECK(field_is(rest, 12, " z.mif"));
+    CHECK(CHECKLINE("Read GIS == z.mif", 17, "read gis", 8, "==", 2, &column, rest, 10, head, 9) == -1);
+    CHECK(field_is(head, 9, "Read GIS") && head[9] == 'X');
+    CHECK(field_is(rest, 10, " z.mif") && rest[10] == 'X');
+
+    const int32_t four = 4;
+    memset(rest, 'X', sizeof rest);
+    memset(head, 'X', sizeof head);
+    CHECK(CHECKLINE("abcdefgh", 8, "*", 1, " ", 1, &four, rest, 6, head, 5) == -1);
+    CHECK(field_is(head, 5, "abcd") && head[5] == 'X');
+    CHECK(field_is(rest, 6, "efgh") && rest[6] == 'X');
 }
 
 static void geometry(void) {
@@ -291,6 +365,7 @@ static void ends_of_the_run(void) {
 
 int main(void) {
     text_results();
+    each_text_with_its_length();
     texts_changed_in_place();
     logicals_and_values();
     keyword_and_split_lines();

@@ -5,8 +5,8 @@
 // - Every argument is passed by its address: const T* for what the routine reads, T* for
 //   what it fills or changes.
 // - A text is a field of single-byte characters, blank-padded and not NUL-terminated.
-//   Its length is a hidden 64-bit integer passed by value; the hidden lengths are
-//   appended after all the other arguments, in the order of the text arguments.
+//   Its address is followed at once by its length, a 64-bit integer passed by value:
+//   (text, text_len) stand side by side in the argument list, wherever the text stands.
 // - A routine that yields a text receives first the address of the caller's result field
 //   and its length (64-bit, by value), then its arguments. The result is written
 //   blank-padded, or cut, to exactly that length, never beyond it.
@@ -22,9 +22,14 @@
 //   util/messages.hpp.
 //
 // Example, EXTRACTSTRING(line, lower-case line, keyword, n), which yields a text:
-//   void EXTRACTSTRING(char* result, int64_t result_len, const char* line, const char* lower,
-//                      const char* keyword, const int32_t* n,
-//                      int64_t line_len, int64_t lower_len, int64_t keyword_len);
+//   void EXTRACTSTRING(char* result, int64_t result_len, const char* line, int64_t line_len,
+//                      const char* lower, int64_t lower_len, const char* keyword,
+//                      int64_t keyword_len, const int32_t* n);
+// and CHECKLINE(line, command, separator, column, rest, head), which fills two texts:
+//   int32_t CHECKLINE(const char* line, int64_t line_len, const char* command,
+//                     int64_t command_len, const char* separator, int64_t separator_len,
+//                     const int32_t* column, char* rest, int64_t rest_len, char* head,
+//                     int64_t head_len);
 
 #include <cstdint>
 #include <new>

@@ -21,44 +21,44 @@ std::int32_t READLINE(const std::int32_t* unit, char* line, Len line_len) {
 }
 
 // Number of the field of the line equal to the name, or the fallback.
-std::int32_t CSVCOLUMN(const char* line, const char* name, const std::int32_t* fallback, Len line_len,
-                       Len name_len) {
+std::int32_t CSVCOLUMN(const char* line, Len line_len, const char* name, Len name_len,
+                       const std::int32_t* fallback) {
     return guarded([&] { return u::CSVCOLUMN(text(line, line_len), text(name, name_len), *fallback); });
 }
 
 // True when the n-th field holds a number, which value receives (0 otherwise).
-std::int32_t CSVVALUE(const char* line, const std::int32_t* n, float* value, Len line_len) {
+std::int32_t CSVVALUE(const char* line, Len line_len, const std::int32_t* n, float* value) {
     return guarded([&] { return logical(u::CSVVALUE(text(line, line_len), *n, *value)); });
 }
 
 // The keyword's value, or the n-th field.
-void EXTRACTSTRING(char* result, Len result_len, const char* line, const char* lower, const char* keyword,
-                   const std::int32_t* n, Len line_len, Len lower_len, Len keyword_len) {
+void EXTRACTSTRING(char* result, Len result_len, const char* line, Len line_len, const char* lower, Len lower_len,
+                   const char* keyword, Len keyword_len, const std::int32_t* n) {
     guarded([&] { store(result, result_len, u::EXTRACTSTRING(text(line, line_len), text(keyword, keyword_len), *n)); });
 }
 
 // The rest of the line after the keyword's "=", or from the n-th field on.
-void EXTRACTSTRINGREM(char* result, Len result_len, const char* line, const char* lower, const char* keyword,
-                      const std::int32_t* n, Len line_len, Len lower_len, Len keyword_len) {
+void EXTRACTSTRINGREM(char* result, Len result_len, const char* line, Len line_len, const char* lower,
+                      Len lower_len, const char* keyword, Len keyword_len, const std::int32_t* n) {
     guarded([&] {
         store(result, result_len, u::EXTRACTSTRINGREM(text(line, line_len), text(keyword, keyword_len), *n));
     });
 }
 
 // The keyword's value, or the n-th field, as an integer; the fallback when blank.
-std::int32_t EXTRACTINTEGER(const char* line, const char* lower, const char* keyword, const std::int32_t* n,
-                            const std::int32_t* fallback, Len line_len, Len lower_len, Len keyword_len) {
+std::int32_t EXTRACTINTEGER(const char* line, Len line_len, const char* lower, Len lower_len, const char* keyword,
+                            Len keyword_len, const std::int32_t* n, const std::int32_t* fallback) {
     return guarded([&] { return u::EXTRACTINTEGER(text(line, line_len), text(keyword, keyword_len), *n, *fallback); });
 }
 
 // The keyword's value, or the n-th field, as a real; the fallback when blank.
-float EXTRACTREAL(const char* line, const char* lower, const char* keyword, const std::int32_t* n,
-                  const float* fallback, Len line_len, Len lower_len, Len keyword_len) {
+float EXTRACTREAL(const char* line, Len line_len, const char* lower, Len lower_len, const char* keyword,
+                  Len keyword_len, const std::int32_t* n, const float* fallback) {
     return guarded([&] { return u::EXTRACTREAL(text(line, line_len), text(keyword, keyword_len), *n, *fallback); });
 }
 
 // Number of pieces of the text at the separator; the text loses its tabs.
-std::int32_t NUMBEROFSUBSTRINGS(char* t, const char* separator, Len t_len, Len separator_len) {
+std::int32_t NUMBEROFSUBSTRINGS(char* t, Len t_len, const char* separator, Len separator_len) {
     return guarded([&] {
         std::string s = text_copy(t, t_len);
         const std::int32_t count = u::NUMBEROFSUBSTRINGS(s, text(separator, separator_len));
@@ -68,8 +68,8 @@ std::int32_t NUMBEROFSUBSTRINGS(char* t, const char* separator, Len t_len, Len s
 }
 
 // The n-th piece of the text at the separator.
-void SUBSTRING(char* result, Len result_len, const char* t, const char* separator, const std::int32_t* n, Len t_len,
-               Len separator_len) {
+void SUBSTRING(char* result, Len result_len, const char* t, Len t_len, const char* separator, Len separator_len,
+               const std::int32_t* n) {
     guarded([&] { store(result, result_len, u::SUBSTRING(text(t, t_len), text(separator, separator_len), *n)); });
 }
 

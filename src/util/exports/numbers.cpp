@@ -55,17 +55,17 @@ std::int32_t NUMBEROFNUMBERS(const char* line, Len line_len) {
 }
 
 // True when the text's first item reads as a 32-bit integer, which i receives.
-std::int32_t CHECKINT(const char* t, std::int32_t* i, Len t_len) {
+std::int32_t CHECKINT(const char* t, Len t_len, std::int32_t* i) {
     return guarded([&] { return logical(u::CHECKINT(text(t, t_len), *i)); });
 }
 
 // The same as CHECKINT.
-std::int32_t CHECKINT4(const char* t, std::int32_t* i, Len t_len) {
+std::int32_t CHECKINT4(const char* t, Len t_len, std::int32_t* i) {
     return guarded([&] { return logical(u::CHECKINT4(text(t, t_len), *i)); });
 }
 
 // True when the text's first item reads as a 64-bit integer, which i receives.
-std::int32_t CHECKINT8(const char* t, std::int64_t* i, Len t_len) {
+std::int32_t CHECKINT8(const char* t, Len t_len, std::int64_t* i) {
     return guarded([&] { return logical(u::CHECKINT8(text(t, t_len), *i)); });
 }
 

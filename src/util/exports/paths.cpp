@@ -78,7 +78,7 @@ void CLEANPATH(char* result, Len result_len, char* name, Len name_len) {
 }
 
 // The folder and the name joined and normalised.
-void ADDFOLDER(char* result, Len result_len, const char* folder, const char* name, Len folder_len, Len name_len) {
+void ADDFOLDER(char* result, Len result_len, const char* folder, Len folder_len, const char* name, Len name_len) {
     guarded([&] { store(result, result_len, u::ADDFOLDER(text(folder, folder_len), text(name, name_len))); });
 }
 

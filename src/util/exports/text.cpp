@@ -17,7 +17,7 @@ void text_to_text(F routine, char* result, Len result_len, const char* t, Len t_
 
 // A test of two texts.
 template <class F>
-std::int32_t test_of_two(F routine, const char* a, const char* b, Len a_len, Len b_len) {
+std::int32_t test_of_two(F routine, const char* a, Len a_len, const char* b, Len b_len) {
     return guarded([&] { return logical(routine(text(a, a_len), text(b, b_len))); });
 }
 
@@ -62,7 +62,7 @@ void DOUBLEQUOTE(char* result, Len result_len, const char* t, Len t_len) {
 }
 
 // Letters and digits kept, every other character replaced by the one-character text c.
-void ALPHANUMERICONLY(char* result, Len result_len, const char* t, const char* c, Len t_len, Len c_len) {
+void ALPHANUMERICONLY(char* result, Len result_len, const char* t, Len t_len, const char* c, Len c_len) {
     guarded([&] { store(result, result_len, u::ALPHANUMERICONLY(text(t, t_len), c_len > 0 ? c[0] : ' ')); });
 }
 
@@ -92,22 +92,22 @@ std::int32_t BLANK(char* t, Len t_len) {
 }
 
 // Equal without regard to case, quotes, tabs, leading and trailing blanks.
-std::int32_t ASAME(const char* a, const char* b, Len a_len, Len b_len) {
-    return test_of_two(u::ASAME, a, b, a_len, b_len);
+std::int32_t ASAME(const char* a, Len a_len, const char* b, Len b_len) {
+    return test_of_two(u::ASAME, a, a_len, b, b_len);
 }
 
 // Equal as ASAME finds, case included.
-std::int32_t ASAMECS(const char* a, const char* b, Len a_len, Len b_len) {
-    return test_of_two(u::ASAMECS, a, b, a_len, b_len);
+std::int32_t ASAMECS(const char* a, Len a_len, const char* b, Len b_len) {
+    return test_of_two(u::ASAMECS, a, a_len, b, b_len);
 }
 
 // True when the flag occurs in the line, case ignored.
-std::int32_t FLAGEXISTS(const char* line, const char* flag, Len line_len, Len flag_len) {
-    return test_of_two(u::FLAGEXISTS, line, flag, line_len, flag_len);
+std::int32_t FLAGEXISTS(const char* line, Len line_len, const char* flag, Len flag_len) {
+    return test_of_two(u::FLAGEXISTS, line, line_len, flag, flag_len);
 }
 
 // FLAGEXISTS, and rest receives the line after the flag.
-std::int32_t FLAGEXISTSRET(const char* line, const char* flag, char* rest, Len line_len, Len flag_len,
+std::int32_t FLAGEXISTSRET(const char* line, Len line_len, const char* flag, Len flag_len, char* rest,
                            Len rest_len) {
     return guarded([&] {
         std::string r;
@@ -118,8 +118,8 @@ std::int32_t FLAGEXISTSRET(const char* line, const char* flag, char* rest, Len l
 }
 
 // The text with the first occurrence of the search text replaced.
-void REPLACE(char* result, Len result_len, const char* t, const char* search, const char* replacement, Len t_len,
-             Len search_len, Len replacement_len) {
+void REPLACE(char* result, Len result_len, const char* t, Len t_len, const char* search, Len search_len,
+             const char* replacement, Len replacement_len) {
     guarded([&] {
         store(result, result_len,
               u::REPLACE(text(t, t_len), text(search, search_len), text(replacement, replacement_len)));
@@ -127,8 +127,8 @@ void REPLACE(char* result, Len result_len, const char* t, const char* search, co
 }
 
 // The text with every occurrence of the search text replaced.
-void REPLACEALL(char* result, Len result_len, const char* t, const char* search, const char* replacement,
-                Len t_len, Len search_len, Len replacement_len) {
+void REPLACEALL(char* result, Len result_len, const char* t, Len t_len, const char* search, Len search_len,
+                const char* replacement, Len replacement_len) {
     guarded([&] {
         store(result, result_len,
               u::REPLACEALL(text(t, t_len), text(search, search_len), text(replacement, replacement_len)));
@@ -145,23 +145,23 @@ std::int32_t NUMBERLINE(char* line, Len line_len) { return test_in_place(u::NUMB
 std::int32_t POSITIVEINTEGERNUMBER(char* t, Len t_len) { return test_in_place(u::POSITIVEINTEGERNUMBER, t, t_len); }
 
 // True when the line holds "Read MI " or "Read GIS " and the name.
-std::int32_t READGIS(const char* line, const char* name, Len line_len, Len name_len) {
-    return test_of_two(u::READGIS, line, name, line_len, name_len);
+std::int32_t READGIS(const char* line, Len line_len, const char* name, Len name_len) {
+    return test_of_two(u::READGIS, line, line_len, name, name_len);
 }
 
 // True when the line holds "Write MI " or "Write GIS " and the name.
-std::int32_t WRITEGIS(const char* line, const char* name, Len line_len, Len name_len) {
-    return test_of_two(u::WRITEGIS, line, name, line_len, name_len);
+std::int32_t WRITEGIS(const char* line, Len line_len, const char* name, Len name_len) {
+    return test_of_two(u::WRITEGIS, line, line_len, name, name_len);
 }
 
 // True when the line holds "Read MID " or "Read RowCol " and the name.
-std::int32_t READROWCOL(const char* line, const char* name, Len line_len, Len name_len) {
-    return test_of_two(u::READROWCOL, line, name, line_len, name_len);
+std::int32_t READROWCOL(const char* line, Len line_len, const char* name, Len name_len) {
+    return test_of_two(u::READROWCOL, line, line_len, name, name_len);
 }
 
 // Splits the line into head and rest at the separator or the column; true when the head holds the command.
-std::int32_t CHECKLINE(const char* line, const char* command, const char* separator, const std::int32_t* column,
-                       char* rest, char* head, Len line_len, Len command_len, Len separator_len, Len rest_len,
+std::int32_t CHECKLINE(const char* line, Len line_len, const char* command, Len command_len, const char* separator,
+                       Len separator_len, const std::int32_t* column, char* rest, Len rest_len, char* head,
                        Len head_len) {
     return guarded([&] {
         std::string r, h;
