@@ -8,6 +8,7 @@
 
 #include "driver/command_line.hpp"
 #include "driver/ends.hpp"
+#include "results/results_writer.hpp"
 #include "results/xmdf/binding.hpp"
 #include "util/fpu.hpp"
 #include "util/run_end.hpp"
@@ -81,6 +82,8 @@ int main(int argc, char** argv) {
     } catch (const util::RunEnd& end) {
         status = end.status;
     }
+    // An error end leaves no output behind half-written.
+    if (status != 0) results::discard_open_outputs();
     util::close_all_at_end(status);
     return status;
 }

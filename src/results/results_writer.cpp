@@ -1,0 +1,341 @@
+// The results writer (layout and calling order in results_writer.hpp).
+
+#include "results/results_writer.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <filesystem>
+#include <span>
+#include <system_error>
+#include <vector>
+
+#include "results/dat.hpp"
+#include "results/res_ops.hpp"
+#include "results/xmdf/binding.hpp"
+#include "util/console.hpp"
+#include "util/file_io.hpp"
+#include "util/paths.hpp"
+#include "util/support.hpp"
+#include "util/text.hpp"
+#include "util/units.hpp"
+
+namespace zorvel::results {
+
+namespace {
+
+namespace xf = xmdf;
+
+constexpr std::string_view kUnits = "m";
+constexpr std::string_view kTimeUnits = "Hours";
+constexpr std::int32_t kCompression = 0;
+
+// An ".xmdf" output that the writer created; file_id 0 once its file is closed
+// after a failure (it is still to be removed).
+struct XmdfFile {
+    std::int32_t file_id = 0;
+    std::string path;
+};
+
+// What the writer keeps for the run: the ".dat" dataset name of the last header, the
+// work arrays of a timestep (grown as needed and reused from call to call), and the
+// ".xmdf" outputs not yet closed cleanly.
+struct WriterState {
+    std::string dat_name;
+    std::vector<float> pairs;
+    std::vector<float> values;
+    std::vector<std::int8_t> flags;
+    std::vector<XmdfFile> xmdf_files;
+};
+
+WriterState& state() {
+    static WriterState s;
+    return s;
+}
+
+// The type of an output: the first flag set, in the order that OPEN_OUTPUT tests them.
+enum class Kind { none, text, xmdf, dat };
+
+Kind kind_of(const OutputDescription& out) {
+    if (out.to_text) return Kind::text;
+    if (out.to_xmdf) return Kind::xmdf;
+    if (out.to_dat) return Kind::dat;
+    return Kind::none;
+}
+
+std::string trimmed(std::string_view text) { return std::string(util::rtrim(text)); }
+
+// Writes the text after an empty line.
+void line_after_gap(std::string_view text) {
+    util::console().line();
+    util::console().line(text);
+}
+
+std::size_t count(std::int32_t n) { return n > 0 ? static_cast<std::size_t>(n) : 0; }
+
+// The first n entries of a work array, grown when it holds fewer.
+template <typename T>
+std::span<T> work_array(std::vector<T>& array, std::size_t n) {
+    if (array.size() < n) CHECK_ALLOC(allocate_array(array, static_cast<std::int64_t>(n)));
+    return std::span<T>(array.data(), n);
+}
+
+// Books an ".xmdf" output just created, under the name it can be removed by.
+void remember_file(std::int32_t file_id, std::string_view out_path) {
+    std::error_code ec;
+    std::filesystem::path path = util::os_name(util::rtrim(out_path));
+    std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    state().xmdf_files.push_back({file_id, (ec ? path : absolute).string()});
+}
+
+// Forgets an ".xmdf" output that was closed cleanly, or (keep) marks it closed but
+// still to be removed.
+void file_closed(std::int32_t file_id, bool keep_for_removal) {
+    std::vector<XmdfFile>& files = state().xmdf_files;
+    const auto it = std::find_if(files.begin(), files.end(), [&](const XmdfFile& f) { return f.file_id == file_id; });
+    if (it == files.end()) return;
+    if (keep_for_removal)
+        it->file_id = 0;
+    else
+        files.erase(it);
+}
+
+// Closes what an ".xmdf" output holds open without testing the closes: the run is
+// ending and the file is to be removed.
+void close_after_failure(OutputDescription& out) {
+    std::int32_t status = 0;
+    for (std::int32_t* id : {&out.vector_id, &out.scalar_id, &out.group_id}) {
+        if (*id > 0) xf::XF_CLOSE_GROUP(*id, status);
+        *id = 0;
+    }
+    if (kind_of(out) == Kind::xmdf && out.handle > 0) {
+        xf::XF_CLOSE_FILE(out.handle, status);
+        file_closed(out.handle, true);
+        out.handle = 0;
+    }
+    out.is_open = false;
+}
+
+// Ends the run after a failed XMDF call: what the output holds is closed, then the message.
+[[noreturn]] void xmdf_failure(OutputDescription& out, std::string_view message) {
+    close_after_failure(out);
+    util::console().line(message);
+    util::EXITS();
+}
+
+// Closes the vector dataset, the scalar dataset and the group, each id above 0, and
+// sets them to 0; a failed close ends the run.
+void close_groups(OutputDescription& out) {
+    for (std::int32_t* id : {&out.vector_id, &out.scalar_id, &out.group_id}) {
+        if (*id <= 0) continue;
+        std::int32_t status = 0;
+        xf::XF_CLOSE_GROUP(*id, status);
+        *id = 0;
+        if (status < 0) xmdf_failure(out, "ERROR - Closing group [XF_CLOSE_GROUP] " + trimmed(out.folder_name));
+    }
+}
+
+// The record's activity flags as bytes, one per cell (0 past the record's own cells).
+std::span<const std::int8_t> cell_flags(const RES_TYPE& res) {
+    const std::size_t n = count(res.ncells);
+    std::span<std::int8_t> flags = work_array(state().flags, n);
+    const std::size_t have = std::min(n, res.CELL.size());
+    for (std::size_t i = 0; i < have; ++i) flags[i] = res.CELL[i].flag;
+    std::fill(flags.begin() + static_cast<std::ptrdiff_t>(have), flags.end(), std::int8_t{0});
+    return flags;
+}
+
+}  // namespace
+
+std::string companion_name(std::string_view dataset_name) {
+    const std::string_view name = util::rtrim(dataset_name);
+    // "Vector" and the character after it dropped, when a name is left.
+    if (name.substr(0, 6) == "Vector" && name.size() > 7) return util::fit(name.substr(7), util::kNameLen);
+    return util::fit(std::string(name) + "_mag", util::kNameLen);
+}
+
+void OPEN_OUTPUT(OutputDescription& out) {
+    switch (kind_of(out)) {
+    case Kind::text:
+        line_after_gap("Output Text File: " + trimmed(out.out_path));
+        util::OPENFILE(out.handle, "O ", out.out_path);
+        break;
+    case Kind::xmdf:
+        line_after_gap("Output XMDF File: " + trimmed(out.out_path));
+        CREATE_XMDF_OUTPUT(out);
+        break;
+    case Kind::dat:
+        line_after_gap("Output .dat File: " + trimmed(out.out_path));
+        util::OPENFILE(out.handle, "BO", out.out_path);
+        break;
+    case Kind::none:
+        util::console().line("ERROR - Determining output file type. Contact " + std::string(util::kSupportAddress));
+        util::EXITS();
+    }
+    out.is_open = true;
+}
+
+void CREATE_XMDF_OUTPUT(OutputDescription& out) {
+    const std::string path = trimmed(out.out_path);
+    std::int32_t status = 0;
+    xf::XF_CREATE_FILE(path, true, out.handle, status);
+    if (status < 0) xmdf_failure(out, "ERROR - Creating file [XF_CREATE_FILE]" + path);
+    remember_file(out.handle, path);
+}
+
+void WRITE_OUTPUT_HEADER(OutputDescription& out, const RES_TYPE& res) {
+    // A blank dataset name becomes the output file's name without its folder (whose
+    // separators would nest groups) and extension; that is also the ".dat" name.
+    if (util::trimmed_length(out.dataset_name) == 0) {
+        out.dataset_name = util::fit(util::FILENAME(util::rtrim(out.out_path)), util::kNameLen);
+        state().dat_name = util::fit(out.dataset_name, util::kDatNameLen);
+    } else {
+        state().dat_name = util::fit(util::FILENAME(util::rtrim(out.dataset_name)), util::kDatNameLen);
+    }
+
+    util::Console& con = util::console();
+    switch (kind_of(out)) {
+    case Kind::xmdf:
+        out.folder_name = util::fit(trimmed(out.results_name) + "/" + trimmed(out.folder_name), util::kNameLen);
+        line_after_gap("Creating Folder: " + out.folder_name);
+        CREATE_XMDF_DATASETS(out);
+        con.line("   Done");
+        break;
+    case Kind::dat:
+        line_after_gap("Writing header inforamtion to .dat file: " + trimmed(out.out_path));
+        WRITE_DAT_HEADER(out.handle, state().dat_name, out.is_vector, res.nnodes, res.ncells);
+        con.line("   Done");
+        out.dat_header_done = true;
+        break;
+    case Kind::text:
+    case Kind::none:
+        break;
+    }
+}
+
+void CREATE_XMDF_DATASETS(OutputDescription& out) {
+    util::Console& con = util::console();
+    const std::string path = trimmed(out.folder_name);
+    const std::string name = trimmed(out.dataset_name);
+    std::int32_t status = 0;
+    xf::XF_CREATE_GENERIC_GROUP(out.handle, path, out.group_id, status);
+    if (status < 0) xmdf_failure(out, "ERROR - Creating group [XF_CREATE_GENERIC_GROUP]" + path);
+    if (out.is_vector) {
+        con.line("Creating vector dataset: " + name);
+        xf::XF_CREATE_VECTOR_DATASET(out.group_id, name, kUnits, kTimeUnits, kCompression, out.vector_id, status);
+        if (status < 0) xmdf_failure(out, "ERROR - Creating group [XF_CREATE_VECTOR_DATASET]" + path);
+        out.mag_name = companion_name(out.dataset_name);
+        con.line("Creating scalar dataset: " + out.mag_name);
+        xf::XF_CREATE_SCALAR_DATASET(out.group_id, out.mag_name, kUnits, kTimeUnits, kCompression, out.scalar_id,
+                                     status);
+        if (status < 0) xmdf_failure(out, "ERROR - Creating group [XF_CREATE_VECTOR_DATASET]" + path);
+    } else {
+        xf::XF_CREATE_SCALAR_DATASET(out.group_id, name, kUnits, kTimeUnits, kCompression, out.scalar_id, status);
+        con.line("Creating scalar dataset: " + name);
+        if (status < 0) xmdf_failure(out, "ERROR - Creating group [XF_CREATE_SCALAR_DATASET]" + path);
+    }
+    con.line("Done.");
+}
+
+void WRITE_OUTPUT_TIMESTEP(OutputDescription& out, RES_TYPE& res) {
+    switch (kind_of(out)) {
+    case Kind::xmdf:
+        WRITE_XMDF_TIMESTEP(out, res);
+        break;
+    case Kind::dat:
+        WRITE_DAT_TIMESTEP(out.handle, res, out.out_path, out.is_vector);
+        break;
+    case Kind::text:
+    case Kind::none:
+        break;
+    }
+}
+
+void WRITE_XMDF_TIMESTEP(OutputDescription& out, RES_TYPE& res) {
+    util::Console& con = util::console();
+    const double time = res.time;
+    const std::size_t n = count(res.nnodes);
+    const std::size_t have = std::min(n, res.ND.size());
+    const std::span<const std::int8_t> flags = cell_flags(res);
+    std::int32_t status = 0;
+
+    if (out.is_vector) {
+        std::span<float> xy = work_array(state().pairs, 2 * n);
+        for (std::size_t j = 0; j < have; ++j) {
+            xy[2 * j] = res.ND[j].value;
+            xy[2 * j + 1] = res.ND[j].y;
+        }
+        std::fill(xy.begin() + static_cast<std::ptrdiff_t>(2 * have), xy.end(), 0.0f);
+        xf::XF_WRITE_VECTOR_TIMESTEP(out.vector_id, time, res.nnodes, 2, xy, status);
+        if (status >= 0) xf::XF_WRITE_ACTIVITY_TIMESTEP(out.vector_id, res.ncells, flags, status);
+        if (status < 0) xmdf_failure(out, "ERROR - Writing data [XF_WRITE_VECTOR_TIMESTEP] " + trimmed(out.folder_name));
+        con.line("   Done.");
+        for (std::size_t j = 0; j < have; ++j) {
+            const float x = xy[2 * j];
+            const float y = xy[2 * j + 1];
+            res.ND[j].value = std::sqrt(x * x + y * y);
+        }
+    }
+
+    std::span<float> values = work_array(state().values, n);
+    for (std::size_t j = 0; j < have; ++j) values[j] = res.ND[j].value;
+    std::fill(values.begin() + static_cast<std::ptrdiff_t>(have), values.end(), 0.0f);
+    xf::XF_WRITE_SCALAR_TIMESTEP(out.scalar_id, time, res.nnodes, values, status);
+    if (status >= 0) xf::XF_WRITE_ACTIVITY_TIMESTEP(out.scalar_id, res.ncells, flags, status);
+    if (status < 0) xmdf_failure(out, "ERROR - Writing data [XF_WRITE_SCALAR_TIMESTEP] " + trimmed(out.folder_name));
+    con.line("   Done.");
+}
+
+void CLOSE_OUTPUT(OutputDescription& out) {
+    if (!out.is_open) return;
+    util::Console& con = util::console();
+    switch (kind_of(out)) {
+    case Kind::xmdf: {
+        const std::string path = trimmed(out.out_path);
+        line_after_gap("Closing XMDF File: " + path);
+        close_groups(out);
+        const std::int32_t file_id = out.handle;
+        std::int32_t status = 0;
+        xf::XF_CLOSE_FILE(file_id, status);
+        out.handle = 0;
+        file_closed(file_id, status < 0);
+        if (status < 0) {
+            out.is_open = false;
+            con.line("ERROR - Closing file [XF_CLOSE_FILE] " + path);
+            util::EXITS();
+        }
+        line_after_gap("Done.");
+        break;
+    }
+    case Kind::dat:
+        line_after_gap("Writing END cards");
+        WRITE_DAT_END_CARD(out.handle);
+        line_after_gap("Closing output file.");
+        util::CLOSER(out.handle);
+        con.line("   Done");
+        break;
+    case Kind::text:
+        line_after_gap("Closing output file.");
+        util::CLOSER(out.handle);
+        con.line("   Done");
+        break;
+    case Kind::none:
+        break;
+    }
+    out.is_open = false;
+}
+
+void CLOSE_OUTPUT_GROUPS(OutputDescription& out) { close_groups(out); }
+
+void discard_open_outputs() {
+    std::vector<XmdfFile> files = std::move(state().xmdf_files);
+    state().xmdf_files.clear();
+    for (const XmdfFile& f : files) {
+        std::int32_t status = 0;
+        if (f.file_id > 0) xf::XF_CLOSE_FILE(f.file_id, status);
+        std::error_code ec;
+        std::filesystem::remove(f.path, ec);
+    }
+}
+
+}  // namespace zorvel::results
