@@ -3,6 +3,9 @@
 // ends of the run when an XMDF call fails.
 
 #include <hdf5.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <filesystem>
@@ -498,6 +501,45 @@ TEST_F(ResultsWriter, FailedXmdfCallsEndTheRunAndTheFileIsRemoved) {
         EXPECT_FALSE(out.is_open) << c.what;
         discard_open_outputs();
         EXPECT_FALSE(std::filesystem::exists(path)) << c.what << ": a half-written output is left";
+    }
+}
+
+TEST_F(ResultsWriter, AFullDiskEndsTheRunAndTheFileIsRemoved) {
+    // Files may not grow past the limit here: a large step fails as it is written, a small
+    // one when its dataset is closed and flushed.
+    struct Case {
+        rlim_t limit;
+        std::size_t nodes;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {65536, 400000, "ERROR - Writing data [XF_WRITE_SCALAR_TIMESTEP] run/F"},
+        {8192, 300, "ERROR - Closing group [XF_CLOSE_GROUP] run/F"},
+    };
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    for (const Case& c : cases) {
+        RES_TYPE res = record(1.0f, std::vector<ND_RES_TYPE>(c.nodes), {1});
+        OutputDescription out = xmdf_output(dir_.file("full.xmdf"), "run", "F", "Depth");
+        rlimit small = saved;
+        small.rlim_cur = c.limit;
+        const std::string text = expect_error_end(
+            [&] {
+                ::setrlimit(RLIMIT_FSIZE, &small);
+                OPEN_OUTPUT(out);
+                WRITE_OUTPUT_HEADER(out, res);
+                WRITE_OUTPUT_TIMESTEP(out, res);
+                CLOSE_OUTPUT(out);
+            },
+            out_);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        const std::string tail = c.message + "\n" + kPressEnter;
+        ASSERT_GE(text.size(), tail.size()) << text;
+        EXPECT_EQ(text.substr(text.size() - tail.size()), tail) << text;
+        EXPECT_TRUE(no_ids(out));
+        discard_open_outputs();
+        EXPECT_FALSE(std::filesystem::exists(out.out_path)) << c.message;
     }
 }
 
