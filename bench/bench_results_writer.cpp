@@ -63,7 +63,8 @@ int main(int argc, char** argv) {
     std::istringstream no_input;
     util::ConsoleCapture quiet(discarded, no_input);
 
-    const std::filesystem::path dir = argc > 1 ? std::filesystem::path(argv[1]) : std::filesystem::temp_directory_path();
+    const std::filesystem::path dir =
+        argc > 1 ? std::filesystem::path(argv[1]) : std::filesystem::temp_directory_path();
     res::OutputDescription xmdf;
     xmdf.to_xmdf = true;
     xmdf.out_path = (dir / "bench_results_writer.xmdf").string();

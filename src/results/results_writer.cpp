@@ -48,6 +48,7 @@ struct WriterState {
     std::vector<XmdfFile> xmdf_files;
 };
 
+// The writer's one state for the run.
 WriterState& state() {
     static WriterState s;
     return s;
@@ -56,6 +57,7 @@ WriterState& state() {
 // The type of an output: the first flag set, in the order that OPEN_OUTPUT tests them.
 enum class Kind { none, text, xmdf, dat };
 
+// The type of the output, so that every routine treats it as OPEN_OUTPUT opened it.
 Kind kind_of(const OutputDescription& out) {
     if (out.to_text) return Kind::text;
     if (out.to_xmdf) return Kind::xmdf;
@@ -63,6 +65,7 @@ Kind kind_of(const OutputDescription& out) {
     return Kind::none;
 }
 
+// A name as it is used: without its trailing blanks.
 std::string trimmed(std::string_view text) { return std::string(util::rtrim(text)); }
 
 // Writes the text after an empty line.
@@ -71,6 +74,7 @@ void line_after_gap(std::string_view text) {
     util::console().line(text);
 }
 
+// A count of nodes or cells as a size (none for a negative count).
 std::size_t count(std::int32_t n) { return n > 0 ? static_cast<std::size_t>(n) : 0; }
 
 // The first n entries of a work array, grown when it holds fewer.
@@ -268,7 +272,8 @@ void WRITE_XMDF_TIMESTEP(OutputDescription& out, RES_TYPE& res) {
         std::fill(xy.begin() + static_cast<std::ptrdiff_t>(2 * have), xy.end(), 0.0f);
         xf::XF_WRITE_VECTOR_TIMESTEP(out.vector_id, time, res.nnodes, 2, xy, status);
         if (status >= 0) xf::XF_WRITE_ACTIVITY_TIMESTEP(out.vector_id, res.ncells, flags, status);
-        if (status < 0) xmdf_failure(out, "ERROR - Writing data [XF_WRITE_VECTOR_TIMESTEP] " + trimmed(out.folder_name));
+        if (status < 0)
+            xmdf_failure(out, "ERROR - Writing data [XF_WRITE_VECTOR_TIMESTEP] " + trimmed(out.folder_name));
         con.line("   Done.");
         for (std::size_t j = 0; j < have; ++j) {
             const float x = xy[2 * j];
