@@ -1,0 +1,355 @@
+// Extraction of XMDF datasets into result records.
+
+#include "xmdf_read/extract.hpp"
+
+#include <algorithm>
+#include <span>
+
+#include "results/res_ops.hpp"
+#include "results/xmdf/binding.hpp"
+#include "util/console.hpp"
+#include "util/numbers.hpp"
+#include "util/support.hpp"
+#include "util/text.hpp"
+#include "util/units.hpp"
+#include "xmdf_read/data_group.hpp"
+
+namespace zorvel::xmdf_read {
+
+namespace xf = results::xmdf;
+using results::RES_TYPE;
+
+namespace {
+
+// Buffers of one timestep, kept from call to call, and the times of the dataset
+// last asked for when the list's own output_times belong to another.
+struct Work {
+    std::vector<float> values;      // nnodes values, or nnodes (x, y) pairs
+    std::vector<std::int32_t> flags;
+    std::vector<float> magnitudes;  // running extreme magnitude per node
+    std::vector<double> times;
+    std::int32_t times_file_id = 0;
+    bool times_is_vector = false;
+    std::int32_t times_dataset = 0;
+};
+
+Work& work() {
+    static Work w;
+    return w;
+}
+
+// Makes the buffer hold at least n entries.
+template <class T>
+T* grow(std::vector<T>& buffer, std::int64_t n) {
+    if (n > 0 && buffer.size() < static_cast<std::size_t>(n)) results::CHECK_ALLOC(results::allocate_array(buffer, n));
+    return buffer.data();
+}
+
+std::size_t count(std::int32_t n) { return n > 0 ? static_cast<std::size_t>(n) : 0; }
+
+// An empty line, then the line.
+void after_gap(std::string_view text) {
+    util::console().line();
+    util::console().line(text);
+}
+
+// The line, and the end of the run.
+[[noreturn]] void fail_at_once(std::string_view text) {
+    util::console().line(text);
+    util::EXITS();
+}
+
+// Ends the run unless the record holds the file's nodes and cells.
+void check_record(const XmdfFile& file, const RES_TYPE& res, std::string_view routine) {
+    if (res.ND.size() >= count(file.nnodes) && res.CELL.size() >= count(file.ncells)) return;
+    after_gap("ERROR - Result record holds fewer nodes or cells than " + name_of(file) + " [" +
+              std::string(routine) + "]");
+    util::EXITS();
+}
+
+// Ends the run: the list holds no dataset of the folder.
+[[noreturn]] void no_dataset(const XmdfFile& file, std::string_view folder) {
+    after_gap("ERROR - No /" + std::string(folder) + "/ dataset found in " + name_of(file));
+    util::EXITS();
+}
+
+// Reads the values of a timestep of the shared group into the value buffer.
+const float* read_values(const XmdfFile& file, bool is_vector, std::int32_t step, std::string_view what) {
+    float* values = grow(work().values, static_cast<std::int64_t>(count(file.nnodes)) * (is_vector ? 2 : 1));
+    const std::span<float> out(values, count(file.nnodes) * (is_vector ? 2 : 1));
+    std::int32_t status = 0;
+    if (is_vector)
+        xf::XF_READ_VECTOR_VALUES_TIMESTEP(data_group().id, step, file.nnodes, 2, out, status);
+    else
+        xf::XF_READ_SCALAR_VALUES_TIMESTEP(data_group().id, step, file.nnodes, out, status);
+    if (status < 0)
+        fail_at_once("ERROR - Reading " + std::string(what) +
+                     (is_vector ? " [XF_READ_VECTOR_VALUES_TIMESTEP] while reading "
+                                : " [XF_READ_SCALAR_VALUES_TIMESTEP] while reading ") +
+                     name_of(file));
+    return values;
+}
+
+// Reads the activity flags of a timestep of the shared group into the flag buffer.
+const std::int32_t* read_flags(const XmdfFile& file, std::int32_t step) {
+    std::int32_t* flags = grow(work().flags, file.ncells);
+    std::int32_t status = 0;
+    xf::XF_READ_ACTIVITY_TIMESTEP(data_group().id, step, file.ncells, std::span(flags, count(file.ncells)), status);
+    if (status < 0)
+        fail_at_once("ERROR - Reading cell/wet dry flags [XF_READ_ACTIVITY_TIMESTEP] while reading " + name_of(file));
+    return flags;
+}
+
+// A flag read as the record keeps it: its low 8 bits.
+std::int8_t low_byte(std::int32_t flag) { return static_cast<std::int8_t>(static_cast<std::uint8_t>(flag & 0xff)); }
+
+// Puts a timestep's values and flags into the record.
+void store_step(const XmdfFile& file, bool is_vector, const float* values, const std::int32_t* flags,
+                RES_TYPE& res) {
+    const std::size_t n = count(file.nnodes);
+    if (is_vector) {
+        for (std::size_t i = 0; i < n; ++i) {
+            res.ND[i].value = values[2 * i];
+            res.ND[i].y = values[2 * i + 1];
+        }
+    } else {
+        for (std::size_t i = 0; i < n; ++i) res.ND[i].value = values[i];
+    }
+    const std::size_t c = count(file.ncells);
+    for (std::size_t k = 0; k < c; ++k) res.CELL[k].flag = low_byte(flags[k]);
+}
+
+// The output times of a dataset whose group the shared group holds: the list's own
+// when they were read for it, else read from the group.
+std::span<const double> times_of(const XmdfFile& file, const DatasetList& list, bool is_vector, std::int32_t d) {
+    if (list.times_dataset == d && list.n_times >= 0 && list.output_times.size() >= count(list.n_times))
+        return std::span<const double>(list.output_times.data(), count(list.n_times));
+    Work& w = work();
+    if (w.times_file_id == file.file_id && w.times_is_vector == is_vector && w.times_dataset == d)
+        return w.times;
+    w.times_dataset = 0;
+    const std::string error = "ERROR - Extracting times [XF_GET_DATASET_TIMES] from xmdf file " + name_of(file);
+    std::int32_t n = 0;
+    std::int32_t status = 0;
+    xf::XF_GET_DATASET_NUM_TIMES(data_group().id, n, status);
+    if (status < 0) fail_at_once(error);
+    results::CHECK_ALLOC(results::allocate_array(w.times, n));
+    xf::XF_GET_DATASET_TIMES(data_group().id, n, w.times, status);
+    if (status < 0) fail_at_once(error);
+    w.times_file_id = file.file_id;
+    w.times_is_vector = is_vector;
+    w.times_dataset = d;
+    return w.times;
+}
+
+// Closes the shared group; ends the run when the close fails.
+void close_group_checked() {
+    if (close_data_group() < 0) fail_at_once("ERROR - Closing group [XF_CLOSE_GROUP]");
+}
+
+// How one of the single-time readers speaks.
+struct SingleStyle {
+    std::string_view routine;
+    std::string_view first_line;  // empty: none
+    std::string_view what;        // the word of its read failures
+    bool single_time;             // the dataset must hold one time; "   Done." after the close
+};
+
+// Reads timestep 1 of a dataset into the record.
+void read_single(XmdfTable& table, std::int32_t file_number, bool is_vector, RES_TYPE& res, std::int32_t dataset,
+                 const SingleStyle& style) {
+    XmdfFile& file = file_record(table, file_number, style.routine);
+    const DatasetList& list = file.list(is_vector);
+    if (!style.first_line.empty()) after_gap(std::string(style.first_line) + name_of(file));
+    check_record(file, res, style.routine);
+    if (!valid_dataset(list, dataset)) {
+        if (style.routine == "GET_XMDF_MAX") no_dataset(file, "Maximums");
+        if (style.routine == "GET_XMDF_MIN") no_dataset(file, "Minimums");
+        after_gap("ERROR - Dataset number " + util::AINTEGER(dataset) + " does not exist in " + name_of(file) +
+                  " [" + std::string(style.routine) + "]");
+        util::EXITS();
+    }
+    const std::string& path = dataset_path(list, dataset);
+    util::console().line("Getting data from group: " + path);
+    if (!open_data_group(file, is_vector, dataset)) group_open_failed(file, list, dataset);
+    if (style.single_time) {
+        std::int32_t n = 0;
+        std::int32_t status = 0;
+        xf::XF_GET_DATASET_NUM_TIMES(data_group().id, n, status);
+        if (status < 0)
+            fail_at_once("ERROR - Extracting number of times [XF_GET_DATASET_NUM_TIMES] from xmdf file " +
+                         name_of(file));
+        if (n > 1) {
+            after_gap("ERROR - Multiple output times exits, expecting 1.");
+            util::console().line("Contact " + std::string(util::kSupportAddress));
+            util::EXITS();
+        }
+        if (n < 1) fail_at_once("ERROR - No output time in dataset \"" + path + "\" in " + name_of(file));
+    }
+    const float* values = read_values(file, is_vector, 1, style.what);
+    const std::int32_t* flags = read_flags(file, 1);
+    store_step(file, is_vector, values, flags, res);
+    if (!style.single_time) util::console().line("Closing Group");
+    close_group_checked();
+    util::console().line(style.single_time ? "   Done." : "   Done");
+}
+
+enum class Reduction { maximum, minimum, average };
+
+// Reduces every timestep of the list's found_temporal into the record (and the time result).
+void reduce_temporal(XmdfTable& table, std::int32_t file_number, bool is_vector, RES_TYPE& res, RES_TYPE* time_res,
+                     Reduction kind, std::string_view routine, std::string_view first_line) {
+    XmdfFile& file = file_record(table, file_number, routine);
+    const DatasetList& list = file.list(is_vector);
+    after_gap(std::string(first_line) + name_of(file));
+    check_record(file, res, routine);
+    if (time_res != nullptr) check_record(file, *time_res, routine);
+    const std::int32_t dataset = list.found_temporal;
+    if (!valid_dataset(list, dataset)) no_dataset(file, "Temporal");
+    const std::string& path = dataset_path(list, dataset);
+    after_gap("Opening data group: " + path);
+    if (!open_data_group(file, is_vector, dataset)) group_open_failed(file, list, dataset);
+    const std::span<const double> times = times_of(file, list, is_vector, dataset);
+    if (times.empty()) fail_at_once("ERROR - No output times in dataset \"" + path + "\" in " + name_of(file));
+
+    const std::size_t n = count(file.nnodes);
+    const std::size_t c = count(file.ncells);
+    float* magnitude = is_vector ? grow(work().magnitudes, file.nnodes) : nullptr;
+    const bool take_max = kind != Reduction::minimum;
+    for (std::size_t s = 0; s < times.size(); ++s) {
+        const auto step = static_cast<std::int32_t>(s + 1);
+        const auto t = static_cast<float>(times[s]);
+        const float* v = read_values(file, is_vector, step, "timestep");
+        const std::int32_t* flags = read_flags(file, step);
+        if (kind == Reduction::average) {
+            if (is_vector) {
+                for (std::size_t i = 0; i < n; ++i) {
+                    res.ND[i].value += v[2 * i];
+                    res.ND[i].y += v[2 * i + 1];
+                }
+            } else {
+                for (std::size_t i = 0; i < n; ++i) res.ND[i].value += v[i];
+            }
+        } else if (is_vector) {
+            for (std::size_t i = 0; i < n; ++i) {
+                const float m = util::VECTOR_MAGNITUDE(v[2 * i], v[2 * i + 1]);
+                if (s == 0 || (take_max ? m > magnitude[i] : m < magnitude[i])) {
+                    magnitude[i] = m;
+                    res.ND[i].value = v[2 * i];
+                    res.ND[i].y = v[2 * i + 1];
+                    time_res->ND[i].value = t;
+                }
+            }
+        } else {
+            for (std::size_t i = 0; i < n; ++i) {
+                if (take_max ? v[i] > res.ND[i].value : v[i] < res.ND[i].value) {
+                    res.ND[i].value = v[i];
+                    time_res->ND[i].value = t;
+                }
+            }
+        }
+        for (std::size_t k = 0; k < c; ++k) {
+            const std::uint8_t a = results::flag_magnitude(low_byte(flags[k]));
+            const std::uint8_t b = results::flag_magnitude(res.CELL[k].flag);
+            res.CELL[k].flag = static_cast<std::int8_t>(take_max ? std::max(a, b) : std::min(a, b));
+            if (time_res != nullptr) time_res->CELL[k].flag = res.CELL[k].flag;
+        }
+    }
+    if (kind == Reduction::average) {
+        const auto divisor = static_cast<float>(times.size());
+        for (std::size_t i = 0; i < n; ++i) {
+            res.ND[i].value /= divisor;
+            if (is_vector) res.ND[i].y /= divisor;
+        }
+    }
+    after_gap("Closing Group");
+    close_group_checked();
+    util::console().line("   Done");
+}
+
+}  // namespace
+
+void GET_XMDF_MAX(XmdfTable& table, std::int32_t file, bool is_vector, RES_TYPE& res) {
+    const std::int32_t dataset = file_record(table, file, "GET_XMDF_MAX").list(is_vector).found_max;
+    read_single(table, file, is_vector, res, dataset,
+                {"GET_XMDF_MAX", "Getting maximum data from: ", "maximums", false});
+}
+
+void GET_XMDF_MIN(XmdfTable& table, std::int32_t file, bool is_vector, RES_TYPE& res) {
+    const std::int32_t dataset = file_record(table, file, "GET_XMDF_MIN").list(is_vector).found_min;
+    read_single(table, file, is_vector, res, dataset, {"GET_XMDF_MIN", "Getting minimum data from: ", "data", false});
+}
+
+void GET_XMDF_SINGLE(XmdfTable& table, std::int32_t file, bool is_vector, RES_TYPE& res, std::int32_t dataset) {
+    read_single(table, file, is_vector, res, dataset, {"GET_XMDF_SINGLE", "", "data", true});
+}
+
+void GET_XMDF_TEMPORAL_MAX(XmdfTable& table, std::int32_t file, bool is_vector, RES_TYPE& res, RES_TYPE& time_res) {
+    reduce_temporal(table, file, is_vector, res, &time_res, Reduction::maximum, "GET_XMDF_TEMPORAL_MAX",
+                    "Extracting maximums from /Temporal/ folder in ");
+}
+
+void GET_XMDF_TEMPORAL_MIN(XmdfTable& table, std::int32_t file, bool is_vector, RES_TYPE& res, RES_TYPE& time_res) {
+    reduce_temporal(table, file, is_vector, res, &time_res, Reduction::minimum, "GET_XMDF_TEMPORAL_MIN",
+                    "Extracting minimums from /Temporal/ folder in ");
+}
+
+void GET_XMDF_TEMPORAL_AVG(XmdfTable& table, std::int32_t file, bool is_vector, RES_TYPE& res) {
+    reduce_temporal(table, file, is_vector, res, nullptr, Reduction::average, "GET_XMDF_TEMPORAL_AVG",
+                    "Extracting averages from /Temporal/ folder in ");
+}
+
+void xmdf_get_data_time(XmdfTable& table, std::int32_t file_number, bool is_vector, RES_TYPE& res,
+                        std::int32_t step, bool first, bool last) {
+    util::Console& con = util::console();
+    XmdfFile& file = file_record(table, file_number, "xmdf_get_data_time");
+    DatasetList& list = file.list(is_vector);
+    const std::int32_t timestep = step > 0 ? step : list.selected_step;
+    if (list.selected_dataset <= 0 && list.found_temporal > 0) list.selected_dataset = list.found_temporal;
+    const std::int32_t dataset = list.selected_dataset;
+    if (dataset <= 0) fail_at_once("ERROR - Unable trying to open group ID = 0 [xmdf_get_data_time] ");
+    if (!valid_dataset(list, dataset)) {
+        after_gap("ERROR - Dataset number " + util::AINTEGER(dataset) + " does not exist in " + name_of(file) +
+                  " [xmdf_get_data_time]");
+        util::EXITS();
+    }
+    const std::string& path = dataset_path(list, dataset);
+    if (timestep < 1)
+        fail_at_once("ERROR - No timestep selected for \"" + path + "\" in " + name_of(file) +
+                     " [xmdf_get_data_time]");
+    check_record(file, res, "xmdf_get_data_time");
+
+    if (first) {
+        after_gap("Getting data from: " + name_of(file));
+        after_gap("Getting data from group: " + path);
+        after_gap("Opening Group.");
+    }
+    if (first || !data_group_holds(file, is_vector, dataset)) {
+        if (!open_data_group(file, is_vector, dataset))
+            fail_at_once("ERROR - Unable to open group [XF_OPEN_GROUP] ");
+        if (first) con.line("   Done.");
+    }
+
+    const std::string at = "data at timestep " + util::AINTEGER(timestep);
+    if (is_vector)
+        after_gap("Reading vector " + at);
+    else
+        con.line("Reading scalar " + at);
+    const float* values = read_values(file, is_vector, timestep, "data");
+    const std::int32_t* flags = read_flags(file, timestep);
+    store_step(file, is_vector, values, flags, res);
+    const std::span<const double> times = times_of(file, list, is_vector, dataset);
+    if (static_cast<std::size_t>(timestep) > times.size())
+        fail_at_once("ERROR - Extracting times [XF_GET_DATASET_TIMES] from xmdf file " + name_of(file));
+    res.time = static_cast<float>(times[static_cast<std::size_t>(timestep - 1)]);
+    if (is_vector) res.is_vector = true;
+
+    if (last) {
+        con.line("Processing final timestep... closing group");
+        close_group_checked();
+        con.line("   Done");
+    }
+    con.line("Finished getting data");
+}
+
+}  // namespace zorvel::xmdf_read
