@@ -26,6 +26,7 @@ catalogue_cutoffs.xmdf   /Times/ names whose cut-offs are hard to read (see CUTO
 catalogue_peaks_11.xmdf  11 "Time of Peak h" datasets in results/Times.
 catalogue_broken_first.xmdf  the first scalar dataset has Values of rank 1; a good vector.
 catalogue_wrong_count.xmdf   results/Maximums/Depth of 4 nodes, results/Temporal/Depth of 3.
+catalogue_no_times.xmdf      results/Temporal/Depth without its Times array.
 catalogue_no_datasets.xmdf   no dataset at all.
 catalogue_not_hdf5.xmdf      plain text.
 """
@@ -186,6 +187,9 @@ def main():
     write_times_many(at("catalogue_peaks_11.xmdf"), ["Time of Peak h %02d" % k for k in range(1, 12)])
     write_broken_first(at("catalogue_broken_first.xmdf"))
     write_wrong_count(at("catalogue_wrong_count.xmdf"))
+    with xmdf_file(at("catalogue_no_times.xmdf")) as f:
+        depth = dataset(generic(generic(f, "results"), "Temporal"), "Depth", "SCALAR", [0.0, 1.0], DEPTH[:2])
+        del depth["Times"]
     with xmdf_file(at("catalogue_no_datasets.xmdf")) as f:
         generic(f, "results")
     with open(at("catalogue_not_hdf5.xmdf"), "w") as f:

@@ -4,9 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
 #include <initializer_list>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "results/res_type.hpp"
 #include "results/xmdf/binding.hpp"
@@ -55,16 +60,19 @@ inline void catalogue(XmdfTable& table) {
     GET_XMDF_SIZES(table);
 }
 
-// Closes the files the catalogue opened, so that no test leaves one open.
+// Closes the files of the table that the catalogue opened.
+inline void close_files(XmdfTable& table) {
+    for (XmdfFile& file : table.files) {
+        std::int32_t status = 0;
+        if (file.file_id > 0) results::xmdf::XF_CLOSE_FILE(file.file_id, status);
+        file.file_id = 0;
+    }
+}
+
+// Closes the table's files at the end of a test, so that no test leaves one open.
 struct Closer {
     XmdfTable& table;
-    ~Closer() {
-        for (XmdfFile& file : table.files) {
-            std::int32_t status = 0;
-            if (file.file_id > 0) results::xmdf::XF_CLOSE_FILE(file.file_id, status);
-            file.file_id = 0;
-        }
-    }
+    ~Closer() { close_files(table); }
 };
 
 // A result record sized for the file, every node and cell at the given start values.
@@ -75,6 +83,45 @@ inline results::RES_TYPE record_for(const XmdfFile& file, float value, std::int8
     res.ND.assign(static_cast<std::size_t>(file.nnodes), results::ND_RES_TYPE{value, value, 0});
     res.CELL.assign(static_cast<std::size_t>(file.ncells), results::CELL_RES_TYPE{flag});
     return res;
+}
+
+// A scratch file name of this test process, in a folder of its own that remove_scratch() removes.
+inline std::string scratch_file(const char* name) {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("zorvel_xmdf_read_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    return (dir / name).string();
+}
+inline void remove_scratch() {
+    std::error_code ec;
+    std::filesystem::remove_all(std::filesystem::temp_directory_path() /
+                                    ("zorvel_xmdf_read_" + std::to_string(::getpid())),
+                                ec);
+}
+
+// Writes, through the binding, a file with a stored maximum run/Maximums/Depth (2 nodes,
+// no cells) and a dataset run/Temporal/Depth that never got a timestep.
+inline bool write_file_without_steps(const std::string& name) {
+    namespace xf = results::xmdf;
+    std::int32_t file = 0, group = 0, set = 0, status = 0, ok = 0;
+    const auto check = [&] { ok = std::min(ok, status); };
+    xf::XF_CREATE_FILE(name, true, file, status);
+    check();
+    xf::XF_CREATE_GENERIC_GROUP(file, "run/Maximums", group, status);
+    check();
+    xf::XF_CREATE_SCALAR_DATASET(group, "Depth", "m", "Hours", 0, set, status);
+    check();
+    const std::vector<float> values{1.0f, 2.0f};
+    xf::XF_WRITE_SCALAR_TIMESTEP(set, 99999.0, 2, values, status);
+    check();
+    xf::XF_CLOSE_GROUP(set, status);
+    xf::XF_CLOSE_GROUP(group, status);
+    xf::XF_CREATE_GENERIC_GROUP(file, "run/Temporal", group, status);
+    check();
+    xf::XF_CREATE_SCALAR_DATASET(group, "Depth", "m", "Hours", 0, set, status);
+    check();
+    xf::XF_CLOSE_FILE(file, status);
+    return ok >= 0;
 }
 
 // The text that ends every run through EXITS.
