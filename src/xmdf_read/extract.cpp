@@ -33,6 +33,7 @@ struct Work {
     std::int32_t times_dataset = 0;
 };
 
+// The process's one set of buffers.
 Work& work() {
     static Work w;
     return w;
@@ -45,6 +46,7 @@ T* grow(std::vector<T>& buffer, std::int64_t n) {
     return buffer.data();
 }
 
+// A count as an array length (0 for a negative count).
 std::size_t count(std::int32_t n) { return n > 0 ? static_cast<std::size_t>(n) : 0; }
 
 // An empty line, then the line.
@@ -153,6 +155,7 @@ struct SingleStyle {
     std::string_view first_line;  // empty: none
     std::string_view what;        // the word of its read failures
     bool single_time;             // the dataset must hold one time; "   Done." after the close
+    std::string_view folder;      // the folder of the dataset it is given; empty: any
 };
 
 // Reads timestep 1 of a dataset into the record.
@@ -163,8 +166,7 @@ void read_single(XmdfTable& table, std::int32_t file_number, bool is_vector, RES
     if (!style.first_line.empty()) after_gap(std::string(style.first_line) + name_of(file));
     check_record(file, res, style.routine);
     if (!valid_dataset(list, dataset)) {
-        if (style.routine == "GET_XMDF_MAX") no_dataset(file, "Maximums");
-        if (style.routine == "GET_XMDF_MIN") no_dataset(file, "Minimums");
+        if (!style.folder.empty()) no_dataset(file, style.folder);
         after_gap("ERROR - Dataset number " + util::AINTEGER(dataset) + " does not exist in " + name_of(file) +
                   " [" + std::string(style.routine) + "]");
         util::EXITS();
@@ -195,6 +197,33 @@ void read_single(XmdfTable& table, std::int32_t file_number, bool is_vector, RES
 }
 
 enum class Reduction { maximum, minimum, average };
+
+// Folds one step's scalar values into the running extreme and the time result (strict,
+// so a tie keeps the earlier step and a NaN never wins); written without branches.
+template <bool kMax>
+void fold_scalars(const float* v, float t, std::size_t n, RES_TYPE& res, RES_TYPE& time_res) {
+    results::ND_RES_TYPE* nodes = res.ND.data();
+    results::ND_RES_TYPE* times = time_res.ND.data();
+    for (std::size_t i = 0; i < n; ++i) {
+        const float current = nodes[i].value;
+        const bool wins = kMax ? v[i] > current : v[i] < current;
+        nodes[i].value = wins ? v[i] : current;
+        times[i].value = wins ? t : times[i].value;
+    }
+}
+
+// Folds one step's flags into the record's cells (largest or smallest magnitude) and
+// copies the outcome into the time result's cells.
+template <bool kMax>
+void fold_flags(const std::int32_t* flags, std::size_t c, RES_TYPE& res, RES_TYPE* time_res) {
+    results::CELL_RES_TYPE* cells = res.CELL.data();
+    for (std::size_t k = 0; k < c; ++k) {
+        const std::uint8_t a = results::flag_magnitude(low_byte(flags[k]));
+        const std::uint8_t b = results::flag_magnitude(cells[k].flag);
+        cells[k].flag = static_cast<std::int8_t>(kMax ? std::max(a, b) : std::min(a, b));
+    }
+    if (time_res != nullptr) std::copy_n(res.CELL.data(), c, time_res->CELL.data());
+}
 
 // Reduces every timestep of the list's found_temporal into the record (and the time result).
 void reduce_temporal(XmdfTable& table, std::int32_t file_number, bool is_vector, RES_TYPE& res, RES_TYPE* time_res,
@@ -240,20 +269,15 @@ void reduce_temporal(XmdfTable& table, std::int32_t file_number, bool is_vector,
                     time_res->ND[i].value = t;
                 }
             }
+        } else if (take_max) {
+            fold_scalars<true>(v, t, n, res, *time_res);
         } else {
-            for (std::size_t i = 0; i < n; ++i) {
-                if (take_max ? v[i] > res.ND[i].value : v[i] < res.ND[i].value) {
-                    res.ND[i].value = v[i];
-                    time_res->ND[i].value = t;
-                }
-            }
+            fold_scalars<false>(v, t, n, res, *time_res);
         }
-        for (std::size_t k = 0; k < c; ++k) {
-            const std::uint8_t a = results::flag_magnitude(low_byte(flags[k]));
-            const std::uint8_t b = results::flag_magnitude(res.CELL[k].flag);
-            res.CELL[k].flag = static_cast<std::int8_t>(take_max ? std::max(a, b) : std::min(a, b));
-            if (time_res != nullptr) time_res->CELL[k].flag = res.CELL[k].flag;
-        }
+        if (take_max)
+            fold_flags<true>(flags, c, res, time_res);
+        else
+            fold_flags<false>(flags, c, res, time_res);
     }
     if (kind == Reduction::average) {
         const auto divisor = static_cast<float>(times.size());
@@ -272,16 +296,16 @@ void reduce_temporal(XmdfTable& table, std::int32_t file_number, bool is_vector,
 void GET_XMDF_MAX(XmdfTable& table, std::int32_t file, bool is_vector, RES_TYPE& res) {
     const std::int32_t dataset = file_record(table, file, "GET_XMDF_MAX").list(is_vector).found_max;
     read_single(table, file, is_vector, res, dataset,
-                {"GET_XMDF_MAX", "Getting maximum data from: ", "maximums", false});
+                {"GET_XMDF_MAX", "Getting maximum data from: ", "maximums", false, "Maximums"});
 }
 
 void GET_XMDF_MIN(XmdfTable& table, std::int32_t file, bool is_vector, RES_TYPE& res) {
     const std::int32_t dataset = file_record(table, file, "GET_XMDF_MIN").list(is_vector).found_min;
-    read_single(table, file, is_vector, res, dataset, {"GET_XMDF_MIN", "Getting minimum data from: ", "data", false});
+    read_single(table, file, is_vector, res, dataset, {"GET_XMDF_MIN", "Getting minimum data from: ", "data", false, "Minimums"});
 }
 
 void GET_XMDF_SINGLE(XmdfTable& table, std::int32_t file, bool is_vector, RES_TYPE& res, std::int32_t dataset) {
-    read_single(table, file, is_vector, res, dataset, {"GET_XMDF_SINGLE", "", "data", true});
+    read_single(table, file, is_vector, res, dataset, {"GET_XMDF_SINGLE", "", "data", true, ""});
 }
 
 void GET_XMDF_TEMPORAL_MAX(XmdfTable& table, std::int32_t file, bool is_vector, RES_TYPE& res, RES_TYPE& time_res) {

@@ -29,6 +29,7 @@ catalogue_wrong_count.xmdf   results/Maximums/Depth of 4 nodes, results/Temporal
 catalogue_no_times.xmdf      results/Temporal/Depth without its Times array.
 catalogue_no_datasets.xmdf   no dataset at all.
 catalogue_not_hdf5.xmdf      plain text.
+catalogue_truncated.xmdf     the first half of catalogue_run.xmdf.
 """
 import os
 import sys
@@ -194,6 +195,10 @@ def main():
         generic(f, "results")
     with open(at("catalogue_not_hdf5.xmdf"), "w") as f:
         f.write("This is not an HDF5 file.\n")
+    with open(at("catalogue_run.xmdf"), "rb") as f:
+        data = f.read()
+    with open(at("catalogue_truncated.xmdf"), "wb") as f:
+        f.write(data[: len(data) // 2])
 
 
 if __name__ == "__main__":

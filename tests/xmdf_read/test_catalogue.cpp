@@ -221,6 +221,11 @@ TEST_F(Catalogue, UnreadableFileEndsTheRun) {
               "\nERROR - Could not open XMDF file \"" + f + "\".\n" + kExitTail);
     EXPECT_EQ(table.file(1).file_id, 0);
     EXPECT_EQ(table.file(2).file_id, 0);
+
+    XmdfTable cut = table_of({fixture("catalogue_truncated.xmdf")});
+    Closer cut_closer{cut};
+    const std::string text = ended([&] { catalogue(cut); });
+    EXPECT_NE(text.find("\nERROR - "), std::string::npos) << text;
 }
 
 TEST_F(Catalogue, SizesFromWhicheverKindExists) {
