@@ -198,7 +198,9 @@ TEST_F(Extract, TimestepReaderWalk) {
     for (std::int32_t step = 1; step <= 3; ++step) {
         xmdf_get_data_time(table, 1, true, res, step, step == 1, step == 3);
         const std::string text = console.take();
-        if (step == 2) EXPECT_EQ(text, "\nReading vector data at timestep 2\nFinished getting data\n");
+        if (step == 2) {
+            EXPECT_EQ(text, "\nReading vector data at timestep 2\nFinished getting data\n");
+        }
         times.push_back(res.time);
     }
     EXPECT_EQ(times, (std::vector<float>{0.5f, 1.0f, 2.0f}));
