@@ -11,6 +11,23 @@ void end_normal(bool batch) {
     util::EXITS(0);
 }
 
+void end_closing_files(results::OutputDescription& out, bool batch) {
+    util::console().line();
+    util::console().line("Closing files and exiting");
+    util::console().line();
+    results::CLOSE_OUTPUT(out);
+    end_normal(batch);
+}
+
+void end_times_listing(std::span<int> units, bool batch) {
+    for (int& unit : units)
+        if (unit != 0) util::CLOSER(unit);
+    util::console().line();
+    util::console().line("Finished.");
+    if (!batch) util::console().wait_for_enter();
+    throw util::RunEnd{0};
+}
+
 void end_exits(std::string_view message) {
     util::console().line(message);
     util::EXITS(1);

@@ -2,12 +2,19 @@
 // main reads as the stages of one run; it is the only place that catches RunEnd,
 // the one way every run ends, and turns it into the exit status.
 
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "driver/checks.hpp"
 #include "driver/command_line.hpp"
 #include "driver/ends.hpp"
+#include "driver/inputs.hpp"
+#include "driver/open_inputs.hpp"
+#include "driver/operations.hpp"
+#include "driver/output_names.hpp"
+#include "driver/run_state.hpp"
 #include "results/results_writer.hpp"
 #include "results/xmdf/binding.hpp"
 #include "util/fpu.hpp"
@@ -24,11 +31,11 @@ using namespace zorvel;
 }
 
 // Hands the run to its one operation, tested in this order; each operation ends the run.
-[[noreturn]] void run_operation(driver::Operation op, const driver::CommandLine& cl) {
+[[noreturn]] void run_operation(driver::RunState& run) {
     using driver::Operation;
-    switch (op) {
+    switch (run.op) {
     case Operation::max:
-    case Operation::min: not_built();
+    case Operation::min: driver::run_max_min(run);
     case Operation::avg: not_built();
     case Operation::toi: not_built();
     case Operation::dur: not_built();
@@ -52,22 +59,40 @@ using namespace zorvel;
 [[noreturn]] void run(std::span<const std::string> words) {
     util::FILEUNITINIT(1000);
     driver::write_build_line();
+    auto state = std::make_unique<driver::RunState>();
+    driver::RunState& run = *state;
 
     // Command line: the words, the checks of their combination and the one operation.
-    const driver::CommandLine cl = driver::parse_command_line(words);
-    driver::end_if_stopped(cl);
-    driver::check_combinations(cl);
-    const driver::Operation op = driver::choose_operation(cl);
+    run.cl = driver::parse_command_line(words);
+    driver::end_if_stopped(run.cl);
+    driver::check_combinations(run.cl);
+    run.op = driver::choose_operation(run.cl);
 
     // Inputs and output naming: the output description, a ".sup" list expanded, the
-    // inputs listed and classified, the time search tolerance, the output type.
-    // Every -ddur run ends at this stage.
-    if (op == driver::Operation::ddur) driver::end_ddur_refused(cl.batch);
+    // input tables, the inputs listed and classified, the time search tolerance, the
+    // output type. Every -ddur run ends at this stage.
+    driver::require_inputs(run);
+    driver::name_output(run);
+    driver::expand_sup(run);
+    driver::make_input_tables(run);
+    if (run.op == driver::Operation::ddur) driver::end_ddur_refused(run.cl.batch);
+    driver::list_inputs(run);
+    driver::set_time_tolerance(run);
+    driver::choose_output_type(run);
+    driver::require_dataset_selector(run);
+    driver::refuse_output_as_input(run);
 
     // Opening, dataset selection and consistency checks, data types and meshes,
     // allocation of the records and the output header.
+    driver::open_inputs_and_output(run);
+    driver::select_xmdf_datasets(run);
+    driver::check_sizes(run);
+    driver::check_kinds(run);
+    driver::set_data_types_and_meshes(run);
+    driver::allocate_records(run);
+    driver::write_output_header(run);
 
-    run_operation(op, cl);
+    run_operation(run);
 }
 
 }  // namespace

@@ -1,0 +1,31 @@
+#pragma once
+// The checks of every further input against the primary input (the same numbers of nodes
+// and cells, the same vector or scalar kind), the data type and ".2dm" mesh of each input,
+// and the allocation of the run's records with the output header.
+//
+// Data type: a ".dat" input's is the text from the last "_" of its name ("_h" for
+// run_h.dat), "XX" when there is none; an ".xmdf" input's is "_" and the -type code (a
+// code of 4 characters without the "_"). Mesh: the ".sup" list's mesh, else the -2dm
+// name, else the input's name without extension (".dat": also without its data-type
+// suffix) followed by ".2dm".
+
+#include "driver/run_state.hpp"
+
+namespace zorvel::driver {
+
+// Ends the run when a further input's numbers of nodes or cells differ from the primary's.
+void check_sizes(RunState& run);
+// Ends the run when -va has scalar data, or a further input's kind differs from the primary's.
+void check_kinds(RunState& run);
+// Gives every input its data type and its mesh, and the run its data type.
+void set_data_types_and_meshes(RunState& run);
+// Allocates the run's records and work arrays, logging each, and starts the records.
+void allocate_records(RunState& run);
+// Sets the output's kind and writes its header (unless the operation writes its own).
+void write_output_header(RunState& run);
+
+// Gives a mesh record the arrays for its nodes and elements (reserved at allocation) so
+// that the ".2dm" reader can fill it.
+void size_mesh(results::MESH_TYPE& mesh, std::int32_t nnodes, std::int32_t ncells);
+
+}  // namespace zorvel::driver

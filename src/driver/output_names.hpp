@@ -1,0 +1,35 @@
+#pragma once
+// The naming of a run's output: its file name (from the primary input or -out, with the
+// operation's suffix), its top XMDF group, its folder and its dataset name, and the
+// refusal of an output that would overwrite one of the run's inputs.
+//
+//   operation   suffix         folder          dataset
+//   -r          (r<t>)         Remove          -
+//   -k          (k<t>)         Keep            Keep <input name>
+//   -con        (con)          Concatenate     -
+//   -max        (maxmax)       MaxMax          Max Value
+//   -min        (minmin)       MinMin          Min Value
+//   -avg        (avg)          Avg             Avg Value
+//   range       (range)        Range           <-type description> or Range <input name>
+//   -dif        see below      Difference      diff_<name 1> - <name 2>
+//   -dur        (<dur word>)   Duration        <dur word>
+//   -trim       (<trim word>)  Trim            <trim word>
+//   -toi        (toi)          Time to         Time to Increase <cut-off>
+//   -times      the file times.txt (text output)
+// -va, -xnfo and -ensight name theirs later; -conv makes one description per output file.
+// A -dif or -ddur output is named by a third input name when there is one, else
+// "<name 1> - <name 2>" in the current folder.
+
+#include "driver/run_state.hpp"
+
+namespace zorvel::driver {
+
+// Makes output description 1 and names it for the run's operation (nothing for -conv).
+// A third -dif or -ddur name becomes the output and leaves two inputs.
+void name_output(RunState& run);
+
+// Ends the run when the named output is one of its inputs (the same file, however its
+// name is spelled), before anything is opened.
+void refuse_output_as_input(const RunState& run);
+
+}  // namespace zorvel::driver

@@ -1,0 +1,109 @@
+#!/usr/bin/python3
+"""XMDF fixtures for the command driver's end-to-end cases, written with h5py alone.
+
+Every file belongs to driver_mesh.2dm (6 nodes, 3 cells) unless said otherwise; datasets
+lie in <group>/<folder>/<name> as a model run writes them (fixed-length string
+attributes, float32 Values, uint8 Active).
+
+drv_x.xmdf    Temporal and Maximums of Water Level and Vector Velocity, Temporal Depth
+drv_y.xmdf    Temporal Water Level and Vector Velocity only (no stored maximum)
+drv_z7.xmdf   Temporal Water Level of 7 nodes
+"""
+import os
+import sys
+
+import h5py
+import numpy as np
+
+CELLS = 3
+
+
+def fixed(text):
+    return np.array(text.encode() + b"\0", dtype="S%d" % (len(text) + 1))
+
+
+def generic(parent, name):
+    g = parent.create_group(name)
+    g.attrs["Grouptype"] = fixed("Generic")
+    return g
+
+
+def dataset(parent, name, kind, times, values, active):
+    values = np.array(values, dtype=np.float32)
+    g = parent.create_group(name)
+    g.attrs["Grouptype"] = fixed("DATASET " + kind)
+    g.attrs["DatasetUnits"] = fixed("m")
+    g.attrs["TimeUnits"] = fixed("Hours")
+    g.attrs["DatasetCompression"] = np.int32(-1)
+    g.attrs["Data Type"] = np.int32(0)
+    g.create_dataset("Times", data=np.array(times, dtype=np.float64), maxshape=(None,), chunks=(16,))
+    g.create_dataset("Values", data=values, maxshape=(None,) + values.shape[1:], chunks=(1,) + values.shape[1:])
+    mags = np.sqrt((values ** 2).sum(axis=2)) if kind == "VECTOR" else values
+    g.create_dataset("Mins", data=mags.min(axis=1).astype(np.float32))
+    g.create_dataset("Maxs", data=mags.max(axis=1).astype(np.float32))
+    active = np.array(active, dtype=np.uint8)
+    g.create_dataset("Active", data=active, maxshape=(None, active.shape[1]), chunks=(1, active.shape[1]))
+
+
+def model_file(path, group):
+    f = h5py.File(path, "w")
+    f.create_dataset("File Type", data=fixed("Xmdf"))
+    f.create_dataset("File Version", data=np.array([1.9], dtype=np.float32))
+    return f, generic(f, group)
+
+
+LEVELS = [[10.0, 10.5, 11.0, 10.25, 10.0, 12.0],
+          [10.75, 10.5, 11.5, 10.25, 10.5, 12.5],
+          [10.5, 11.25, 12.0, 10.0, 10.25, 13.0]]
+LEVEL_FLAGS = [[1, 0, 0], [1, 1, 0], [1, 1, 0]]
+VELOCITIES = [[[1.0, 0.0], [0.0, 2.0], [0.0, 0.0], [-3.0, 4.0], [0.5, 0.5], [0.0, 0.0]],
+              [[0.0, 1.5], [1.0, 1.0], [0.0, 0.0], [3.0, 0.0], [0.0, -0.25], [0.0, 0.0]]]
+VELOCITY_FLAGS = [[1, 1, 0], [1, 0, 0]]
+
+
+def write_x(path):
+    f, run = model_file(path, "drv_x")
+    with f:
+        temporal = generic(run, "Temporal")
+        maximums = generic(run, "Maximums")
+        dataset(temporal, "Water Level", "SCALAR", [1.0, 2.0, 3.0], LEVELS, LEVEL_FLAGS)
+        dataset(temporal, "Depth", "SCALAR", [1.0, 2.0, 3.0],
+                [[v - 9.0 for v in row] for row in LEVELS], LEVEL_FLAGS)
+        dataset(temporal, "Vector Velocity", "VECTOR", [1.0, 2.0], VELOCITIES, VELOCITY_FLAGS)
+        # A stored maximum that differs from the temporal one, so the two roads differ.
+        dataset(maximums, "Water Level", "SCALAR", [99999.0],
+                [[11.0, 11.5, 12.5, 10.5, 10.75, 13.5]], [[1, 1, 1]])
+        dataset(maximums, "Vector Velocity", "VECTOR", [99999.0],
+                [[[2.0, 0.0], [0.0, 2.5], [0.0, 0.0], [-3.0, 4.0], [0.5, 0.5], [0.0, 1.0]]], [[1, 1, 0]])
+
+
+def write_y(path):
+    f, run = model_file(path, "drv_y")
+    with f:
+        temporal = generic(run, "Temporal")
+        dataset(temporal, "Water Level", "SCALAR", [1.0, 2.0],
+                [[9.0, 11.0, 10.0, 10.0, 10.75, 11.0], [10.75, 11.5, 12.5, 10.5, 10.25, 11.5]],
+                [[1, 1, 1], [1, 1, 1]])
+        dataset(temporal, "Vector Velocity", "VECTOR", [1.0, 2.0],
+                [[[2.0, 0.0], [0.0, 1.0], [0.25, 0.0], [0.0, 5.0], [0.5, 0.5], [0.0, 0.0]],
+                 [[0.0, -1.0], [1.5, 1.5], [0.0, 0.5], [1.0, 1.0], [0.25, 0.25], [0.0, 0.0]]],
+                [[0, 1, 1], [0, 1, 1]])
+
+
+def write_z7(path):
+    f, run = model_file(path, "drv_z7")
+    with f:
+        temporal = generic(run, "Temporal")
+        dataset(temporal, "Water Level", "SCALAR", [1.0], [[1.0] * 7], [[1, 1, 1]])
+
+
+def main():
+    out = sys.argv[1]
+    os.makedirs(out, exist_ok=True)
+    write_x(os.path.join(out, "drv_x.xmdf"))
+    write_y(os.path.join(out, "drv_y.xmdf"))
+    write_z7(os.path.join(out, "drv_z7.xmdf"))
+
+
+if __name__ == "__main__":
+    main()
