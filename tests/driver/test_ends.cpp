@@ -5,6 +5,7 @@
 #include <string>
 
 #include "driver/ends.hpp"
+#include "results/results_writer.hpp"
 #include "util/console.hpp"
 #include "util/run_end.hpp"
 #include "util/units.hpp"
@@ -52,6 +53,30 @@ TEST(Ends, EachEndWritesWaitsAndSetsTheStatus) {
         {"E2", [] { driver::end_pause("ERROR - y"); }, "ERROR - y\n", 1, true},
         {"E3, -b", [] { driver::end_ddur_refused(true); }, refusal, 1, false},
         {"E3", [] { driver::end_ddur_refused(false); }, refusal + "\nPress Enter to Close\n", 1, true},
+        {"closing tail, -b",
+         [] {
+             results::OutputDescription out;  // not open: closing it writes nothing
+             driver::end_closing_files(out, true);
+         },
+         "\nClosing files and exiting\n\n", 0, false},
+        {"closing tail",
+         [] {
+             results::OutputDescription out;
+             driver::end_closing_files(out, false);
+         },
+         "\nClosing files and exiting\n\n\nPress Enter to Close\n", 0, true},
+        {"listing, -b",
+         [] {
+             int units[2] = {0, 0};  // ".xmdf" inputs: no unit to close
+             driver::end_times_listing(units, true);
+         },
+         "\nFinished.\n", 0, false},
+        {"listing",
+         [] {
+             int units[1] = {0};
+             driver::end_times_listing(units, false);
+         },
+         "\nFinished.\n", 0, true},
     };
     for (const auto& c : cases) {
         const Ended e = run_end(c.end);
