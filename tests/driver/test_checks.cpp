@@ -68,7 +68,9 @@ TEST(Checks, DataTypeAndMeshOfEachInput) {
         EXPECT_EQ(r.is_h, c.is_h) << c.name;
         EXPECT_EQ(r.mesh_file, c.mesh) << c.name;
         EXPECT_EQ(r.stem, c.stem) << c.name;
-        if (c.lines) EXPECT_EQ(out.str().rfind(c.lines, 0), 0u) << c.name << "\n" << out.str();
+        if (c.lines) {
+            EXPECT_EQ(out.str().rfind(c.lines, 0), 0u) << c.name << "\n" << out.str();
+        }
     }
 }
 
