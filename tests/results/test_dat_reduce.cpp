@@ -6,9 +6,14 @@
 
 #include "results/dat.hpp"
 #include "results/dat_test_base.hpp"
+#include "results/res_fields.hpp"
 
 namespace zorvel::results {
 namespace {
+
+using testing::values_of;
+using testing::ys_of;
+using testing::flags_of;
 
 using testing::DatBytes;
 using testing::expect_error_end;
@@ -39,21 +44,6 @@ RES_TYPE record_of(std::int32_t nnodes, std::int32_t ncells, bool vector, float 
     return r;
 }
 
-std::vector<float> values_of(const RES_TYPE& r) {
-    std::vector<float> v;
-    for (const ND_RES_TYPE& n : r.ND) v.push_back(n.value);
-    return v;
-}
-std::vector<float> ys_of(const RES_TYPE& r) {
-    std::vector<float> v;
-    for (const ND_RES_TYPE& n : r.ND) v.push_back(n.y);
-    return v;
-}
-std::vector<int> flags_of(const RES_TYPE& r) {
-    std::vector<int> v;
-    for (const CELL_RES_TYPE& c : r.CELL) v.push_back(c.flag);
-    return v;
-}
 
 class DatReduce : public testing::DatTest {
 protected:

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <vector>
 
+#include "results/res_fields.hpp"
 #include "results/res_ops.hpp"
 #include "util/console.hpp"
 #include "util/run_end.hpp"
@@ -14,6 +15,10 @@
 
 namespace zorvel::results {
 namespace {
+
+using testing::values_of;
+using testing::sources_of;
+using testing::flags_of;
 
 // A mesh whose elements have the given corner words (node numbers from 1).
 MESH_TYPE mesh_of(std::vector<std::array<std::int32_t, 4>> corners) {
@@ -37,21 +42,6 @@ RES_TYPE scalar(std::vector<float> values, std::vector<std::int8_t> flags) {
     return r;
 }
 
-std::vector<float> values_of(const RES_TYPE& r) {
-    std::vector<float> v;
-    for (const ND_RES_TYPE& n : r.ND) v.push_back(n.value);
-    return v;
-}
-std::vector<int> sources_of(const RES_TYPE& r) {
-    std::vector<int> v;
-    for (const ND_RES_TYPE& n : r.ND) v.push_back(n.source);
-    return v;
-}
-std::vector<int> flags_of(const RES_TYPE& r) {
-    std::vector<int> v;
-    for (const CELL_RES_TYPE& c : r.CELL) v.push_back(c.flag);
-    return v;
-}
 
 const MESH_TYPE kNoMesh;
 
