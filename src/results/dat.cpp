@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 
 #include "results/dat_io.hpp"
 #include "results/res_ops.hpp"
@@ -56,6 +57,17 @@ void counts_differ(const util::File& f) {
 
 void read_bytes(util::File& f, void* dst, std::size_t n) {
     if (n > 0 && !f.read(dst, n)) cut_off(f);
+}
+
+const std::byte* view_bytes(util::File& f, std::size_t n) {
+    const std::byte* p = nullptr;
+    try {
+        p = f.view(n);
+    } catch (const std::bad_alloc&) {
+        CHECK_ALLOC(1);
+    }
+    if (p == nullptr) cut_off(f);
+    return p;
 }
 
 void skip_bytes(util::File& f, std::uint64_t n) {
@@ -159,8 +171,7 @@ void read_record(int unit, bool vector, std::int32_t nnodes, std::int32_t ncells
     time = head.time;
     const std::size_t nc = head.has_flags() ? count(ncells) : 0;
     const std::size_t nv = dat_io::value_bytes(nnodes, vector);
-    std::byte* body = dat_io::body_buffer(nc + nv);
-    dat_io::read_bytes(f, body, nc + nv);
+    const std::byte* body = dat_io::view_bytes(f, nc + nv);
     if (const std::size_t m = std::min(nc, flags.size()); m > 0) std::memcpy(flags.data(), body, m);
     const std::byte* values = body + nc;
     const std::size_t n = count(nnodes);

@@ -1,6 +1,6 @@
 #pragma once
 // Building blocks shared by the ".dat" reader, writer, searches and reductions:
-// checked reads of a record's parts, the run's ends for unreadable files, and the
+// checked reads and views of a record's parts, the run's ends for unreadable files, and the
 // number fields of their console lines. Internal to the results subsystem.
 
 #include <bit>
@@ -53,6 +53,9 @@ struct RecordHead {
 RecordHead read_head(util::File& f);
 // Reads n bytes of a record or ends the run.
 void read_bytes(util::File& f, void* dst, std::size_t n);
+// The next n bytes of a record in place, valid until the next call on the file, or
+// the run ends.
+const std::byte* view_bytes(util::File& f, std::size_t n);
 // Moves past n bytes of a record or ends the run.
 void skip_bytes(util::File& f, std::uint64_t n);
 // Reads n bytes from offset at of the file and comes back to where it stood.

@@ -1,8 +1,8 @@
 // Reading ".dat" records into result records: the next record, the record at a
 // time, and the reductions of all records to a maximum, minimum or average.
-// A record's flags and values are read in one bulk read into a reused buffer; a
-// search skips the values of the records it passes, a reduction those it does not
-// fold. A reduction folds into dense work arrays and hands the result back to the
+// A record's flags and values are looked at in place (a view of the file, no copy)
+// and used before the file is read on; a search skips the records it passes, a
+// reduction those it does not fold. A reduction folds into dense work arrays and hands the result back to the
 // records at the end. A record without flags stands for the flags of the last
 // record that carried them; those are read again from the file when needed.
 
@@ -88,7 +88,7 @@ private:
     bool loaded_ = false;
 };
 
-// The record that a search found, in the body buffer.
+// The record that a search found: its parts in place, valid until the next call on the file.
 struct Found {
     float time = 0.0f;
     bool vector = false;
@@ -97,9 +97,10 @@ struct Found {
 };
 
 // Reads the file from its header up to the first record within tol of time and
-// hands back its parts; the records before it are skipped over.
-Found search(int unit, std::int32_t nnodes, std::int32_t ncells, float time, float tol,
-             std::string_view header_name) {
+// hands its parts to take; the records before it are skipped over.
+template <typename Take>
+void search(int unit, std::int32_t nnodes, std::int32_t ncells, float time, float tol, std::string_view header_name,
+            Take&& take) {
     util::File& f = dat_io::input(unit);
     if (!f.rewind()) dat_io::cut_off(f);
     std::int32_t hn = 0, hc = 0, card = 0;
@@ -116,16 +117,18 @@ Found search(int unit, std::int32_t nnodes, std::int32_t ncells, float time, flo
         ++records;
         const std::size_t fb = head.has_flags() ? nc : 0;
         if (tol > std::fabs(head.time - time)) {
-            std::byte* body = dat_io::body_buffer(nc + nv);
-            dat_io::read_bytes(f, body, fb + nv);
-            (void)dat_io::finish_record(f);
-            Found found{head.time, vector, head.has_flags() ? body : nullptr, body + fb};
+            // Earlier flags are read back before the record is looked at in place.
+            const std::byte* earlier = nullptr;
             if (!head.has_flags() && flags_at > 0) {
-                dat_io::read_back(f, flags_at, body + nv, nc);
-                found.flags = body + nv;
+                std::int8_t* kept = work(g_flags, nc);
+                dat_io::read_back(f, flags_at, kept, nc);
+                earlier = reinterpret_cast<const std::byte*>(kept);
             }
+            const std::byte* body = dat_io::view_bytes(f, fb + nv);
+            take(Found{head.time, vector, head.has_flags() ? body : earlier, body + fb});
+            (void)dat_io::finish_record(f);
             util::console().line("...Found time " + dat_io::fixed_field(time, 10, 3) + " in dat file.");
-            return found;
+            return;
         }
         if (head.has_flags()) flags_at = f.position();
         dat_io::skip_bytes(f, fb + nv);
@@ -137,22 +140,46 @@ Found search(int unit, std::int32_t nnodes, std::int32_t ncells, float time, flo
     util::EXITS();
 }
 
-// A record's flags (nullptr when it carries none) and values, in the body buffer.
+// The parts of a record that a reduction folds: its flags (its own, else those of
+// the last record that carried them; nullptr when none did) and its values, in place
+// or kept in the body buffer.
 struct Body {
     const std::int8_t* flags = nullptr;
     const std::byte* values = nullptr;
 };
 
-// Reads the rest of a record in one read: its flags when it carries them, and its
-// values when they are wanted (else they are skipped). Notes where the flags were.
-Body read_body(util::File& f, const dat_io::RecordHead& head, std::size_t nc, std::size_t nv, bool values,
-               LastFlags& last) {
+// Looks at the rest of a record in place: its flags when it carries them, and its
+// values. Notes where the flags were; earlier flags are read back first.
+Body view_body(util::File& f, const dat_io::RecordHead& head, std::size_t nc, std::size_t nv, LastFlags& last) {
+    const std::size_t fb = head.has_flags() ? nc : 0;
+    Body body;
+    if (head.has_flags())
+        last.seen(f.position());
+    else
+        body.flags = last.get(f);
+    const std::byte* p = dat_io::view_bytes(f, fb + nv);
+    if (head.has_flags()) body.flags = reinterpret_cast<const std::int8_t*>(p);
+    body.values = p + fb;
+    return body;
+}
+
+// Moves past the rest of a record that is not folded, noting where its flags were.
+void skip_body(util::File& f, const dat_io::RecordHead& head, std::size_t nc, std::size_t nv, LastFlags& last) {
     const std::size_t fb = head.has_flags() ? nc : 0;
     if (head.has_flags()) last.seen(f.position());
-    std::byte* body = dat_io::body_buffer(fb + nv);
-    dat_io::read_bytes(f, body, fb + (values ? nv : 0));
-    if (!values) dat_io::skip_bytes(f, nv);
-    return {head.has_flags() ? reinterpret_cast<const std::int8_t*>(body) : nullptr, body + fb};
+    dat_io::skip_bytes(f, fb + nv);
+}
+
+// A copy of a record's parts in the body buffer, for use after further calls on the file.
+Body keep_body(const Body& body, std::size_t nc, std::size_t nv, bool own_flags) {
+    std::byte* kept = dat_io::body_buffer(nc + nv);
+    std::memcpy(kept, body.values, nv);
+    Body copy{body.flags, kept};
+    if (own_flags && nc > 0) {
+        std::memcpy(kept + nv, body.flags, nc);
+        copy.flags = reinterpret_cast<const std::int8_t*>(kept + nv);
+    }
+    return copy;
 }
 
 // The texts and codes of one kind of extreme.
@@ -247,16 +274,33 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
     bool cells_folded = false;
     bool stored_last = false;
     float t = 0.0f;
-    Body body;
+    const auto fold_body = [&](const Body& body) {
+        run.fold<Max>(body.values, t);
+        if (body.flags != nullptr) {
+            dat_fold::fold_flags<Max>(body.flags, ecells);
+            cells_folded = true;
+        }
+    };
+    Body kept;  // a stored extreme, kept until the card after it tells whether it is the last record
     for (;;) {
         const dat_io::RecordHead head = dat_io::read_head(f);
         t = head.time;
         const bool stop = std::fabs(t - kind.stop_code) <= 0.01f;
+        const bool stored = std::fabs(t - kind.stored_code) < 0.01f;
         const bool ignore = ignore_mm && std::fabs(t - kind.stored_code) < 0.001f;
-        body = read_body(f, head, nc, nv, !stop && !ignore, last_flags);
+        if (stop || ignore) {
+            skip_body(f, head, nc, nv, last_flags);
+        } else {
+            // A record is folded in place, before the card after it is read.
+            const Body body = view_body(f, head, nc, nv, last_flags);
+            if (stored)
+                kept = keep_body(body, nc, nv, head.has_flags());
+            else
+                fold_body(body);
+        }
         const bool last = dat_io::finish_record(f) != kCardTimeRecord;
         if (stop) break;
-        if (last && std::fabs(t - kind.stored_code) < 0.01f) {
+        if (last && stored) {
             stored_last = true;
             break;
         }
@@ -265,11 +309,7 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
             con.line(kind.ignoring);
         } else {
             con.line(kind.processing);
-            run.fold<Max>(body.values, t);
-            if (const std::int8_t* flags = body.flags ? body.flags : last_flags.get(f)) {
-                dat_fold::fold_flags<Max>(flags, ecells);
-                cells_folded = true;
-            }
+            if (stored) fold_body(kept);
         }
         if (last) break;
     }
@@ -282,10 +322,10 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
             con.line(kind.ignoring_stored);
         } else {
             con.line(kind.stored);
-            run.replace(body.values, t);
-            if (const std::int8_t* flags = body.flags ? body.flags : last_flags.get(f)) {
-                copy_flags(flags, ecells);
-                copy_flags(flags, tcells);
+            run.replace(kept.values, t);
+            if (kept.flags != nullptr) {
+                copy_flags(kept.flags, ecells);
+                copy_flags(kept.flags, tcells);
             }
         }
     }
@@ -317,8 +357,7 @@ void NEXTDATTIMESTEP(int unit, RES_TYPE& res) {
     res.time = head.time;
     const std::size_t nc = head.has_flags() ? count(res.ncells) : 0;
     const std::size_t nv = dat_io::value_bytes(res.nnodes, res.is_vector);
-    std::byte* body = dat_io::body_buffer(nc + nv);
-    dat_io::read_bytes(f, body, nc + nv);
+    const std::byte* body = dat_io::view_bytes(f, nc + nv);
     if (nc > 0) copy_flags(body, cells_of(res));
     scatter_values(body + nc, res.is_vector, nodes_of(res));
     const std::int32_t card = dat_io::finish_record(f);
@@ -337,8 +376,7 @@ void NEXTDATVALUES(int unit, const RES_TYPE& res, WaterLevelRecord& wl) {
     wl.time = head.time;
     const std::size_t nc = head.has_flags() ? count(res.ncells) : 0;
     const std::size_t nv = dat_io::value_bytes(res.nnodes, res.is_vector);
-    std::byte* body = dat_io::body_buffer(nc + nv);
-    dat_io::read_bytes(f, body, nc + nv);
+    const std::byte* body = dat_io::view_bytes(f, nc + nv);
     const std::size_t step = res.is_vector ? 8 : 4;
     for (std::size_t i = 0, m = std::min(nc, wl.flags.size()); i < m; ++i)
         wl.flags[i] = static_cast<std::int8_t>(body[i]);
@@ -352,20 +390,22 @@ void NEXTDATVALUES(int unit, const RES_TYPE& res, WaterLevelRecord& wl) {
 }
 
 void FINDDATTIME(int unit, RES_TYPE& res, float time, float tol, std::string_view file_name) {
-    const Found found = search(unit, res.nnodes, res.ncells, time, tol, file_name);
-    res.time = found.time;
-    if (found.flags != nullptr) copy_flags(found.flags, cells_of(res));
-    scatter_values(found.values, found.vector, nodes_of(res));
+    search(unit, res.nnodes, res.ncells, time, tol, file_name, [&](const Found& found) {
+        res.time = found.time;
+        if (found.flags != nullptr) copy_flags(found.flags, cells_of(res));
+        scatter_values(found.values, found.vector, nodes_of(res));
+    });
 }
 
 void FINDDATVALUES(int unit, const RES_TYPE& res, WaterLevelRecord& wl, float time, float tol) {
-    const Found found = search(unit, res.nnodes, res.ncells, time, tol, "");
-    if (found.flags != nullptr)
-        for (std::size_t i = 0, m = std::min(count(res.ncells), wl.flags.size()); i < m; ++i)
-            wl.flags[i] = static_cast<std::int8_t>(found.flags[i]);
-    const std::size_t step = found.vector ? 8 : 4;
-    for (std::size_t j = 0, m = std::min(count(res.nnodes), wl.values.size()); j < m; ++j)
-        wl.values[j] = load_real(found.values + step * j);
+    search(unit, res.nnodes, res.ncells, time, tol, "", [&](const Found& found) {
+        if (found.flags != nullptr)
+            for (std::size_t i = 0, m = std::min(count(res.ncells), wl.flags.size()); i < m; ++i)
+                wl.flags[i] = static_cast<std::int8_t>(found.flags[i]);
+        const std::size_t step = found.vector ? 8 : 4;
+        for (std::size_t j = 0, m = std::min(count(res.nnodes), wl.values.size()); j < m; ++j)
+            wl.values[j] = load_real(found.values + step * j);
+    });
 }
 
 void DATMAXIMUMS(int unit, bool vector, RES_TYPE& max, RES_TYPE& tmax, bool ignore_mm) {
@@ -400,12 +440,13 @@ void DATAVERAGES(int unit, bool vector, RES_TYPE& res) {
         const dat_io::RecordHead head = dat_io::read_head(f);
         // Stored extremes and other time codes are not output times.
         const bool output_time = std::fabs(head.time) <= 99998.0f;
-        const Body body = read_body(f, head, nc, nv, output_time, last_flags);
         if (output_time) {
+            const Body body = view_body(f, head, nc, nv, last_flags);
             dat_fold::add_reals(body.values, nsum, sum);
-            if (const std::int8_t* flags = body.flags ? body.flags : last_flags.get(f))
-                dat_fold::fold_flags<true>(flags, cells);
+            if (body.flags != nullptr) dat_fold::fold_flags<true>(body.flags, cells);
             ++records;
+        } else {
+            skip_body(f, head, nc, nv, last_flags);
         }
         if (dat_io::finish_record(f) != kCardTimeRecord) break;
     }

@@ -1,13 +1,50 @@
 #include "util/file_io.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace zorvel::util {
+
+namespace {
+
+// The memory page size; mapped windows begin on a page.
+std::size_t page_size() {
+    static const std::size_t page = [] {
+        const long p = ::sysconf(_SC_PAGESIZE);
+        return p > 0 ? static_cast<std::size_t>(p) : std::size_t{4096};
+    }();
+    return page;
+}
+
+// A mapped window's pages behind the reader are let go once this many have gathered.
+constexpr std::size_t kDropStep = std::size_t{1} << 20;
+
+// The Files that the bus-fault handler must know of: mapped inputs (to name the file
+// that shrank) and outputs (to take back what the run wrote).
+constexpr int kWatchSlots = 256;
+std::atomic<File*> g_watched[kWatchSlots];
+
+// Writes text to the console's descriptor from the fault handler.
+void say(const char* text, std::size_t n) {
+    while (n > 0) {
+        const ssize_t put = ::write(STDOUT_FILENO, text, n);
+        if (put <= 0) return;
+        text += put;
+        n -= static_cast<std::size_t>(put);
+    }
+}
+template <std::size_t N>
+void say(const char (&text)[N]) {
+    say(text, N - 1);
+}
+
+}  // namespace
 
 std::string os_name(std::string_view name) {
     std::string s(name);
@@ -77,7 +114,13 @@ std::unique_ptr<File> File::open(std::string_view name, FileKind kind, Existing 
         f->file_pos_ = static_cast<std::uint64_t>(st.st_size);
         if (!created) f->append_origin_ = static_cast<std::int64_t>(st.st_size);
     }
-    if (!output) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (!output) {
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+        f->mappable_ = S_ISREG(st.st_mode);
+    } else {
+        f->os_path_ = path;
+        f->watch();
+    }
     return f;
 }
 
@@ -86,6 +129,8 @@ File::File(int fd, std::string name, FileKind kind)
 
 File::~File() {
     if (fd_ >= 0) close();
+    unmap();
+    unwatch();
 }
 
 bool File::to_reading() {
@@ -118,6 +163,7 @@ bool File::to_writing() {
 }
 
 bool File::refill() {
+    if (in_window_) leave_window();
     if (writing_ && !to_reading()) return false;
     if (next_ < fill_) std::memmove(buffer_.data(), buffer_.data() + next_, fill_ - next_);
     fill_ -= next_;
@@ -143,6 +189,14 @@ bool File::read(void* dst, std::size_t n) {
         std::memcpy(out, buffer_.data() + next_, n);
         next_ += n;
         return true;
+    }
+    if (in_window_) {
+        if (const std::byte* p = window_view(n)) {
+            std::memcpy(out, p, n);
+            return true;
+        }
+        if (in_window_) return false;  // the end of the file
+        // The window could not be moved: read on through the buffer.
     }
     if (writing_ && !to_reading()) return false;
     std::memcpy(out, buffer_.data() + next_, have);
@@ -178,6 +232,15 @@ bool File::skip(std::uint64_t n) {
         next_ += static_cast<std::size_t>(n);
         return true;
     }
+    if (in_window_) {
+        // Only the position moves; the descriptor follows when the buffer is next used.
+        if (!holds(file_pos_, n)) {
+            file_pos_ = std::max(file_pos_, size_);
+            return false;
+        }
+        file_pos_ += n;
+        return true;
+    }
     if (writing_ && !to_reading()) return false;
     std::uint64_t target = position() + n;
     next_ = fill_ = 0;
@@ -202,6 +265,7 @@ bool File::skip(std::uint64_t n) {
 bool File::rewind() {
     if (is_output() || fd_ < 0) return false;
     next_ = fill_ = 0;
+    in_window_ = false;  // the window is kept for the views that come back to it
     if (::lseek(fd_, 0, SEEK_SET) != 0) {
         failed_ = true;
         return false;
@@ -212,7 +276,154 @@ bool File::rewind() {
     return true;
 }
 
-bool File::at_end() { return next_ == fill_ && !refill(); }
+bool File::at_end() {
+    if (in_window_) return !holds(file_pos_, 1);
+    return next_ == fill_ && !refill();
+}
+
+const std::byte* File::view(std::size_t n) {
+    if (fill_ - next_ >= n) {
+        const std::byte* p = reinterpret_cast<const std::byte*>(buffer_.data() + next_);
+        next_ += n;
+        return p;
+    }
+    if (mappable_) {
+        const std::byte* p = window_view(n);
+        if (p != nullptr || mappable_) return p;
+    }
+    if (view_buffer_.size() < n) {
+        view_buffer_.clear();
+        view_buffer_.shrink_to_fit();
+        view_buffer_.resize(n);
+    }
+    return read(view_buffer_.data(), n) ? view_buffer_.data() : nullptr;
+}
+
+const std::byte* File::window_view(std::size_t n) {
+    if (!in_window_) {
+        // Bytes read ahead into the buffer are dropped; the position stays.
+        file_pos_ = position();
+        next_ = fill_ = 0;
+        in_window_ = true;
+    }
+    const std::uint64_t at = file_pos_;
+    if (!holds(at, n)) {
+        file_pos_ = std::max(at, size_);
+        return nullptr;
+    }
+    if (map_ == nullptr || at < map_at_ || at + n > map_at_ + map_len_) {
+        if (!map_window(at, n)) {
+            mappable_ = false;
+            leave_window();
+            return nullptr;
+        }
+    }
+    // Pages behind the reader leave the resident set (they stay in the page cache).
+    const std::uint64_t behind = at / page_size() * page_size();
+    if (behind >= dropped_ + kDropStep) {
+        ::madvise(const_cast<std::byte*>(map_ + (dropped_ - map_at_)), static_cast<std::size_t>(behind - dropped_),
+                  MADV_DONTNEED);
+        dropped_ = behind;
+    }
+    file_pos_ = at + n;
+    return map_ + (at - map_at_);
+}
+
+bool File::map_window(std::uint64_t at, std::size_t n) {
+    static const bool handler_installed = [] {
+        struct sigaction sa {};
+        sa.sa_sigaction = &File::on_bus_fault;
+        sa.sa_flags = SA_SIGINFO;
+        sigemptyset(&sa.sa_mask);
+        return ::sigaction(SIGBUS, &sa, nullptr) == 0;
+    }();
+    if (!handler_installed) return false;
+    unmap();
+    watch();
+    if (watch_slot_ < 0) return false;
+    const std::size_t page = page_size();
+    const std::uint64_t first = at / page * page;
+    std::uint64_t len = std::max<std::uint64_t>(kWindowSize, 2 * static_cast<std::uint64_t>(n) + page);
+    len = std::min(len, size_ - first);
+    void* p = ::mmap(nullptr, static_cast<std::size_t>(len), PROT_READ, MAP_SHARED, fd_, static_cast<off_t>(first));
+    if (p == MAP_FAILED) return false;
+    ::madvise(p, static_cast<std::size_t>(len), MADV_SEQUENTIAL);
+    map_at_ = first;
+    map_len_ = static_cast<std::size_t>(len);
+    dropped_ = first;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    map_ = static_cast<const std::byte*>(p);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    return true;
+}
+
+void File::leave_window() {
+    in_window_ = false;
+    if (::lseek(fd_, static_cast<off_t>(file_pos_), SEEK_SET) < 0) failed_ = true;
+}
+
+void File::unmap() {
+    if (map_ == nullptr) return;
+    const std::byte* p = map_;
+    map_ = nullptr;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    ::munmap(const_cast<std::byte*>(p), map_len_);
+    map_len_ = 0;
+}
+
+bool File::holds(std::uint64_t at, std::uint64_t n) {
+    if (at <= size_ && n <= size_ - at) return true;
+    // The file may have grown since its size was last looked at.
+    struct stat st {};
+    if (::fstat(fd_, &st) == 0) size_ = static_cast<std::uint64_t>(st.st_size);
+    return at <= size_ && n <= size_ - at;
+}
+
+void File::watch() {
+    if (watch_slot_ >= 0) return;
+    for (int i = 0; i < kWatchSlots; ++i) {
+        File* none = nullptr;
+        if (g_watched[i].compare_exchange_strong(none, this)) {
+            watch_slot_ = i;
+            return;
+        }
+    }
+}
+
+void File::unwatch() {
+    if (watch_slot_ < 0) return;
+    g_watched[watch_slot_].store(nullptr);
+    watch_slot_ = -1;
+}
+
+// A mapped input that another program cut short: the run cannot go on, and the
+// fault comes in the middle of arbitrary work, so only async-signal-safe calls are
+// made here: the message, the outputs taken back as discard() does, and the end.
+void File::on_bus_fault(int sig, siginfo_t* info, void* context) {
+    const auto* at = static_cast<const std::byte*>(info->si_addr);
+    const File* shrunk = nullptr;
+    for (std::atomic<File*>& slot : g_watched) {
+        const File* f = slot.load();
+        if (f != nullptr && f->map_ != nullptr && at >= f->map_ && at < f->map_ + f->map_len_) shrunk = f;
+    }
+    if (shrunk == nullptr) {
+        // Not a mapped input: the fault ends the process as it would without this handler.
+        ::signal(SIGBUS, SIG_DFL);
+        return;
+    }
+    std::size_t len = shrunk->name_.size();
+    while (len > 0 && shrunk->name_[len - 1] == ' ') --len;
+    say("\nERROR - File changed size while it was being read: \"");
+    say(shrunk->name_.data(), len);
+    say("\"\n");
+    for (std::atomic<File*>& slot : g_watched) {
+        const File* f = slot.load();
+        if (f == nullptr || !f->is_output() || f->fd_ < 0) continue;
+        if (f->append_origin_ >= 0 && ::ftruncate(f->fd_, static_cast<off_t>(f->append_origin_)) != 0) continue;
+        if (f->created_) ::unlink(f->os_path_.c_str());
+    }
+    ::_exit(1);
+}
 
 bool File::read_line(std::string& line) {
     line.clear();
@@ -295,6 +506,9 @@ void File::write(const void* src, std::size_t n) {
 bool File::close() {
     if (fd_ < 0) return !failed_;
     if (out_ > 0) flush_buffer();
+    unmap();
+    unwatch();
+    in_window_ = false;
     if (::close(fd_) != 0) failed_ = true;
     fd_ = -1;
     return !failed_;
@@ -309,6 +523,7 @@ void File::discard() {
         ::close(fd_);
         fd_ = -1;
     }
+    unwatch();
     if (is_output() && created_) ::unlink(os_name(name_).c_str());
     created_ = false;  // removed once: a later file under the name is not this run's
 }

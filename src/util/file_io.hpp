@@ -1,8 +1,12 @@
 #pragma once
 // The file layer under the file units: one open file, read or written through a
 // large buffer over a file descriptor. Byte-stream inputs read n bytes in one call
-// and skip what they only count; text inputs read whole lines of any length.
+// and skip what they only count; text inputs read whole lines of any length. An
+// input can also be looked at in place (view): a regular file is then mapped a
+// window at a time, which moves on with the reader, so that a record is read
+// straight from the page cache without a copy.
 
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -51,6 +55,8 @@ bool file_id(std::string_view name, FileId& id);
 class File {
 public:
     static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+    // The least length of the mapped window behind view().
+    static constexpr std::size_t kWindowSize = std::size_t{64} << 20;
 
     // Opens the file; nullptr when it cannot be opened (errno tells why).
     // Outputs are created or replaced.
@@ -76,6 +82,11 @@ public:
     // Input: reads exactly n bytes into dst; false when fewer remain (then the
     // bytes that were there are consumed and the rest of dst is unspecified).
     bool read(void* dst, std::size_t n);
+    // Input: the next n bytes of the file in place, valid until the next call on the
+    // File; moves on as read(n) does. nullptr when fewer than n bytes remain (the
+    // position is then at the end). Regular input files are mapped; other files are
+    // read into a buffer that the File keeps (std::bad_alloc when it cannot grow).
+    const std::byte* view(std::size_t n);
     // Input: moves n bytes on; false when fewer remain (then it stops at the end).
     bool skip(std::uint64_t n);
     // Input: the next line without its line end ("\n" or "\r\n"); false at end of file.
@@ -113,6 +124,14 @@ private:
     void put_slow(char c);
     bool to_reading();
     bool to_writing();
+    const std::byte* window_view(std::size_t n);
+    bool map_window(std::uint64_t at, std::size_t n);
+    void leave_window();
+    void unmap();
+    bool holds(std::uint64_t at, std::uint64_t n);
+    void watch();
+    void unwatch();
+    static void on_bus_fault(int sig, siginfo_t* info, void* context);
 
     int fd_;
     std::string name_;
@@ -132,6 +151,18 @@ private:
     bool created_ = false;
     std::int64_t append_origin_ = -1;  // append to an existing file: its length at the open
     Layout layout_;
+    std::string os_path_;  // outputs: the name as the operating system takes it
+
+    // The mapped window of an input. While reads come from it (in_window_) the buffer
+    // is empty, file_pos_ is the position and the descriptor's offset is left behind.
+    bool mappable_ = false;  // a regular file open for input only, and no mapping has failed
+    bool in_window_ = false;
+    const std::byte* map_ = nullptr;
+    std::uint64_t map_at_ = 0;    // the file offset of the window's first byte (page-aligned)
+    std::size_t map_len_ = 0;
+    std::uint64_t dropped_ = 0;   // the window's pages before this offset are let go
+    std::vector<std::byte> view_buffer_;  // views of files that are not mapped
+    int watch_slot_ = -1;  // the File's entry in the table the bus-fault handler reads
 };
 
 }  // namespace zorvel::util
