@@ -51,11 +51,12 @@ constexpr Extreme kMin{false, "MinMin", "Min Source", "Min Time", -kTimeOfMax, k
 
 std::string trimmed(std::string_view s) { return std::string(util::rtrim(s)); }
 
-// The record of each node's time of extreme, sized like the primary input.
-void allocate_time_record(RunState& run) {
+// The record of each node's time of extreme, sized like the primary input; its times
+// start unset (and its cells dry).
+void allocate_time_record(RunState& run, const Extreme& e) {
     console().line();
     console().line("Allocating secondary arrays for time of max / min.");
-    results::CHECK_ALLOC(results::allocate_array(run.tm_res_.ND, run.n_nodes));
+    results::CHECK_ALLOC(results::allocate_array(run.tm_res_.ND, run.n_nodes, {e.unset, e.unset, 0}));
     results::CHECK_ALLOC(results::allocate_array(run.tm_res_.CELL, run.n_cells));
     console().line("Done.");
     run.tm_res_.nnodes = run.res_.nnodes;
@@ -72,11 +73,9 @@ void start_input_record(RunState& run, const Extreme& e) {
     for (results::CELL_RES_TYPE& c : run.res_.CELL) c.flag = flag;
 }
 
-// The start of the running extreme and of the times: nothing merged yet.
+// The start of the running extreme: nothing merged yet.
 void start_records(RunState& run, const Extreme& e) {
     const std::int8_t flag = e.max ? 0 : 1;
-    for (results::ND_RES_TYPE& n : run.tm_res_.ND) n = {e.unset, e.unset, 0};
-    for (results::CELL_RES_TYPE& c : run.tm_res_.CELL) c.flag = 0;
     for (results::ND_RES_TYPE& n : run.wk_res_.ND) n = {e.unset, e.unset, 0};
     for (results::CELL_RES_TYPE& c : run.wk_res_.CELL) c.flag = flag;
 }
@@ -222,7 +221,7 @@ void run_max_min(RunState& run) {
     if (cl.time_given && run.n_inputs() < 2)
         end_exits("\nERROR - expecting two or more files when using -max or -min with a specified time (-t)");
 
-    allocate_time_record(run);
+    allocate_time_record(run, e);
     if (cl.ignore_mm) {
         console().line();
         console().line("-Ignore_MM specified - Ignoring stored maximums or minimums if they exist.");

@@ -230,12 +230,14 @@ struct Running {
             et[j] = text.ND[j].value;
         }
     }
+    // Folds the record's values of nodes [first, last).
     template <bool Max>
-    void fold(const std::byte* values, float t) {
+    void fold(const std::byte* values, float t, dat_fold::Half h) {
+        const std::size_t m = h.last - h.first;
         if (vector)
-            dat_fold::fold_vectors<Max>(values, n, t, ev, es, et);
+            dat_fold::fold_vectors<Max>(values + 8 * h.first, m, t, ev + 2 * h.first, es + h.first, et + h.first);
         else
-            dat_fold::fold_scalars<Max>(values, n, t, ev, et);
+            dat_fold::fold_scalars<Max>(values + 4 * h.first, m, t, ev + h.first, et + h.first);
     }
     void replace(const std::byte* values, float t) {
         for (std::size_t j = 0; j < n * (vector ? 2 : 1); ++j) ev[j] = load_real(values + 4 * j);
@@ -275,11 +277,13 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
     bool stored_last = false;
     float t = 0.0f;
     const auto fold_body = [&](const Body& body) {
-        run.fold<Max>(body.values, t);
-        if (body.flags != nullptr) {
-            dat_fold::fold_flags<Max>(body.flags, ecells);
-            cells_folded = true;
-        }
+        dat_fold::in_halves(run.n + ecells.size(), [&](int half) {
+            run.fold<Max>(body.values, t, dat_fold::half_of(run.n, half));
+            if (body.flags == nullptr) return;
+            const dat_fold::Half c = dat_fold::half_of(ecells.size(), half);
+            dat_fold::fold_flags<Max>(body.flags + c.first, ecells.subspan(c.first, c.last - c.first));
+        });
+        if (body.flags != nullptr) cells_folded = true;
     };
     Body kept;  // a stored extreme, kept until the card after it tells whether it is the last record
     for (;;) {
@@ -442,8 +446,13 @@ void DATAVERAGES(int unit, bool vector, RES_TYPE& res) {
         const bool output_time = std::fabs(head.time) <= 99998.0f;
         if (output_time) {
             const Body body = view_body(f, head, nc, nv, last_flags);
-            dat_fold::add_reals(body.values, nsum, sum);
-            if (body.flags != nullptr) dat_fold::fold_flags<true>(body.flags, cells);
+            dat_fold::in_halves(nsum + cells.size(), [&](int half) {
+                const dat_fold::Half h = dat_fold::half_of(nsum, half);
+                dat_fold::add_reals(body.values + 4 * h.first, h.last - h.first, sum + h.first);
+                if (body.flags == nullptr) return;
+                const dat_fold::Half c = dat_fold::half_of(cells.size(), half);
+                dat_fold::fold_flags<true>(body.flags + c.first, cells.subspan(c.first, c.last - c.first));
+            });
             ++records;
         } else {
             skip_body(f, head, nc, nv, last_flags);

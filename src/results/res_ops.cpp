@@ -52,6 +52,19 @@ void fold_node(const RES_TYPE& a, RES_TYPE& b, std::int32_t node, std::int32_t t
     }
 }
 
+// Folds the first n nodes by value, every one of them held by both records.
+template <bool Max>
+void fold_all_nodes(const RES_TYPE& a, RES_TYPE& b, std::size_t n, std::int32_t tag) {
+    const ND_RES_TYPE* from = a.ND.data();
+    ND_RES_TYPE* to = b.ND.data();
+    for (std::size_t j = 0; j < n; ++j) {
+        const float v = from[j].value;
+        const bool wins = Max ? v > to[j].value : v < to[j].value;
+        to[j].value = wins ? v : to[j].value;
+        to[j].source = wins ? tag : to[j].source;
+    }
+}
+
 // The merge of RES_MAX (take_max) and RES_MIN.
 void fold(const RES_TYPE& a, RES_TYPE& b, const MESH_TYPE& mesh, bool wet_only, std::int32_t tag, bool take_max) {
     fold_cells(a, b, take_max);
@@ -70,7 +83,10 @@ void fold(const RES_TYPE& a, RES_TYPE& b, const MESH_TYPE& mesh, bool wet_only, 
     }
     const std::size_t ncells = count_of(a.ncells, a.CELL.size(), a.CELL.size());
     if (!wet_only || a.is_fv || mesh.CELLS.size() < ncells) {
-        for (std::size_t j = 0; j < n; ++j) fold_node(a, b, static_cast<std::int32_t>(j + 1), tag, take_max);
+        if (take_max)
+            fold_all_nodes<true>(a, b, n, tag);
+        else
+            fold_all_nodes<false>(a, b, n, tag);
         return;
     }
     // Only the corners of the cells that are wet in a: a dry node never counts.

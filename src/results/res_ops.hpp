@@ -21,12 +21,13 @@ RES_TYPE NEW_RES(std::int32_t ncells, std::int32_t nnodes);
 // Ends the run with the out-of-memory message when an allocation status is not 0.
 void CHECK_ALLOC(std::int32_t status);
 
-// Makes an array of n default entries (none for n <= 0) and gives the allocation
-// status for CHECK_ALLOC: 0 when it was made, 1 when memory ran out.
+// Makes an array of n entries equal to value (default entries unless given; none for
+// n <= 0) and gives the allocation status for CHECK_ALLOC: 0 when it was made, 1 when
+// memory ran out.
 template <typename T>
-std::int32_t allocate_array(std::vector<T>& array, std::int64_t n) noexcept {
+std::int32_t allocate_array(std::vector<T>& array, std::int64_t n, const T& value = T{}) noexcept {
     try {
-        array.assign(n > 0 ? static_cast<std::size_t>(n) : 0, T{});
+        array.assign(n > 0 ? static_cast<std::size_t>(n) : 0, value);
         return 0;
     } catch (const std::bad_alloc&) {
         return 1;

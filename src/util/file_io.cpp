@@ -407,8 +407,9 @@ void File::on_bus_fault(int sig, siginfo_t* info, void* context) {
         if (f != nullptr && f->map_ != nullptr && at >= f->map_ && at < f->map_ + f->map_len_) shrunk = f;
     }
     if (shrunk == nullptr) {
-        // Not a mapped input: the fault ends the process as it would without this handler.
+        // Not a mapped input: the signal ends the process as it would without this handler.
         ::signal(SIGBUS, SIG_DFL);
+        ::raise(SIGBUS);
         return;
     }
     std::size_t len = shrunk->name_.size();

@@ -2,11 +2,13 @@
 // and the reductions to maximum, minimum and average.
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "results/dat.hpp"
 #include "results/dat_test_base.hpp"
 #include "results/res_fields.hpp"
+#include "util/numbers.hpp"
 
 namespace zorvel::results {
 namespace {
@@ -161,47 +163,96 @@ TEST_F(DatReduce, MaximumsFoldEveryRecordOrTakeTheStoredMaximum) {
     }
 }
 
-// Many nodes and cells, so that the wide paths of the folds are used, against a
-// plain fold written out here.
+// Many nodes and cells, so that the wide paths of the folds are used (and, for the
+// larger mesh, the folds shared between two threads), against a plain fold written out here.
 TEST_F(DatReduce, ExtremesOfManyNodesMatchAPlainFold) {
-    const std::int32_t nn = 37, nc = 35;
+    for (const auto& [nn, nc] : {std::pair<std::int32_t, std::int32_t>{37, 35}, {70001, 70003}}) {
+        SCOPED_TRACE(nn);
+        std::vector<Rec> recs;
+        std::uint32_t seed = 12345;
+        const auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) % 7; };
+        for (int k = 0; k < 6; ++k) {
+            Rec r{static_cast<float>(k + 1), {}, {}};
+            for (int i = 0; i < nc; ++i)
+                r.flags.push_back(static_cast<std::int8_t>(static_cast<int>(next() % 3) - 1));
+            for (int j = 0; j < nn; ++j)
+                r.values.push_back(static_cast<float>(next()) - (j == 20 && k == 2 ? NAN : 0.0f));
+            if (k == 3) r.flags.clear();
+            recs.push_back(r);
+        }
+        for (bool max_kind : {true, false}) {
+            SCOPED_TRACE(max_kind ? "maximum" : "minimum");
+            util::FILEUNITINIT(1000);
+            const float start = max_kind ? -99999.0f : 99999.0f;
+            RES_TYPE ext = record_of(nn, nc, false, start, max_kind ? 0 : 1);
+            RES_TYPE text = record_of(nn, nc, false, -1.0f, 0);
+            const int unit = open_at_first_record(file_of(nn, nc, false, recs));
+            if (max_kind)
+                DATMAXIMUMS(unit, false, ext, text, false);
+            else
+                DATMINIMUMS(unit, false, ext, text, false);
+
+            std::vector<float> value(nn, start), time(nn, -1.0f);
+            std::vector<int> cell(nc, max_kind ? 0 : 1);
+            std::vector<std::int8_t> flags;
+            for (const Rec& r : recs) {
+                if (!r.flags.empty()) flags = r.flags;
+                for (int j = 0; j < nn; ++j) {
+                    if (max_kind ? r.values[j] > value[j] : r.values[j] < value[j])
+                        value[j] = r.values[j], time[j] = r.time;
+                }
+                for (int i = 0; i < nc; ++i)
+                    cell[i] = max_kind ? std::max(cell[i], std::abs(flags[i])) : std::min(cell[i], std::abs(flags[i]));
+            }
+            EXPECT_EQ(values_of(ext), value);
+            EXPECT_EQ(values_of(text), time);
+            EXPECT_EQ(flags_of(ext), cell);
+            EXPECT_EQ(flags_of(text), cell);
+        }
+    }
+}
+
+// Vectors and averages of a mesh large enough for the folds to be shared between two
+// threads, against plain folds written out here.
+TEST_F(DatReduce, VectorExtremesAndAveragesOfALargeMeshMatchAPlainFold) {
+    const std::int32_t nn = 70001, nc = 69999;
     std::vector<Rec> recs;
-    std::uint32_t seed = 12345;
-    const auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) % 7; };
-    for (int k = 0; k < 6; ++k) {
-        Rec r{static_cast<float>(k + 1), {}, {}};
-        for (int i = 0; i < nc; ++i) r.flags.push_back(static_cast<std::int8_t>(static_cast<int>(next() % 3) - 1));
-        for (int j = 0; j < nn; ++j) r.values.push_back(static_cast<float>(next()) - (j == 20 && k == 2 ? NAN : 0.0f));
-        if (k == 3) r.flags.clear();
+    std::uint32_t seed = 777;
+    const auto next = [&] { return seed = seed * 1103515245u + 12345u, static_cast<int>((seed >> 16) % 9); };
+    for (int k = 0; k < 5; ++k) {
+        Rec r{static_cast<float>(k) * 0.5f, {}, {}};
+        for (int i = 0; i < nc; ++i) r.flags.push_back(static_cast<std::int8_t>(next() % 3 - 1));
+        for (int j = 0; j < 2 * nn; ++j) r.values.push_back(static_cast<float>(next() - 4) * 0.25f);
         recs.push_back(r);
     }
-    for (bool max_kind : {true, false}) {
-        SCOPED_TRACE(max_kind ? "maximum" : "minimum");
-        util::FILEUNITINIT(1000);
-        const float start = max_kind ? -99999.0f : 99999.0f;
-        RES_TYPE ext = record_of(nn, nc, false, start, max_kind ? 0 : 1);
-        RES_TYPE text = record_of(nn, nc, false, -1.0f, 0);
-        const int unit = open_at_first_record(file_of(nn, nc, false, recs));
-        if (max_kind)
-            DATMAXIMUMS(unit, false, ext, text, false);
-        else
-            DATMINIMUMS(unit, false, ext, text, false);
+    RES_TYPE max = record_of(nn, nc, true, 0.0f, 0);
+    RES_TYPE tmax = record_of(nn, nc, true, -99999.0f, 0);
+    DATMAXIMUMS(open_at_first_record(file_of(nn, nc, true, recs)), true, max, tmax, false);
+    util::FILEUNITINIT(1000);
+    RES_TYPE avg = record_of(nn, nc, true, 0.0f, 0);
+    DATAVERAGES(open_at_first_record(file_of(nn, nc, true, recs)), true, avg);
 
-        std::vector<float> value(nn, start), time(nn, -1.0f);
-        std::vector<int> cell(nc, max_kind ? 0 : 1);
-        std::vector<std::int8_t> flags;
-        for (const Rec& r : recs) {
-            if (!r.flags.empty()) flags = r.flags;
-            for (int j = 0; j < nn; ++j)
-                if (max_kind ? r.values[j] > value[j] : r.values[j] < value[j]) value[j] = r.values[j], time[j] = r.time;
-            for (int i = 0; i < nc; ++i)
-                cell[i] = max_kind ? std::max(cell[i], std::abs(flags[i])) : std::min(cell[i], std::abs(flags[i]));
+    std::vector<float> x(nn, 0.0f), y(nn, 0.0f), speed(nn, 0.0f), time(nn, -99999.0f), sx(nn, 0.0f), sy(nn, 0.0f);
+    std::vector<int> cell(nc, 0);
+    for (const Rec& r : recs) {
+        for (int j = 0; j < nn; ++j) {
+            const float vx = r.values[2 * j], vy = r.values[2 * j + 1];
+            const float s = util::VECTOR_MAGNITUDE(vx, vy);
+            if (s > speed[j]) x[j] = vx, y[j] = vy, speed[j] = s, time[j] = r.time;
+            sx[j] += vx;
+            sy[j] += vy;
         }
-        EXPECT_EQ(values_of(ext), value);
-        EXPECT_EQ(values_of(text), time);
-        EXPECT_EQ(flags_of(ext), cell);
-        EXPECT_EQ(flags_of(text), cell);
+        for (int i = 0; i < nc; ++i) cell[i] = std::max(cell[i], std::abs(r.flags[i]));
     }
+    EXPECT_EQ(values_of(max), x);
+    EXPECT_EQ(ys_of(max), y);
+    EXPECT_EQ(values_of(tmax), time);
+    EXPECT_EQ(flags_of(max), cell);
+    for (float& v : sx) v /= 5.0f;
+    for (float& v : sy) v /= 5.0f;
+    EXPECT_EQ(values_of(avg), sx);
+    EXPECT_EQ(ys_of(avg), sy);
+    EXPECT_EQ(flags_of(avg), cell);
 }
 
 TEST_F(DatReduce, MaximumConsoleLines) {

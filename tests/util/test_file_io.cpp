@@ -1,9 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <numeric>
+#include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "util/file_io.hpp"
 #include "unit_fixture.hpp"
@@ -12,6 +21,58 @@ namespace zorvel::util {
 namespace {
 
 using FileIo = testing::InTempFolder;
+
+constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+
+// A sparse file whose only data are stamps: at each stamp's offset, the offset itself
+// as 8 bytes. Any stretch read back is checked against the stamps it covers, so bytes
+// from the wrong place are caught; the rest must be zeros.
+class StampedFile {
+public:
+    StampedFile(const std::string& name, std::uint64_t size, std::vector<std::uint64_t> extra = {}) : size_(size) {
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        EXPECT_GE(fd, 0);
+        EXPECT_EQ(::ftruncate(fd, static_cast<off_t>(size)), 0);
+        for (std::uint64_t at = 32; at + 8 <= size; at += 64 * 1024) extra.push_back(at);
+        for (std::uint64_t at : extra) {
+            EXPECT_EQ(::pwrite(fd, &at, 8, static_cast<off_t>(at)), 8);
+            stamps_[at] = at;
+        }
+        ::close(fd);
+    }
+    std::uint64_t size() const { return size_; }
+
+    // Checks n bytes read back from offset at.
+    void expect_bytes(const std::byte* p, std::uint64_t at, std::uint64_t n) const {
+        ASSERT_NE(p, nullptr);
+        std::uint64_t checked = 0;
+        for (auto it = stamps_.lower_bound(at >= 7 ? at - 7 : 0); it != stamps_.end() && it->first < at + n; ++it) {
+            for (std::uint64_t k = 0; k < 8; ++k) {
+                const std::uint64_t o = it->first + k;
+                if (o < at || o >= at + n) continue;
+                ASSERT_EQ(static_cast<std::uint8_t>(p[o - at]), static_cast<std::uint8_t>(it->second >> (8 * k)))
+                    << "offset " << o;
+                ++checked;
+            }
+        }
+        if (checked == 0 && n > 0) {
+            EXPECT_EQ(p[0], std::byte{0}) << "offset " << at;
+        }
+    }
+
+private:
+    std::uint64_t size_;
+    std::map<std::uint64_t, std::uint64_t> stamps_;
+};
+
+// The file-backed pages the process has mapped, in KiB.
+long resident_file_kib() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.starts_with("RssFile:")) return std::stol(line.substr(8));
+    return -1;
+}
 
 // Writes and reads across several buffer lengths, mixing single characters, small
 // writes and writes larger than the buffer, as the format writers and readers do.
@@ -44,6 +105,170 @@ TEST_F(FileIo, BytesSurviveTheBufferBoundaries) {
     EXPECT_EQ(line, "last line");
     EXPECT_TRUE(in->at_end());
     EXPECT_FALSE(in->read(c, 1));
+}
+
+// Views, reads and skips in one walk over a file larger than several windows: views
+// served from the read buffer, views that move the window, a view larger than the
+// default window, a return to the start and the end of the file.
+TEST_F(FileIo, ViewsFollowTheFileAcrossWindowsInAnyMixOfCalls) {
+    const std::uint64_t window = File::kWindowSize;
+    const StampedFile file("big.bin", 3 * window + 777, {window - 5, 2 * window - 3});
+    auto in = File::open("big.bin", FileKind::bytes_in);
+    ASSERT_TRUE(in);
+    enum Op { view, read, skip_to, rewind };
+    struct Step {
+        Op op;
+        std::uint64_t n;  // bytes, or the offset to skip to
+    };
+    const std::uint64_t size = file.size();
+    const std::vector<Step> steps = {
+        {read, 13},                   // fills the read buffer
+        {view, 100},                  // served from the buffer
+        {view, 3 * kMiB},             // the first window
+        {read, 8},                    // from the window
+        {skip_to, window - 7},
+        {read, 16},                   // across the first window's end
+        {view, 8 * kMiB},             // the window moves
+        {view, window + 16 * kMiB},   // larger than the default window
+        {read, 2 * kMiB},             // larger than the read buffer, from the window
+        {rewind, 0},
+        {view, 64 * 1024 + 8},        // back at the start
+        {skip_to, 2 * window - 8},
+        {view, 16},                   // across the second window boundary
+        {read, 5},
+        {skip_to, size - 10},
+        {view, 10},                   // the last bytes
+    };
+    std::uint64_t pos = 0;
+    std::vector<std::byte> got;
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        SCOPED_TRACE(i);
+        const Step& s = steps[i];
+        switch (s.op) {
+            case view:
+                file.expect_bytes(in->view(s.n), pos, s.n);
+                pos += s.n;
+                break;
+            case read:
+                got.assign(s.n, std::byte{0xEE});
+                ASSERT_TRUE(in->read(got.data(), s.n));
+                file.expect_bytes(got.data(), pos, s.n);
+                pos += s.n;
+                break;
+            case skip_to:
+                ASSERT_TRUE(in->skip(s.n - pos));
+                pos = s.n;
+                break;
+            case rewind:
+                ASSERT_TRUE(in->rewind());
+                pos = 0;
+                break;
+        }
+        ASSERT_EQ(in->position(), pos);
+        EXPECT_EQ(in->at_end(), pos == size);
+    }
+    // Past the end: nothing, the position at the end, whichever way it is asked.
+    EXPECT_EQ(in->view(1), nullptr);
+    EXPECT_EQ(in->position(), size);
+    ASSERT_TRUE(in->rewind());
+    ASSERT_TRUE(in->skip(size - 4));
+    EXPECT_EQ(in->view(8), nullptr);
+    EXPECT_EQ(in->position(), size);
+    std::byte b[2];
+    EXPECT_FALSE(in->read(b, 1));
+    EXPECT_FALSE(in->skip(1));
+    EXPECT_TRUE(in->close());
+}
+
+// The pages behind the reader leave the resident set, so a file many times the window
+// is read with about one view's pages resident.
+TEST_F(FileIo, ViewedPagesBehindTheReaderAreLetGo) {
+    const StampedFile file("long.bin", 3 * File::kWindowSize);
+    auto in = File::open("long.bin", FileKind::bytes_in);
+    ASSERT_TRUE(in);
+    const long before = resident_file_kib();
+    ASSERT_GE(before, 0);
+    long most = before;
+    std::uint64_t sum = 0;
+    for (std::uint64_t at = 0; at < file.size(); at += kMiB) {
+        const std::byte* p = in->view(kMiB);
+        ASSERT_NE(p, nullptr);
+        for (std::uint64_t k = 0; k < kMiB; k += 4096) sum += static_cast<std::uint8_t>(p[k + 34]);  // every page
+        most = std::max(most, resident_file_kib());
+    }
+    EXPECT_GT(sum, 0u);
+    EXPECT_LT(most - before, 16 * 1024) << "KiB resident while reading a file of " << file.size() / kMiB << " MiB";
+}
+
+// Inputs that cannot be mapped (here a pipe) are viewed through a buffer of the File.
+TEST_F(FileIo, ViewsOfAPipeComeFromABuffer) {
+    ASSERT_EQ(::mkfifo("pipe", 0644), 0);
+    const std::size_t total = 3 * kMiB + 5;
+    const auto byte_at = [](std::uint64_t o) { return static_cast<std::byte>((o * 7 + o / 4096) & 0xFF); };
+    std::thread writer([&] {
+        std::vector<std::byte> data(total);
+        for (std::size_t o = 0; o < total; ++o) data[o] = byte_at(o);
+        const int fd = ::open("pipe", O_WRONLY);
+        for (std::size_t done = 0; fd >= 0 && done < total;) {
+            const ssize_t put = ::write(fd, data.data() + done, std::min<std::size_t>(total - done, 100000));
+            if (put <= 0) break;
+            done += static_cast<std::size_t>(put);
+        }
+        if (fd >= 0) ::close(fd);
+    });
+    auto in = File::open("pipe", FileKind::bytes_in);
+    ASSERT_TRUE(in);
+    const auto expect_from = [&](const std::byte* p, std::uint64_t at, std::uint64_t n) {
+        ASSERT_NE(p, nullptr);
+        for (std::uint64_t k = 0; k < n; ++k) ASSERT_EQ(p[k], byte_at(at + k)) << "offset " << at + k;
+    };
+    std::byte four[4];
+    ASSERT_TRUE(in->read(four, 4));
+    expect_from(four, 0, 4);
+    expect_from(in->view(2 * kMiB), 4, 2 * kMiB);
+    expect_from(in->view(10), 4 + 2 * kMiB, 10);
+    expect_from(in->view(kMiB - 14), 14 + 2 * kMiB, kMiB - 14);
+    EXPECT_EQ(in->position(), 3 * kMiB);
+    EXPECT_EQ(in->view(6), nullptr);  // five bytes are left
+    EXPECT_TRUE(in->at_end());
+    writer.join();
+}
+
+// A mapped input that another program cuts short ends the process with a message and
+// status 1, and takes back the outputs, as an error end does; any other bus error
+// still ends the process by its signal.
+TEST_F(FileIo, AFileCutShortWhileMappedEndsTheProcess) {
+    const StampedFile file("shrinking.bin", 8 * kMiB);
+    make_file("kept.txt", "before");
+    EXPECT_EXIT(
+        {
+            const int console = ::open("console.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(console, STDOUT_FILENO);
+            auto made = File::open("made.dat", FileKind::bytes_out);
+            auto appended = File::open("kept.txt", FileKind::text_out, Existing::append, false);
+            made->write(std::string(2 * File::kBufferSize, 'x'));  // partly on disk already
+            appended->write(std::string(2 * File::kBufferSize, 'y'));
+            auto in = File::open("shrinking.bin", FileKind::bytes_in);
+            const std::byte* p = in->view(4 * kMiB);
+            if (p == nullptr || ::truncate("shrinking.bin", 0) != 0) std::exit(2);
+            const volatile std::byte* v = p;
+            (void)v[3 * kMiB];
+            std::exit(3);
+        },
+        ::testing::ExitedWithCode(1), "");
+    EXPECT_EQ(contents("console.txt"), "\nERROR - File changed size while it was being read: \"shrinking.bin\"\n");
+    EXPECT_FALSE(std::filesystem::exists("made.dat"));
+    EXPECT_EQ(contents("kept.txt"), "before");
+
+    const StampedFile other("other.bin", kMiB);
+    EXPECT_EXIT(
+        {
+            auto in = File::open("other.bin", FileKind::bytes_in);
+            if (in->view(kMiB / 2) == nullptr) std::exit(2);
+            ::raise(SIGBUS);
+            std::exit(3);
+        },
+        ::testing::KilledBySignal(SIGBUS), "");
 }
 
 TEST_F(FileIo, KeptFilesAreNotRemovedByADiscard) {
