@@ -2,9 +2,10 @@
 // time, and the reductions of all records to a maximum, minimum or average.
 // A record's flags and values are looked at in place (a view of the file, no copy)
 // and used before the file is read on; a search skips the records it passes, a
-// reduction those it does not fold. A reduction folds into dense work arrays and hands the result back to the
-// records at the end. A record without flags stands for the flags of the last
-// record that carried them; those are read again from the file when needed.
+// reduction those it does not fold. A reduction folds into dense work arrays (a large
+// record's halves on two threads at once) and hands the result back to the records at
+// the end. A record without flags stands for the flags of the last record that
+// carried them; those are read again from the file when needed.
 
 #include <algorithm>
 #include <charconv>

@@ -299,6 +299,8 @@ const std::byte* File::view(std::size_t n) {
     return read(view_buffer_.data(), n) ? view_buffer_.data() : nullptr;
 }
 
+// The next n bytes from the mapped window, moved on as needed; nullptr at the end
+// of the file, or (with mappable_ then false) when the file cannot be mapped.
 const std::byte* File::window_view(std::size_t n) {
     if (!in_window_) {
         // Bytes read ahead into the buffer are dropped; the position stays.
@@ -329,6 +331,7 @@ const std::byte* File::window_view(std::size_t n) {
     return map_ + (at - map_at_);
 }
 
+// Maps a window holding bytes [at, at + n) and the like of them after it.
 bool File::map_window(std::uint64_t at, std::size_t n) {
     static const bool handler_installed = [] {
         struct sigaction sa {};
@@ -357,11 +360,13 @@ bool File::map_window(std::uint64_t at, std::size_t n) {
     return true;
 }
 
+// Goes back to reading through the buffer, from the position reached in the window.
 void File::leave_window() {
     in_window_ = false;
     if (::lseek(fd_, static_cast<off_t>(file_pos_), SEEK_SET) < 0) failed_ = true;
 }
 
+// Lets the window go.
 void File::unmap() {
     if (map_ == nullptr) return;
     const std::byte* p = map_;
@@ -371,14 +376,16 @@ void File::unmap() {
     map_len_ = 0;
 }
 
+// True when the file has n bytes from offset at.
 bool File::holds(std::uint64_t at, std::uint64_t n) {
     if (at <= size_ && n <= size_ - at) return true;
-    // The file may have grown since its size was last looked at.
+    // The file may have grown since its size was last taken.
     struct stat st {};
     if (::fstat(fd_, &st) == 0) size_ = static_cast<std::uint64_t>(st.st_size);
     return at <= size_ && n <= size_ - at;
 }
 
+// Enters the File in the table the bus-fault handler reads (left out when it is full).
 void File::watch() {
     if (watch_slot_ >= 0) return;
     for (int i = 0; i < kWatchSlots; ++i) {
@@ -390,6 +397,7 @@ void File::watch() {
     }
 }
 
+// Takes the File out of that table.
 void File::unwatch() {
     if (watch_slot_ < 0) return;
     g_watched[watch_slot_].store(nullptr);
