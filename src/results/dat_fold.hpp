@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -20,38 +19,6 @@
 #include "util/numbers.hpp"
 
 namespace zorvel::results::dat_fold {
-
-// Folds over fewer entries than this are not shared between two threads.
-inline constexpr std::size_t kShareLeast = std::size_t{1} << 16;
-
-// The entries [first, last) of one of two halves of n entries; halves meet on a
-// multiple of 64 entries, so that each keeps whole blocks of the vector loops.
-struct Half {
-    std::size_t first = 0;
-    std::size_t last = 0;
-};
-inline Half half_of(std::size_t n, int half) {
-    const std::size_t middle = n / 2 / 64 * 64;
-    return half == 0 ? Half{0, middle} : Half{middle, n};
-}
-
-// Runs part(0) on this thread and part(1) on the fold thread at once, and returns when
-// both are done: a record's fold split between two cores, which each bring in half of
-// the record. part(0) then part(1) here when there is no fold thread.
-void run_both(void (*part)(void* context, int half), void* context);
-
-// Runs part(half) for both halves of a fold over size entries: at once on two threads
-// when the fold is large. The halves must write disjoint data.
-template <typename Part>
-void in_halves(std::size_t size, Part&& part) {
-    if (size < kShareLeast) {
-        part(0);
-        part(1);
-        return;
-    }
-    run_both([](void* context, int half) { (*static_cast<std::remove_reference_t<Part>*>(context))(half); },
-             const_cast<void*>(static_cast<const void*>(&part)));
-}
 
 // How far ahead of a fold its input is asked for. Records are read in place from
 // mapped pages, and the processor's own prefetch stops at each page's end.

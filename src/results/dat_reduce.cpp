@@ -2,9 +2,8 @@
 // time, and the reductions of all records to a maximum, minimum or average.
 // A record's flags and values are looked at in place (a view of the file, no copy)
 // and used before the file is read on; a search skips the records it passes, a
-// reduction those it does not fold. A reduction folds into dense work arrays (a large
-// record's halves on two threads at once) and hands the result back to the records at
-// the end. A record without flags stands for the flags of the last record that
+// reduction those it does not fold. A reduction folds into dense work arrays and hands the
+// result back to the records at the end. A record without flags stands for the flags of the last record that
 // carried them; those are read again from the file when needed.
 
 #include <algorithm>
@@ -231,14 +230,13 @@ struct Running {
             et[j] = text.ND[j].value;
         }
     }
-    // Folds the record's values of nodes [first, last).
+    // Folds the record's values into the running extreme.
     template <bool Max>
-    void fold(const std::byte* values, float t, dat_fold::Half h) {
-        const std::size_t m = h.last - h.first;
+    void fold(const std::byte* values, float t) {
         if (vector)
-            dat_fold::fold_vectors<Max>(values + 8 * h.first, m, t, ev + 2 * h.first, es + h.first, et + h.first);
+            dat_fold::fold_vectors<Max>(values, n, t, ev, es, et);
         else
-            dat_fold::fold_scalars<Max>(values + 4 * h.first, m, t, ev + h.first, et + h.first);
+            dat_fold::fold_scalars<Max>(values, n, t, ev, et);
     }
     void replace(const std::byte* values, float t) {
         for (std::size_t j = 0; j < n * (vector ? 2 : 1); ++j) ev[j] = load_real(values + 4 * j);
@@ -278,13 +276,10 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
     bool stored_last = false;
     float t = 0.0f;
     const auto fold_body = [&](const Body& body) {
-        dat_fold::in_halves(run.n + ecells.size(), [&](int half) {
-            run.fold<Max>(body.values, t, dat_fold::half_of(run.n, half));
-            if (body.flags == nullptr) return;
-            const dat_fold::Half c = dat_fold::half_of(ecells.size(), half);
-            dat_fold::fold_flags<Max>(body.flags + c.first, ecells.subspan(c.first, c.last - c.first));
-        });
-        if (body.flags != nullptr) cells_folded = true;
+        run.fold<Max>(body.values, t);
+        if (body.flags == nullptr) return;
+        dat_fold::fold_flags<Max>(body.flags, ecells);
+        cells_folded = true;
     };
     Body kept;  // a stored extreme, kept until the card after it tells whether it is the last record
     for (;;) {
@@ -447,13 +442,8 @@ void DATAVERAGES(int unit, bool vector, RES_TYPE& res) {
         const bool output_time = std::fabs(head.time) <= 99998.0f;
         if (output_time) {
             const Body body = view_body(f, head, nc, nv, last_flags);
-            dat_fold::in_halves(nsum + cells.size(), [&](int half) {
-                const dat_fold::Half h = dat_fold::half_of(nsum, half);
-                dat_fold::add_reals(body.values + 4 * h.first, h.last - h.first, sum + h.first);
-                if (body.flags == nullptr) return;
-                const dat_fold::Half c = dat_fold::half_of(cells.size(), half);
-                dat_fold::fold_flags<true>(body.flags + c.first, cells.subspan(c.first, c.last - c.first));
-            });
+            dat_fold::add_reals(body.values, nsum, sum);
+            if (body.flags != nullptr) dat_fold::fold_flags<true>(body.flags, cells);
             ++records;
         } else {
             skip_body(f, head, nc, nv, last_flags);

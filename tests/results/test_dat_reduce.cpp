@@ -163,8 +163,8 @@ TEST_F(DatReduce, MaximumsFoldEveryRecordOrTakeTheStoredMaximum) {
     }
 }
 
-// Many nodes and cells, so that the wide paths of the folds are used (and, for the
-// larger mesh, the folds shared between two threads), against a plain fold written out here.
+// Many nodes and cells, so that the wide paths of the folds are used (the larger mesh
+// over several pages of the mapped file), against a plain fold written out here.
 TEST_F(DatReduce, ExtremesOfManyNodesMatchAPlainFold) {
     for (const auto& [nn, nc] : {std::pair<std::int32_t, std::int32_t>{37, 35}, {70001, 70003}}) {
         SCOPED_TRACE(nn);
@@ -212,8 +212,7 @@ TEST_F(DatReduce, ExtremesOfManyNodesMatchAPlainFold) {
     }
 }
 
-// Vectors and averages of a mesh large enough for the folds to be shared between two
-// threads, against plain folds written out here.
+// Vectors and averages of a large mesh, against plain folds written out here.
 TEST_F(DatReduce, VectorExtremesAndAveragesOfALargeMeshMatchAPlainFold) {
     const std::int32_t nn = 70001, nc = 69999;
     std::vector<Rec> recs;
