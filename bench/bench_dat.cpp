@@ -15,6 +15,7 @@
 
 #include <unistd.h>
 
+#include "flood_file.hpp"
 #include "results/dat.hpp"
 #include "util/console.hpp"
 #include "util/units.hpp"
@@ -29,52 +30,10 @@ constexpr std::int32_t kCells = 1'000'000;
 constexpr int kRecords = 100;
 constexpr int kRounds = 3;
 
-// Puts a file on the first free pool unit.
-int put_on_unit(const std::string& path, util::FileKind kind) {
-    for (util::PoolEntry& p : util::unit_tables().pool) {
-        if (p.open) continue;
-        p.file = util::File::open(path, kind);
-        if (!p.file) {
-            std::fprintf(stderr, "cannot open %s\n", path.c_str());
-            std::exit(1);
-        }
-        p.open = true;
-        return p.unit;
-    }
-    std::exit(1);
-}
-
-void close_unit(int unit) {
-    for (util::PoolEntry& p : util::unit_tables().pool)
-        if (p.open && p.unit == unit) {
-            p.file->close();
-            p.file.reset();
-            p.open = false;
-        }
-}
-
 // A rising and falling flood over the mesh, one record per output time.
 void write_file(const std::string& path) {
-    results::RES_TYPE r;
-    r.nnodes = kNodes;
-    r.ncells = kCells;
-    r.ND.resize(kNodes);
-    r.CELL.resize(kCells);
-    const int unit = put_on_unit(path, util::FileKind::bytes_out);
-    results::WRITE_DAT_HEADER(unit, "Water Level", false, kNodes, kCells);
-    for (int k = 0; k < kRecords; ++k) {
-        r.time = 0.25f * static_cast<float>(k);
-        const float wave = std::sin(3.14159265f * static_cast<float>(k) / kRecords);
-        for (std::int32_t j = 0; j < kNodes; ++j) {
-            const float bed = static_cast<float>(j % 997) * 0.01f;
-            r.ND[static_cast<std::size_t>(j)].value = bed + 2.0f * wave + 0.001f * static_cast<float>(j % 13);
-        }
-        for (std::int32_t i = 0; i < kCells; ++i)
-            r.CELL[static_cast<std::size_t>(i)].flag = static_cast<std::int8_t>((i + k) % 3 != 0);
-        results::WRITE_DAT_TIMESTEP(unit, r, path, false);
-    }
-    results::WRITE_DAT_END_CARD(unit);
-    close_unit(unit);
+    bench::write_flood_file(path, "Water Level", kNodes, kCells, kRecords, 0.0f,
+                            [](std::int32_t j) { return static_cast<float>(j % 997) * 0.01f; });
 }
 
 // Seconds to read the whole file in 1 MiB pieces.
@@ -98,13 +57,13 @@ double reduction(const std::string& path, results::RES_TYPE& max, results::RES_T
     for (results::ND_RES_TYPE& n : max.ND) n = {-99999.0f, -99999.0f, 0};
     for (results::ND_RES_TYPE& n : tmax.ND) n = {-99999.0f, -99999.0f, 0};
     const auto start = Clock::now();
-    const int unit = put_on_unit(path, util::FileKind::bytes_in);
+    const int unit = bench::put_on_unit(path, util::FileKind::bytes_in);
     std::int32_t nnodes = 0, ncells = 0, card = 0;
     bool vector = false;
     std::string name;
     results::READDATHEADER(unit, nnodes, ncells, card, vector, path, name);
     results::DATMAXIMUMS(unit, vector, max, tmax, false);
-    close_unit(unit);
+    bench::close_unit(unit);
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "flood_file.hpp"
 #include "results/dat.hpp"
 #include "util/console.hpp"
 #include "util/file_io.hpp"
@@ -34,50 +35,9 @@ constexpr std::int32_t kCells = 1'000'000;
 constexpr int kRecords = 100;
 constexpr int kRounds = 3;
 
-// Puts a file on the first free pool unit.
-int put_on_unit(const std::string& path, util::FileKind kind) {
-    for (util::PoolEntry& p : util::unit_tables().pool) {
-        if (p.open) continue;
-        p.file = util::File::open(path, kind);
-        if (!p.file) {
-            std::fprintf(stderr, "cannot open %s\n", path.c_str());
-            std::exit(1);
-        }
-        p.open = true;
-        return p.unit;
-    }
-    std::exit(1);
-}
-
-void close_unit(int unit) {
-    for (util::PoolEntry& p : util::unit_tables().pool)
-        if (p.open && p.unit == unit) {
-            p.file->close();
-            p.file.reset();
-            p.open = false;
-        }
-}
-
 // A rising and falling flood, shifted by phase so that the two runs differ.
 void write_file(const std::string& path, float phase) {
-    results::RES_TYPE r;
-    r.nnodes = kNodes;
-    r.ncells = kCells;
-    r.ND.resize(kNodes);
-    r.CELL.resize(kCells);
-    const int unit = put_on_unit(path, util::FileKind::bytes_out);
-    results::WRITE_DAT_HEADER(unit, "Depth", false, kNodes, kCells);
-    for (int k = 0; k < kRecords; ++k) {
-        r.time = 0.25f * static_cast<float>(k);
-        const float wave = std::sin(3.14159265f * (static_cast<float>(k) / kRecords + phase));
-        for (std::int32_t j = 0; j < kNodes; ++j)
-            r.ND[static_cast<std::size_t>(j)].value = 2.0f * wave + 0.001f * static_cast<float>(j % 13);
-        for (std::int32_t i = 0; i < kCells; ++i)
-            r.CELL[static_cast<std::size_t>(i)].flag = static_cast<std::int8_t>((i + k) % 3 != 0);
-        results::WRITE_DAT_TIMESTEP(unit, r, path, false);
-    }
-    results::WRITE_DAT_END_CARD(unit);
-    close_unit(unit);
+    bench::write_flood_file(path, "Depth", kNodes, kCells, kRecords, phase, [](std::int32_t) { return 0.0f; });
 }
 
 // Seconds to read both files in 1 MiB pieces.

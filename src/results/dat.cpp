@@ -22,13 +22,6 @@ namespace {
 // The file's name in quotes, for the messages that end a run.
 std::string quoted(const util::File& f) { return "\"" + std::string(util::rtrim(f.name())) + "\""; }
 
-// Ends the run with the message after an empty line.
-[[noreturn]] void fail(std::string_view text) {
-    util::console().line();
-    util::console().line(text);
-    util::EXITS();
-}
-
 // The text right-justified in a field of w characters, or asterisks across it.
 std::string in_field(const std::string& text, int w) {
     const auto width = static_cast<std::size_t>(w);
@@ -44,15 +37,15 @@ std::string int_field(std::int32_t v, int w) { return in_field(util::AINTEGER(v)
 util::File& input(int unit) {
     util::File* f = util::unit_file(unit);
     if (f == nullptr || f->is_output() || !f->is_open())
-        fail("ERROR - No .dat file open for reading on unit " + std::to_string(unit) + ".");
+        util::fail("ERROR - No .dat file open for reading on unit " + std::to_string(unit) + ".");
     return *f;
 }
 
-void cut_off(const util::File& f) { fail("ERROR - Unexpected end of .dat file: " + quoted(f)); }
-void invalid_header(const util::File& f) { fail("ERROR - Invalid header in .dat file: " + quoted(f)); }
-void no_time_record(const util::File& f) { fail("ERROR - No time record found in .dat file: " + quoted(f)); }
+void cut_off(const util::File& f) { util::fail("ERROR - Unexpected end of .dat file: " + quoted(f)); }
+void invalid_header(const util::File& f) { util::fail("ERROR - Invalid header in .dat file: " + quoted(f)); }
+void no_time_record(const util::File& f) { util::fail("ERROR - No time record found in .dat file: " + quoted(f)); }
 void counts_differ(const util::File& f) {
-    fail("ERROR - Numbers of nodes and cells in .dat file do not match the results: " + quoted(f));
+    util::fail("ERROR - Numbers of nodes and cells in .dat file do not match the results: " + quoted(f));
 }
 
 void read_bytes(util::File& f, void* dst, std::size_t n) {

@@ -46,6 +46,11 @@ Console& console() {
     return the_console;
 }
 
+void line_after_gap(std::string_view text) {
+    console().line();
+    console().line(text);
+}
+
 ConsoleCapture::ConsoleCapture(std::ostream& out, std::istream& in)
     : saved_(console().redirect(out, in)) {}
 

@@ -39,6 +39,9 @@ private:
 // The process's console, over std::cout and std::cin.
 Console& console();
 
+// An empty line, then the line: the way most messages are written.
+void line_after_gap(std::string_view text);
+
 // Test helper: routes the console to the given streams for its lifetime.
 class ConsoleCapture {
 public:

@@ -253,6 +253,16 @@ void EXITS(int status) {
     throw RunEnd{status};
 }
 
+void fail(std::string_view message) {
+    line_after_gap(message);
+    EXITS();
+}
+
+void fail_at_once(std::string_view message) {
+    console().line(message);
+    EXITS();
+}
+
 void PAUSESIMULATION() { (void)pause_until_enter(); }
 
 bool pause_until_enter() {

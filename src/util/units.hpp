@@ -86,6 +86,10 @@ void CLEARNAME(int slot);
 // Ends the run: closes every open unit silently, pauses at "Press Enter to Close",
 // and ends with the given status (1, an error end, unless the caller says otherwise).
 [[noreturn]] void EXITS(int status = 1);
+// Ends the run after an error: an empty line, the message, then EXITS.
+[[noreturn]] void fail(std::string_view message);
+// Ends the run after an error: the message (no empty line before it), then EXITS.
+[[noreturn]] void fail_at_once(std::string_view message);
 // Pauses at "Press Enter to Continue" until Enter (or the end of input).
 void PAUSESIMULATION();
 // The same pause; false when the console input ended instead of Enter.

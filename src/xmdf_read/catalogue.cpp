@@ -20,24 +20,6 @@ namespace xf = results::xmdf;
 
 namespace {
 
-// An empty line, then the line.
-void after_gap(std::string_view text) {
-    util::console().line();
-    util::console().line(text);
-}
-
-// An empty line, the error line, and the end of the run.
-[[noreturn]] void fail(std::string_view text) {
-    after_gap(text);
-    util::EXITS();
-}
-
-// The error line, and the end of the run.
-[[noreturn]] void fail_at_once(std::string_view text) {
-    util::console().line(text);
-    util::EXITS();
-}
-
 // The integer right-justified in a field of the width, asterisks when too wide.
 std::string right_justified(std::int32_t value, std::size_t width) {
     std::string digits = util::AINTEGER(value);
@@ -83,7 +65,7 @@ bool first_number_after(std::string_view name, std::string_view words, float& va
 template <int N>
 void add_cutoff_entry(TimesList<N>& list, std::int32_t dataset, std::string_view name, std::string_view words,
                       std::string_view limit_message) {
-    if (list.count >= N) fail_at_once(limit_message);
+    if (list.count >= N) util::fail_at_once(limit_message);
     const auto k = static_cast<std::size_t>(list.count++);
     list.datasets[k] = dataset;
     list.values[k] = 0.0f;
@@ -97,7 +79,7 @@ void add_cutoff_entry(TimesList<N>& list, std::int32_t dataset, std::string_view
 // Adds a /Times/ dataset of a peak time to the peak list.
 void add_peak_entry(XmdfFile& file, std::int32_t dataset, float code) {
     TimesList<MAX_PEAK_OUTPUTS>& list = file.peak_list;
-    if (list.count >= MAX_PEAK_OUTPUTS) fail_at_once("ERROR - Exceeded maximum number of peak time outputs, limit is 10.");
+    if (list.count >= MAX_PEAK_OUTPUTS) util::fail_at_once("ERROR - Exceeded maximum number of peak time outputs, limit is 10.");
     const auto k = static_cast<std::size_t>(list.count++);
     list.values[k] = code;
     list.datasets[k] = dataset;
@@ -117,7 +99,7 @@ void classify_times_dataset(XmdfFile& file, std::int32_t dataset, std::string_vi
     else if (util::FLAGEXISTS(name, "Time of Peak V"))
         add_peak_entry(file, dataset, kPeakVelocity);
     else
-        after_gap("WARNING - Unable to determine /Time/ output type.");
+        util::line_after_gap("WARNING - Unable to determine /Time/ output type.");
 }
 
 // Files a dataset of a known type by its folder.
@@ -157,7 +139,7 @@ void read_paths(XmdfFile& file, bool is_vector) {
     else
         xf::XF_GET_SCALAR_DATASET_PATHS(file.file_id, list.n_paths, list.max_path_len, list.path_buffer, status);
     if (status < 0)
-        fail(is_vector ? "ERROR - Exracting Vector Dataset Paths [XF_GET_VECTOR_DATASET_PATHS]."
+        util::fail(is_vector ? "ERROR - Exracting Vector Dataset Paths [XF_GET_VECTOR_DATASET_PATHS]."
                        : "ERROR - Exracting Scalar Dataset Paths [XF_GET_SCALAR_DATASET_PATHS].");
     for (std::int32_t j = 1; j <= list.n_paths; ++j) {
         const auto k = static_cast<std::size_t>(j - 1);
@@ -199,10 +181,10 @@ void query_size(std::int32_t scalar_id, std::int32_t vector_id, Query&& query, s
     if (scalar_id > 0) {
         query(scalar_id, status);
         if (status >= 0) return;
-        if (vector_id > 0) after_gap(warning);
+        if (vector_id > 0) util::line_after_gap(warning);
     }
     if (vector_id > 0) query(vector_id, status);
-    if (status < 0) fail(error);
+    if (status < 0) util::fail(error);
 }
 
 }  // namespace
@@ -232,40 +214,40 @@ void allocate_path_arrays(DatasetList& list) {
 
 void READ_XMDF_HEADERS(XmdfTable& table) {
     util::Console& con = util::console();
-    after_gap("Opening all .xmdf files to extract header information.");
+    util::line_after_gap("Opening all .xmdf files to extract header information.");
     for (std::int32_t k = 1; k <= table.n_xmdf; ++k) {
         XmdfFile& file = file_record(table, k, "READ_XMDF_HEADERS");
         const std::string name = name_of(file);
-        after_gap("Opening XMDF file \"" + name + "\".");
+        util::line_after_gap("Opening XMDF file \"" + name + "\".");
         std::int32_t status = 0;
         xf::XF_OPEN_FILE(name, true, file.file_id, status);
         if (status < 0) {
             std::int32_t ignored = 0;
             xf::XF_CLOSE_FILE(file.file_id, ignored);
             file.file_id = 0;
-            fail("ERROR - Could not open XMDF file \"" + name + "\".");
+            util::fail("ERROR - Could not open XMDF file \"" + name + "\".");
         }
         con.line("    Done.");
         xf::XF_GET_LIBRARY_VERSION_FILE(file.file_id, file.xmdf_version, status);
         con.line("XMDF Version: " + util::AREAL(file.xmdf_version));
-        if (status < 0) fail("ERROR - Determining XMDF Library Version.");
-        after_gap("Extracting filepath information for array allocation...");
+        if (status < 0) util::fail("ERROR - Determining XMDF Library Version.");
+        util::line_after_gap("Extracting filepath information for array allocation...");
 
-        after_gap("Getting scalar dataset information");
+        util::line_after_gap("Getting scalar dataset information");
         DatasetList& s = file.scalars;
         xf::XF_GET_SCALAR_DATASETS_INFO(file.file_id, s.n_paths, s.max_path_len, status);
-        if (status < 0) fail("ERROR - Getting scalar data set information.");
-        if (s.n_paths < 1) after_gap("Warning - Number of scalar paths less than or equal to zero.");
+        if (status < 0) util::fail("ERROR - Getting scalar data set information.");
+        if (s.n_paths < 1) util::line_after_gap("Warning - Number of scalar paths less than or equal to zero.");
         s.n_paths = std::max(s.n_paths, 0);
         s.max_path_len = std::max(s.max_path_len, 0);
         con.line("   Number of scalar datasets: " + util::AINTEGER(s.n_paths));
         con.line("   Maximum character length of dataset names: " + util::AINTEGER(s.max_path_len));
 
-        after_gap("Getting vector dataset information");
+        util::line_after_gap("Getting vector dataset information");
         DatasetList& v = file.vectors;
         xf::XF_GET_VECTOR_DATASETS_INFO(file.file_id, v.n_paths, v.max_path_len, status);
-        if (status < 0) fail("ERROR - Getting vector data set information.");
-        if (v.n_paths < 1) after_gap("Warning - Number of vector paths less than or equal to zero.");
+        if (status < 0) util::fail("ERROR - Getting vector data set information.");
+        if (v.n_paths < 1) util::line_after_gap("Warning - Number of vector paths less than or equal to zero.");
         v.n_paths = std::max(v.n_paths, 0);
         v.max_path_len = std::max(v.max_path_len, 0);
         con.line("   Maximum character length of dataset names: " + util::AINTEGER(v.max_path_len));
@@ -280,7 +262,7 @@ void GET_XMDF_DATASET_NAMES(XmdfTable& table) {
         file.peak_list.count = 0;
         file.type_present.fill(false);
         file.type_is_vector.fill(false);
-        after_gap("Getting dataset names from XMDF file \"" + name_of(file) + "\".");
+        util::line_after_gap("Getting dataset names from XMDF file \"" + name_of(file) + "\".");
         read_paths(file, false);
         read_paths(file, true);
     }
@@ -290,17 +272,17 @@ void GET_XMDF_SIZES(XmdfTable& table) {
     util::Console& con = util::console();
     for (std::int32_t k = 1; k <= table.n_xmdf; ++k) {
         XmdfFile& file = file_record(table, k, "GET_XMDF_SIZES");
-        after_gap("Getting time units, number of cells and nodes from XMDF file \"" + name_of(file) + "\".");
+        util::line_after_gap("Getting time units, number of cells and nodes from XMDF file \"" + name_of(file) + "\".");
         if (file.scalars.n_paths < 1 && file.vectors.n_paths < 1)
-            fail("ERROR - No scalar or vector datasets in XMDF file \"" + name_of(file) + "\".");
+            util::fail("ERROR - No scalar or vector datasets in XMDF file \"" + name_of(file) + "\".");
         bool scalar_failed = false;
         bool vector_failed = false;
         const std::int32_t scalar_id = open_first_group(file, file.scalars, scalar_failed);
         const std::int32_t vector_id = open_first_group(file, file.vectors, vector_failed);
         if (scalar_id <= 0 && vector_id <= 0)
-            fail(group_line("ERROR", scalar_failed ? file.scalars : file.vectors));
-        if (scalar_failed) after_gap(group_line("WARNING", file.scalars));
-        if (vector_failed) after_gap(group_line("WARNING", file.vectors));
+            util::fail(group_line("ERROR", scalar_failed ? file.scalars : file.vectors));
+        if (scalar_failed) util::line_after_gap(group_line("WARNING", file.scalars));
+        if (vector_failed) util::line_after_gap(group_line("WARNING", file.vectors));
 
         query_size(
             scalar_id, vector_id,

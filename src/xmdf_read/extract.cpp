@@ -49,29 +49,17 @@ T* grow(std::vector<T>& buffer, std::int64_t n) {
 // A count as an array length (0 for a negative count).
 std::size_t count(std::int32_t n) { return n > 0 ? static_cast<std::size_t>(n) : 0; }
 
-// An empty line, then the line.
-void after_gap(std::string_view text) {
-    util::console().line();
-    util::console().line(text);
-}
-
-// The line, and the end of the run.
-[[noreturn]] void fail_at_once(std::string_view text) {
-    util::console().line(text);
-    util::EXITS();
-}
-
 // Ends the run unless the record holds the file's nodes and cells.
 void check_record(const XmdfFile& file, const RES_TYPE& res, std::string_view routine) {
     if (res.ND.size() >= count(file.nnodes) && res.CELL.size() >= count(file.ncells)) return;
-    after_gap("ERROR - Result record holds fewer nodes or cells than " + name_of(file) + " [" +
+    util::line_after_gap("ERROR - Result record holds fewer nodes or cells than " + name_of(file) + " [" +
               std::string(routine) + "]");
     util::EXITS();
 }
 
 // Ends the run: the list holds no dataset of the folder.
 [[noreturn]] void no_dataset(const XmdfFile& file, std::string_view folder) {
-    after_gap("ERROR - No /" + std::string(folder) + "/ dataset found in " + name_of(file));
+    util::line_after_gap("ERROR - No /" + std::string(folder) + "/ dataset found in " + name_of(file));
     util::EXITS();
 }
 
@@ -85,7 +73,7 @@ const float* read_values(const XmdfFile& file, bool is_vector, std::int32_t step
     else
         xf::XF_READ_SCALAR_VALUES_TIMESTEP(data_group().id, step, file.nnodes, out, status);
     if (status < 0)
-        fail_at_once("ERROR - Reading " + std::string(what) +
+        util::fail_at_once("ERROR - Reading " + std::string(what) +
                      (is_vector ? " [XF_READ_VECTOR_VALUES_TIMESTEP] while reading "
                                 : " [XF_READ_SCALAR_VALUES_TIMESTEP] while reading ") +
                      name_of(file));
@@ -98,7 +86,7 @@ const std::int32_t* read_flags(const XmdfFile& file, std::int32_t step) {
     std::int32_t status = 0;
     xf::XF_READ_ACTIVITY_TIMESTEP(data_group().id, step, file.ncells, std::span(flags, count(file.ncells)), status);
     if (status < 0)
-        fail_at_once("ERROR - Reading cell/wet dry flags [XF_READ_ACTIVITY_TIMESTEP] while reading " + name_of(file));
+        util::fail_at_once("ERROR - Reading cell/wet dry flags [XF_READ_ACTIVITY_TIMESTEP] while reading " + name_of(file));
     return flags;
 }
 
@@ -134,10 +122,10 @@ std::span<const double> times_of(const XmdfFile& file, const DatasetList& list, 
     std::int32_t n = 0;
     std::int32_t status = 0;
     xf::XF_GET_DATASET_NUM_TIMES(data_group().id, n, status);
-    if (status < 0) fail_at_once(error);
+    if (status < 0) util::fail_at_once(error);
     results::CHECK_ALLOC(results::allocate_array(w.times, n));
     xf::XF_GET_DATASET_TIMES(data_group().id, n, w.times, status);
-    if (status < 0) fail_at_once(error);
+    if (status < 0) util::fail_at_once(error);
     w.times_file_id = file.file_id;
     w.times_is_vector = is_vector;
     w.times_dataset = d;
@@ -146,7 +134,7 @@ std::span<const double> times_of(const XmdfFile& file, const DatasetList& list, 
 
 // Closes the shared group; ends the run when the close fails.
 void close_group_checked() {
-    if (close_data_group() < 0) fail_at_once("ERROR - Closing group [XF_CLOSE_GROUP]");
+    if (close_data_group() < 0) util::fail_at_once("ERROR - Closing group [XF_CLOSE_GROUP]");
 }
 
 // How one of the single-time readers speaks.
@@ -163,11 +151,11 @@ void read_single(XmdfTable& table, std::int32_t file_number, bool is_vector, RES
                  const SingleStyle& style) {
     XmdfFile& file = file_record(table, file_number, style.routine);
     const DatasetList& list = file.list(is_vector);
-    if (!style.first_line.empty()) after_gap(std::string(style.first_line) + name_of(file));
+    if (!style.first_line.empty()) util::line_after_gap(std::string(style.first_line) + name_of(file));
     check_record(file, res, style.routine);
     if (!valid_dataset(list, dataset)) {
         if (!style.folder.empty()) no_dataset(file, style.folder);
-        after_gap("ERROR - Dataset number " + util::AINTEGER(dataset) + " does not exist in " + name_of(file) +
+        util::line_after_gap("ERROR - Dataset number " + util::AINTEGER(dataset) + " does not exist in " + name_of(file) +
                   " [" + std::string(style.routine) + "]");
         util::EXITS();
     }
@@ -179,14 +167,14 @@ void read_single(XmdfTable& table, std::int32_t file_number, bool is_vector, RES
         std::int32_t status = 0;
         xf::XF_GET_DATASET_NUM_TIMES(data_group().id, n, status);
         if (status < 0)
-            fail_at_once("ERROR - Extracting number of times [XF_GET_DATASET_NUM_TIMES] from xmdf file " +
+            util::fail_at_once("ERROR - Extracting number of times [XF_GET_DATASET_NUM_TIMES] from xmdf file " +
                          name_of(file));
         if (n > 1) {
-            after_gap("ERROR - Multiple output times exits, expecting 1.");
+            util::line_after_gap("ERROR - Multiple output times exits, expecting 1.");
             util::console().line("Contact " + std::string(util::kSupportAddress));
             util::EXITS();
         }
-        if (n < 1) fail_at_once("ERROR - No output time in dataset \"" + path + "\" in " + name_of(file));
+        if (n < 1) util::fail_at_once("ERROR - No output time in dataset \"" + path + "\" in " + name_of(file));
     }
     const float* values = read_values(file, is_vector, 1, style.what);
     const std::int32_t* flags = read_flags(file, 1);
@@ -230,16 +218,16 @@ void reduce_temporal(XmdfTable& table, std::int32_t file_number, bool is_vector,
                      Reduction kind, std::string_view routine, std::string_view first_line) {
     XmdfFile& file = file_record(table, file_number, routine);
     const DatasetList& list = file.list(is_vector);
-    after_gap(std::string(first_line) + name_of(file));
+    util::line_after_gap(std::string(first_line) + name_of(file));
     check_record(file, res, routine);
     if (time_res != nullptr) check_record(file, *time_res, routine);
     const std::int32_t dataset = list.found_temporal;
     if (!valid_dataset(list, dataset)) no_dataset(file, "Temporal");
     const std::string& path = dataset_path(list, dataset);
-    after_gap("Opening data group: " + path);
+    util::line_after_gap("Opening data group: " + path);
     if (!open_data_group(file, is_vector, dataset)) group_open_failed(file, list, dataset);
     const std::span<const double> times = times_of(file, list, is_vector, dataset);
-    if (times.empty()) fail_at_once("ERROR - No output times in dataset \"" + path + "\" in " + name_of(file));
+    if (times.empty()) util::fail_at_once("ERROR - No output times in dataset \"" + path + "\" in " + name_of(file));
 
     const std::size_t n = count(file.nnodes);
     const std::size_t c = count(file.ncells);
@@ -286,7 +274,7 @@ void reduce_temporal(XmdfTable& table, std::int32_t file_number, bool is_vector,
             if (is_vector) res.ND[i].y /= divisor;
         }
     }
-    after_gap("Closing Group");
+    util::line_after_gap("Closing Group");
     close_group_checked();
     util::console().line("   Done");
 }
@@ -331,32 +319,32 @@ void xmdf_get_data_time(XmdfTable& table, std::int32_t file_number, bool is_vect
     const std::int32_t timestep = step > 0 ? step : list.selected_step;
     if (list.selected_dataset <= 0 && list.found_temporal > 0) list.selected_dataset = list.found_temporal;
     const std::int32_t dataset = list.selected_dataset;
-    if (dataset <= 0) fail_at_once("ERROR - Unable trying to open group ID = 0 [xmdf_get_data_time] ");
+    if (dataset <= 0) util::fail_at_once("ERROR - Unable trying to open group ID = 0 [xmdf_get_data_time] ");
     if (!valid_dataset(list, dataset)) {
-        after_gap("ERROR - Dataset number " + util::AINTEGER(dataset) + " does not exist in " + name_of(file) +
+        util::line_after_gap("ERROR - Dataset number " + util::AINTEGER(dataset) + " does not exist in " + name_of(file) +
                   " [xmdf_get_data_time]");
         util::EXITS();
     }
     const std::string& path = dataset_path(list, dataset);
     if (timestep < 1)
-        fail_at_once("ERROR - No timestep selected for \"" + path + "\" in " + name_of(file) +
+        util::fail_at_once("ERROR - No timestep selected for \"" + path + "\" in " + name_of(file) +
                      " [xmdf_get_data_time]");
     check_record(file, res, "xmdf_get_data_time");
 
     if (first) {
-        after_gap("Getting data from: " + name_of(file));
-        after_gap("Getting data from group: " + path);
-        after_gap("Opening Group.");
+        util::line_after_gap("Getting data from: " + name_of(file));
+        util::line_after_gap("Getting data from group: " + path);
+        util::line_after_gap("Opening Group.");
     }
     if (first || !data_group_holds(file, is_vector, dataset)) {
         if (!open_data_group(file, is_vector, dataset))
-            fail_at_once("ERROR - Unable to open group [XF_OPEN_GROUP] ");
+            util::fail_at_once("ERROR - Unable to open group [XF_OPEN_GROUP] ");
         if (first) con.line("   Done.");
     }
 
     const std::string at = "data at timestep " + util::AINTEGER(timestep);
     if (is_vector)
-        after_gap("Reading vector " + at);
+        util::line_after_gap("Reading vector " + at);
     else
         con.line("Reading scalar " + at);
     const float* values = read_values(file, is_vector, timestep, "data");
@@ -364,7 +352,7 @@ void xmdf_get_data_time(XmdfTable& table, std::int32_t file_number, bool is_vect
     store_step(file, is_vector, values, flags, res);
     const std::span<const double> times = times_of(file, list, is_vector, dataset);
     if (static_cast<std::size_t>(timestep) > times.size())
-        fail_at_once("ERROR - Extracting times [XF_GET_DATASET_TIMES] from xmdf file " + name_of(file));
+        util::fail_at_once("ERROR - Extracting times [XF_GET_DATASET_TIMES] from xmdf file " + name_of(file));
     res.time = static_cast<float>(times[static_cast<std::size_t>(timestep - 1)]);
     if (is_vector) res.is_vector = true;
 

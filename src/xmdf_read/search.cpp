@@ -20,18 +20,6 @@ namespace xf = results::xmdf;
 
 namespace {
 
-// An empty line, then the line.
-void after_gap(std::string_view text) {
-    util::console().line();
-    util::console().line(text);
-}
-
-// The line, and the end of the run.
-[[noreturn]] void fail_at_once(std::string_view text) {
-    util::console().line(text);
-    util::EXITS();
-}
-
 // The folders a search files its matches into, in the order they are tested.
 enum Folder { kMaximums, kTemporal, kMinimums, kTimes, kNoFolder };
 
@@ -55,8 +43,8 @@ std::int32_t& found_field(DatasetList& list, Folder folder) {
 
 // Ends the run: a match lies in no folder that a search by type can file it in.
 [[noreturn]] void unknown_folder(std::string_view path, bool is_vector) {
-    after_gap("ERROR - Unknown Data Folder: \"" + std::string(path) + "\".");
-    after_gap("Expecting one of: Maximums, Minimums, Times or Temporal.");
+    util::line_after_gap("ERROR - Unknown Data Folder: \"" + std::string(path) + "\".");
+    util::line_after_gap("Expecting one of: Maximums, Minimums, Times or Temporal.");
     util::console().line(
         is_vector ? "If File has not been written by KESTRA, other folders can be accessed by specifying the path (-path)"
                   : "If file has not been written by KESTRA, other folders can be accessed by specifying the path (-path)");
@@ -119,7 +107,7 @@ void count_times(XmdfFile& file, DatasetList& list, bool is_vector, std::int32_t
     list.times_dataset = 0;
     if (status < 0) {
         list.n_times = 0;
-        fail_at_once("ERROR - Extracting number of times [XF_GET_DATASET_NUM_TIMES] from xmdf file " +
+        util::fail_at_once("ERROR - Extracting number of times [XF_GET_DATASET_NUM_TIMES] from xmdf file " +
                      name_of(file));
     }
     list.n_times = std::max(list.n_times, 0);
@@ -132,18 +120,18 @@ void read_times(XmdfFile& file, DatasetList& list, bool is_vector, std::int32_t 
     std::int32_t stored = 0;
     std::int32_t status = 0;
     xf::XF_GET_DATASET_NUM_TIMES(data_group().id, stored, status);
-    if (status < 0 || stored != list.n_times) fail_at_once(error);
+    if (status < 0 || stored != list.n_times) util::fail_at_once(error);
     if (list.output_times.size() != static_cast<std::size_t>(list.n_times))
         results::CHECK_ALLOC(results::allocate_array(list.output_times, list.n_times));
     xf::XF_GET_DATASET_TIMES(data_group().id, list.n_times, list.output_times, status);
-    if (status < 0) fail_at_once(error);
+    if (status < 0) util::fail_at_once(error);
     list.times_dataset = d;
 }
 
 // Selects a stored extreme of the list at step 1; ends the run when the file has none.
 void select_stored(const XmdfFile& file, DatasetList& list, std::int32_t dataset, std::string_view folder) {
     if (!valid_dataset(list, dataset))
-        fail_at_once("ERROR - No /" + std::string(folder) + "/ dataset found in " + name_of(file));
+        util::fail_at_once("ERROR - No /" + std::string(folder) + "/ dataset found in " + name_of(file));
     list.selected_dataset = dataset;
     list.selected_step = 1;
     util::console().line("Found " + dataset_path(list, dataset));
@@ -153,7 +141,7 @@ void select_stored(const XmdfFile& file, DatasetList& list, std::int32_t dataset
 void select_closest(const XmdfFile& file, DatasetList& list, float time, float tolerance) {
     const std::size_t n = static_cast<std::size_t>(std::max(list.n_times, 0));
     if (!valid_dataset(list, list.times_dataset) || n == 0 || list.output_times.size() < n)
-        fail_at_once("ERROR - No output times found for the selected dataset in " + name_of(file));
+        util::fail_at_once("ERROR - No output times found for the selected dataset in " + name_of(file));
     std::size_t best = 0;
     double best_distance = std::numeric_limits<double>::infinity();
     for (std::size_t i = 0; i < n; ++i) {
@@ -165,7 +153,7 @@ void select_closest(const XmdfFile& file, DatasetList& list, float time, float t
     }
     const auto found = static_cast<float>(list.output_times[best]);
     if (!(std::fabs(found - time) - tolerance <= 0.0f))
-        fail_at_once("ERROR - Closest time \"" + util::AREAL(found) + "\" is not within time search tolerance");
+        util::fail_at_once("ERROR - Closest time \"" + util::AREAL(found) + "\" is not within time search tolerance");
     util::console().line("   Found closest time: " + util::AREAL(found));
     list.selected_step = static_cast<std::int32_t>(best + 1);
     list.selected_dataset = list.times_dataset;
@@ -188,17 +176,17 @@ void FIND_XMDF_TYPE(XmdfTable& table, std::string_view search_text, bool by_path
     for (std::int32_t k = 1; k <= table.n_xmdf; ++k) {
         XmdfFile& file = file_record(table, k, "FIND_XMDF_TYPE");
         const bool by_number = !by_path && (file.scalars.found_temporal > 0 || file.vectors.found_temporal > 0);
-        after_gap("Searching specified xmdf type in \"" + name_of(file) + "\".");
-        after_gap("Searching scalar datasets for \"" + shown + "\"...");
+        util::line_after_gap("Searching specified xmdf type in \"" + name_of(file) + "\".");
+        util::line_after_gap("Searching scalar datasets for \"" + shown + "\"...");
         file.scalars.type_found = search_list(file.scalars, false, lower, by_path, by_number);
         if (!file.scalars.type_found)
             util::console().line("Warning - No scalar datasets found of type \"" + shown + "\" .");
-        after_gap("Searching vector datasets for \"" + shown + "\"...");
+        util::line_after_gap("Searching vector datasets for \"" + shown + "\"...");
         file.vectors.type_found = search_list(file.vectors, true, lower, by_path, by_number);
         if (!file.vectors.type_found)
             util::console().line("Warning - No vector datasets found of type \"" + shown + "\" .");
         if (!file.scalars.type_found && !file.vectors.type_found)
-            fail_at_once("ERROR - No datasets found of type \"" + shown + "\" found in " + name_of(file));
+            util::fail_at_once("ERROR - No datasets found of type \"" + shown + "\" found in " + name_of(file));
     }
 }
 
@@ -212,7 +200,7 @@ void GET_XMDF_NUM_TIMES(XmdfTable& table, bool one, std::int32_t file, bool is_v
     }
     for (std::int32_t k = 1; k <= table.n_xmdf; ++k) {
         XmdfFile& record = file_record(table, k, "GET_XMDF_NUM_TIMES");
-        after_gap("Extracting number of outputs for temporal data in \"" + name_of(record) + "\".");
+        util::line_after_gap("Extracting number of outputs for temporal data in \"" + name_of(record) + "\".");
         DatasetList& list = chosen_list(record);
         const std::int32_t d = chosen_dataset(list);
         if (valid_dataset(list, d)) count_times(record, list, &list == &record.vectors, d);
@@ -229,7 +217,7 @@ void GET_XMDF_TIMES(XmdfTable& table, bool one, std::int32_t file, bool is_vecto
     }
     for (std::int32_t k = 1; k <= table.n_xmdf; ++k) {
         XmdfFile& record = file_record(table, k, "GET_XMDF_TIMES");
-        after_gap("Extracting number of outputs for temporal data in \"" + name_of(record) + "\".");
+        util::line_after_gap("Extracting number of outputs for temporal data in \"" + name_of(record) + "\".");
         DatasetList& list = chosen_list(record);
         const std::int32_t d = chosen_dataset(list);
         if (valid_dataset(list, d)) read_times(record, list, &list == &record.vectors, d);
@@ -237,10 +225,10 @@ void GET_XMDF_TIMES(XmdfTable& table, bool one, std::int32_t file, bool is_vecto
 }
 
 void FIND_XMDF_TIME(XmdfTable& table, float time, float tolerance) {
-    after_gap("Searching XMDF files for specified output time: " + util::AREAL(time));
+    util::line_after_gap("Searching XMDF files for specified output time: " + util::AREAL(time));
     for (std::int32_t k = 1; k <= table.n_xmdf; ++k) {
         XmdfFile& file = file_record(table, k, "FIND_XMDF_TIME");
-        after_gap("Searching xmdf file: \"" + name_of(file) + "\".");
+        util::line_after_gap("Searching xmdf file: \"" + name_of(file) + "\".");
         DatasetList& list = chosen_list(file);
         if (time == 99999.0f) {
             util::console().line("Looking for data in /Maximums/ folder.");
@@ -248,7 +236,7 @@ void FIND_XMDF_TIME(XmdfTable& table, float time, float tolerance) {
         } else if (time == -99999.0f) {
             select_stored(file, list, list.found_min, "Minimums");
         } else if (std::fabs(time - 99999.1f) <= 0.001f) {
-            fail_at_once("ERROR - Should not be here (extract vector for /times/) ");
+            util::fail_at_once("ERROR - Should not be here (extract vector for /times/) ");
         } else {
             select_closest(file, list, time, tolerance);
         }

@@ -33,17 +33,6 @@ struct LayerHolder {
     XmdfLayer state;
 };
 
-// Writes a line after a line break.
-void error_line(std::string_view text) {
-    util::console().line();
-    util::console().line(text);
-}
-
-// Ends the run with the message after a line break.
-[[noreturn]] void fail(std::string_view text) {
-    error_line(text);
-    util::EXITS();
-}
 
 // The text right-justified in a field of w characters, or asterisks across it.
 std::string in_field(const std::string& text, std::size_t w) {
@@ -81,7 +70,7 @@ void open_data_group(XmdfLayer& layer, std::int32_t& slot, std::int32_t file_id,
     xf::XF_OPEN_GROUP(file_id, path, slot, layer.status);
     if (layer.status < 0) {
         slot = 0;
-        fail("ERROR - Could not open data group \"" + path + "\" in XMDF file.");
+        util::fail("ERROR - Could not open data group \"" + path + "\" in XMDF file.");
     }
 }
 
@@ -93,8 +82,8 @@ void count_paths(std::int32_t file_id, bool vectors) {
     else
         xf::XF_GET_SCALAR_DATASETS_INFO(file_id, layer.n_paths, layer.path_length, layer.status);
     if (layer.status < 0)
-        fail(vectors ? "ERROR - Getting Vector Data Set Information." : "ERROR - Getting Scalar Data Set Information.");
-    if (layer.n_paths <= 0) fail("ERROR - Number of paths less than or equal to zero.");
+        util::fail(vectors ? "ERROR - Getting Vector Data Set Information." : "ERROR - Getting Scalar Data Set Information.");
+    if (layer.n_paths <= 0) util::fail("ERROR - Number of paths less than or equal to zero.");
 }
 
 // Reads the scalar or vector dataset paths into the path list and lists them.
@@ -104,13 +93,13 @@ void read_paths(std::int32_t n_paths, std::int32_t path_length, bool vectors) {
     const std::int64_t slot = std::max(path_length, 0);
     results::CHECK_ALLOC(results::allocate_array(layer.raw_paths, n * slot));
     results::CHECK_ALLOC(results::allocate_array(layer.paths, n));
-    error_line(vectors ? "Vector datasets available: " : "Scalar datasets available: ");
+    util::line_after_gap(vectors ? "Vector datasets available: " : "Scalar datasets available: ");
     if (vectors) {
         xf::XF_GET_VECTOR_DATASET_PATHS(layer.file_id, n_paths, path_length, layer.raw_paths, layer.status);
-        if (layer.status < 0) fail("ERROR - Exracting Vector Dataset Paths [XF_GET_VECTOR_DATASET_PATHS].");
+        if (layer.status < 0) util::fail("ERROR - Exracting Vector Dataset Paths [XF_GET_VECTOR_DATASET_PATHS].");
     } else {
         xf::XF_GET_SCALAR_DATASET_PATHS(layer.file_id, n_paths, path_length, layer.raw_paths, layer.status);
-        if (layer.status < 0) fail("ERROR - Exracting Scalar Dataset Paths [XF_GET_SCALAR_DATASET_PATHS].");
+        if (layer.status < 0) util::fail("ERROR - Exracting Scalar Dataset Paths [XF_GET_SCALAR_DATASET_PATHS].");
     }
     for (std::int64_t i = 0; i < n; ++i) {
         const char* row = layer.raw_paths.data() + i * slot;
@@ -162,12 +151,12 @@ void XMDFOPEN(std::string_view name) {
     XmdfLayer& layer = xmdf_layer();
     layer.file_id = 0;
     const std::string file = util::fit(name, util::kNameLen);
-    error_line("Opening XMDF file \"" + file + "\".");
+    util::line_after_gap("Opening XMDF file \"" + file + "\".");
     xf::XF_OPEN_FILE(file, true, layer.file_id, layer.status);
     // A failed open leaves nothing open and no id to close.
     if (layer.status < 0) {
         layer.file_id = 0;
-        fail("ERROR - Could not open XMDF file \"" + file + "\".");
+        util::fail("ERROR - Could not open XMDF file \"" + file + "\".");
     }
     util::console().line("    Done.");
 }
@@ -177,7 +166,7 @@ void XMDFVERSION(std::int32_t file_id) {
     float version = 0.0f;
     xf::XF_GET_LIBRARY_VERSION_FILE(file_id, version, layer.status);
     util::console().line("XMDF Version: " + util::AREAL(version));
-    if (layer.status < 0) fail("ERROR - Determining XMDF Library Version.");
+    if (layer.status < 0) util::fail("ERROR - Determining XMDF Library Version.");
 }
 
 void XMDFCOUNTSCALARS(std::int32_t file_id) { count_paths(file_id, false); }
@@ -195,12 +184,12 @@ void XMDFDATASETINFO(std::int32_t file_id, std::string_view path, std::int32_t p
     con.line("Extracting number of cells and nodes from XMDF file: ");
     const std::int32_t group = layer.scalar_group_id;
     xf::XF_GET_DATASET_NUMVALS(group, layer.n_values, layer.status);
-    if (layer.status < 0) fail("ERROR - Exracting Number of Values in Dataset [XF_GET_DATASET_NUMVALS].");
+    if (layer.status < 0) util::fail("ERROR - Exracting Number of Values in Dataset [XF_GET_DATASET_NUMVALS].");
     xf::XF_GET_DATASET_NUMACTIVE(group, layer.n_active, layer.status);
-    if (layer.status < 0) fail("ERROR - Exracting Number Active in Dataset [XF_GET_DATASET_NUMACTIVE].");
+    if (layer.status < 0) util::fail("ERROR - Exracting Number Active in Dataset [XF_GET_DATASET_NUMACTIVE].");
     std::string units;
     xf::XF_GET_DATASET_TIME_UNITS(group, units, layer.status);
-    if (layer.status < 0) fail("ERROR - Exracting Time Unit Dataset [XF_GET_DATASET_TIME_UNITS].");
+    if (layer.status < 0) util::fail("ERROR - Exracting Time Unit Dataset [XF_GET_DATASET_TIME_UNITS].");
     layer.time_units = util::fit(units, kTimeUnitsLen);
     con.line("Number Cells:" + int_field(layer.n_active, 12));
     con.line("Number Nodes:" + int_field(layer.n_values, 12));
@@ -230,8 +219,8 @@ void XMDFFINDFOLDER(std::span<const std::string> paths, std::int32_t n_paths, st
             return lower.find(f.name) != std::string::npos;
         });
         if (folder == std::end(folders)) {
-            error_line("ERROR - Unknown Data Folder: \"" + path + "\".");
-            fail("Searching for Maximums, Minimums, Times or Temporal.");
+            util::line_after_gap("ERROR - Unknown Data Folder: \"" + path + "\".");
+            util::fail("Searching for Maximums, Minimums, Times or Temporal.");
         }
         *folder->position = static_cast<std::int32_t>(i + 1);
     }
@@ -247,11 +236,11 @@ void XMDFREADTIMESTEP(std::int32_t file_id, std::string_view path, std::int32_t 
                       results::RES_TYPE& res) {
     XmdfLayer& layer = xmdf_layer();
     if (path_length < 1 || k < 1 || res.nnodes < 1 || res.ncells < 1)
-        error_line("ERROR - One or more of xmdf pathlength, time index, number nodes or number of cells equal to 0.");
+        util::line_after_gap("ERROR - One or more of xmdf pathlength, time index, number nodes or number of cells equal to 0.");
     const std::size_t n_nodes = static_cast<std::size_t>(std::max(res.nnodes, 0));
     const std::size_t n_cells = static_cast<std::size_t>(std::max(res.ncells, 0));
     if (res.ND.size() < n_nodes || res.CELL.size() < n_cells)
-        fail("ERROR - Result record smaller than its number of nodes or number of cells.");
+        util::fail("ERROR - Result record smaller than its number of nodes or number of cells.");
 
     // The group is read through the id it was just opened with, vector or not.
     open_data_group(layer, layer.scalar_group_id, file_id, path_head(path, path_length));
@@ -260,9 +249,9 @@ void XMDFREADTIMESTEP(std::int32_t file_id, std::string_view path, std::int32_t 
 
     con.line("Extracting values from XMDF file.");
     if (!read_step_values(layer, group, k, res.nnodes, res.is_vector)) {
-        error_line("ERROR - Exracting Values from XMDF [XF_READ_VECTOR_VALUES_TIMESTEP or "
+        util::line_after_gap("ERROR - Exracting Values from XMDF [XF_READ_VECTOR_VALUES_TIMESTEP or "
                    "XF_READ_SCALAR_VALUES_TIMESTEP].");
-        fail("Contact " + std::string(util::kSupportAddress));
+        util::fail("Contact " + std::string(util::kSupportAddress));
     }
     const float* v = layer.step_values.data();
     if (res.is_vector) {
@@ -276,7 +265,7 @@ void XMDFREADTIMESTEP(std::int32_t file_id, std::string_view path, std::int32_t 
     con.line("    Done.");
 
     con.line("Extracting wet / dry flags from XMDF file.");
-    if (!read_step_flags(layer, group, k, res.ncells)) fail("ERROR - Exracting wet dry status from XMDF file.");
+    if (!read_step_flags(layer, group, k, res.ncells)) util::fail("ERROR - Exracting wet dry status from XMDF file.");
     const std::int32_t* flags = layer.step_flags.data();
     for (std::size_t i = 0; i < n_cells; ++i) res.CELL[i].flag = static_cast<std::int8_t>(flags[i]);
     con.line("    Done.");
@@ -293,19 +282,19 @@ void XMDFMAXOVERTIMES(std::int32_t file_id, std::string_view path, std::int32_t 
     std::fill(layer.max_y.begin(), layer.max_y.end(), kNoMaximum);
 
     if (path_length < 1 || n_times < 1 || n_values < 1 || n_cells < 1)
-        error_line("ERROR - One or more of xmdf pathlength, time index or number of values equal to 0.");
+        util::line_after_gap("ERROR - One or more of xmdf pathlength, time index or number of values equal to 0.");
     if (n_times > kMaxOutputTimes) {
-        error_line("ERROR - Number of output times exceeds maximum of " + util::AINTEGER(kMaxOutputTimes));
+        util::line_after_gap("ERROR - Number of output times exceeds maximum of " + util::AINTEGER(kMaxOutputTimes));
         util::console().line("   To increse the limit please contact " + std::string(util::kSupportAddress));
     }
     if (n_times > 0 && times.size() < static_cast<std::size_t>(n_times))
-        fail("ERROR - Fewer output times given than the number of output times.");
+        util::fail("ERROR - Fewer output times given than the number of output times.");
 
     std::int32_t& slot = is_vector ? layer.vector_group_id : layer.scalar_group_id;
     open_data_group(layer, slot, file_id, path_head(path, path_length));
     const std::int32_t group = slot;
     util::Console& con = util::console();
-    error_line("Extracting maximum values from XMDF file.");
+    util::line_after_gap("Extracting maximum values from XMDF file.");
 
     const std::size_t n = layer.max_x.size();
     const std::size_t cells = layer.max_flags.size();
@@ -313,8 +302,8 @@ void XMDFMAXOVERTIMES(std::int32_t file_id, std::string_view path, std::int32_t 
         const std::string time = time_field(times[static_cast<std::size_t>(i - 1)]);
         con.line("    Processing time: " + time);
         if (!read_step_values(layer, group, i, n_values, is_vector))
-            fail("ERROR - Exracting Values from XMDF at time." + time);
-        if (!read_step_flags(layer, group, i, n_cells)) fail("ERROR - Exracting wet dry status from XMDF file.");
+            util::fail("ERROR - Exracting Values from XMDF at time." + time);
+        if (!read_step_flags(layer, group, i, n_cells)) util::fail("ERROR - Exracting wet dry status from XMDF file.");
         const float* v = layer.step_values.data();
         if (is_vector) {
             for (std::size_t j = 0; j < n; ++j) {
