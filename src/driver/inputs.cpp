@@ -17,12 +17,6 @@ namespace {
 
 using util::console;
 
-// The integer right-justified in a field of w characters, asterisks when it is wider.
-std::string right_justified(std::int32_t i, std::size_t w) {
-    const std::string s = util::AINTEGER(i);
-    return s.size() > w ? std::string(w, '*') : std::string(w - s.size(), ' ') + s;
-}
-
 // A ".sup" data name in the list's folder; a name that already holds its own folder from
 // the root (or a drive) is taken as it is, as the list's mesh name is.
 std::string in_sup_folder(std::string_view folder, std::string_view data_name) {
@@ -76,7 +70,7 @@ void list_inputs(RunState& run) {
     std::int32_t n_xmdf = 0;
     for (std::int32_t i = 1; i <= run.n_inputs(); ++i) {
         const std::string& name = run.input_name(i);
-        console().line("   File" + right_justified(i, 3) + ": " + std::string(util::rtrim(name)));
+        console().line("   File" + util::integer_field(i, 3) + ": " + std::string(util::rtrim(name)));
         InputRecord& in = run.input(i);
         const std::string ext = util::FILEEXT(name);
         if (ext == ".xmdf") {

@@ -22,17 +22,7 @@ namespace {
 // The file's name in quotes, for the messages that end a run.
 std::string quoted(const util::File& f) { return "\"" + std::string(util::rtrim(f.name())) + "\""; }
 
-// The text right-justified in a field of w characters, or asterisks across it.
-std::string in_field(const std::string& text, int w) {
-    const auto width = static_cast<std::size_t>(w);
-    if (text.size() > width) return std::string(width, '*');
-    return std::string(width - text.size(), ' ') + text;
-}
-
 }  // namespace
-
-std::string fixed_field(float x, int w, int d) { return in_field(util::AREALD(x, d), w); }
-std::string int_field(std::int32_t v, int w) { return in_field(util::AINTEGER(v), w); }
 
 util::File& input(int unit) {
     util::File* f = util::unit_file(unit);
@@ -223,8 +213,8 @@ void READDATHEADER(int unit, std::int32_t& nnodes, std::int32_t& ncells, std::in
                 break;
         }
     }
-    con.line("Number Cells:" + dat_io::int_field(ncells, 12));
-    con.line("Number Nodes:" + dat_io::int_field(nnodes, 12));
+    con.line("Number Cells:" + util::integer_field(ncells, 12));
+    con.line("Number Nodes:" + util::integer_field(nnodes, 12));
     con.line("Data Description: " + std::string(util::rtrim(name)));
     if (nnodes < 1 || ncells < 0) dat_io::invalid_header(f);
     if (card == kCardTimeRecord) {

@@ -1,7 +1,7 @@
 #pragma once
 // Building blocks shared by the ".dat" reader, writer, searches and reductions:
-// checked reads and views of a record's parts, the run's ends for unreadable files, and the
-// number fields of their console lines. Internal to the results subsystem.
+// checked reads and views of a record's parts and the run's ends for unreadable files.
+// Internal to the results subsystem.
 
 #include <bit>
 #include <cstddef>
@@ -24,12 +24,6 @@ inline float load_real(const std::byte* p) {
     std::memcpy(&v, p, sizeof v);
     return v;
 }
-
-// The number in a field of w characters with d decimals, right-justified (asterisks
-// across the field when it does not fit).
-std::string fixed_field(float x, int w, int d);
-// The integer in a field of w characters, right-justified (asterisks when it does not fit).
-std::string int_field(std::int32_t v, int w);
 
 // The ".dat" input open on the unit; ends the run when there is none.
 util::File& input(int unit);

@@ -127,7 +127,7 @@ void search(int unit, std::int32_t nnodes, std::int32_t ncells, float time, floa
             const std::byte* body = dat_io::view_bytes(f, fb + nv);
             take(Found{head.time, vector, head.has_flags() ? body : earlier, body + fb});
             (void)dat_io::finish_record(f);
-            util::console().line("...Found time " + dat_io::fixed_field(time, 10, 3) + " in dat file.");
+            util::console().line("...Found time " + util::right_justified(util::AREALD(time, 3), 10) + " in dat file.");
             return;
         }
         if (head.has_flags()) flags_at = f.position();

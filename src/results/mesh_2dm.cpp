@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "util/console.hpp"
+#include "util/numbers.hpp"
 #include "util/support.hpp"
 #include "util/text.hpp"
 #include "util/units.hpp"
@@ -101,13 +102,6 @@ Fields fields_after(std::string_view line, std::size_t n) {
 // True when the line begins with the keyword, compared exactly.
 bool starts(std::string_view line, std::string_view key) { return line.substr(0, key.size()) == key; }
 
-// A count right-justified in a field of width characters (asterisks when it does not fit).
-std::string right(long long value, std::size_t width) {
-    std::string digits = std::to_string(value);
-    if (digits.size() > width) return std::string(width, '*');
-    return std::string(width - digits.size(), ' ') + digits;
-}
-
 // The line that tells where in which file a fault lies.
 void where(std::string_view file, long long line_no) {
     console().line("   .2dm file: " + std::string(file) + ", line " + std::to_string(line_no));
@@ -157,7 +151,7 @@ void check_count(const util::File& f, std::string_view what, std::int64_t table,
     if (table == in_file) return;
     console().line();
     console().line("ERROR - Number of " + std::string(what) + " does not match results file. Expecting number of " +
-                   std::string(what) + ": " + right(table, 12));
+                   std::string(what) + ": " + util::integer_field(table, 12));
     console().line("   .2dm file: " + f.name() + " has " + std::to_string(in_file) + " " + std::string(what) + ".");
     util::EXITS();
 }
@@ -293,11 +287,11 @@ void SCAN2DM(int unit, MESH_TYPE& mesh) {
 
     console().line();
     console().line("Finished Scanning .2dm file");
-    console().line("Number of nodes:          " + right(mesh.nnodes, 20));
-    console().line("Number of triangles:      " + right(mesh.ntri, 20));
-    console().line("Number of 4-node quads:   " + right(mesh.nquad4, 20));
-    console().line("Number of 9-node quads:   " + right(mesh.nquad9, 20));
-    console().line("Total number of elements: " + right(mesh.ncells, 20));
+    console().line("Number of nodes:          " + util::integer_field(mesh.nnodes, 20));
+    console().line("Number of triangles:      " + util::integer_field(mesh.ntri, 20));
+    console().line("Number of 4-node quads:   " + util::integer_field(mesh.nquad4, 20));
+    console().line("Number of 9-node quads:   " + util::integer_field(mesh.nquad9, 20));
+    console().line("Total number of elements: " + util::integer_field(mesh.ncells, 20));
     if (mesh.nquad9 > 0) {
         mesh.high_res = true;
         console().line();
@@ -381,7 +375,7 @@ void READ2DM(int unit, MESH_TYPE& mesh) {
                                 " is not between 1 and the number of elements (" + std::to_string(ncells) + ").");
             for (int i = 0; i < cell.kind; ++i) check_node(f, line_no, id, cell.nodes[static_cast<std::size_t>(i)], nnodes);
             mesh.CELLS[static_cast<std::size_t>(id - 1)] = cell;
-            if (cells_read % 10000 == 0) console().write(right(cells_read, 8));
+            if (cells_read % 10000 == 0) console().write(util::integer_field(cells_read, 8));
         } else if (starts(line, "MESHPART")) {
             Fields fl = fields_after(line, 9);
             std::string name = util::fit(fl.text(), kPartNameLen);
@@ -399,14 +393,14 @@ void READ2DM(int unit, MESH_TYPE& mesh) {
     if (cells_read != ncells) {
         console().line();
         console().line("ERROR - Number of cells does not match results file. Expecting number of cells: " +
-                       right(ncells, 12));
+                       util::integer_field(ncells, 12));
         console().line("   .2dm file: " + f.name() + " has " + std::to_string(cells_read) + " element lines.");
         util::EXITS();
     }
     if (nodes_read != nnodes) {
         console().line();
         console().line("ERROR - Number of nodes does not match results file. Expecting number of nodes: " +
-                       right(nnodes, 12));
+                       util::integer_field(nnodes, 12));
         console().line("   .2dm file: " + f.name() + " has " + std::to_string(nodes_read) + " node lines.");
         util::EXITS();
     }

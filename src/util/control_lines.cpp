@@ -19,13 +19,6 @@ constexpr std::size_t npos = std::string_view::npos;
 
 bool is_quote(char c) { return c == '"' || c == '\''; }
 
-// Integer editing Iw: right-justified in w characters, asterisks when too wide.
-std::string integer_field(std::int32_t v, std::size_t w) {
-    const std::string s = AINTEGER(v);
-    if (s.size() > w) return std::string(w, '*');
-    return std::string(w - s.size(), ' ') + s;
-}
-
 // Issues an error through line 1 of the message block, after one empty line, and ends the run.
 [[noreturn]] void fatal_message(const std::string& text) {
     set_message_text(DMESSAGES.line[0], text);

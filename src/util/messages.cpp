@@ -1,7 +1,6 @@
 #include "util/messages.hpp"
 
 #include <algorithm>
-#include <cstdlib>
 #include <vector>
 
 #include "util/console.hpp"
@@ -45,19 +44,7 @@ bool truth(std::int32_t logical) { return (logical & 1) != 0; }
 // Fixed-point editing Fw.3 of a 64-bit real: right-justified, asterisks when too wide.
 std::string fixed16(double v) {
     constexpr std::size_t kWidth = 16;
-    std::string s = AREALD8(v, 3);
-    if (s.size() > kWidth || s.find('*') != std::string::npos) return std::string(kWidth, '*');
-    return std::string(kWidth - s.size(), ' ') + s;
-}
-
-// Integer editing Iw.m: at least m digits (leading zeros), right-justified in w.
-std::string integer_field(std::int32_t v, std::size_t w, std::size_t m) {
-    const std::int64_t magnitude = std::llabs(std::int64_t{v});
-    std::string digits = AINTEGER8(magnitude);
-    if (digits.size() < m) digits.insert(0, m - digits.size(), '0');
-    if (v < 0) digits.insert(0, 1, '-');
-    if (digits.size() > w) return std::string(w, '*');
-    return std::string(w - digits.size(), ' ') + digits;
+    return right_justified(AREALD8(v, 3), kWidth);
 }
 
 // A text as the logs quote it: double quotes doubled, cut at 1000 characters, trimmed.

@@ -163,6 +163,22 @@ std::string AREALD(float x, std::int32_t n) { return fixed_text(x, n); }
 std::string AREALD2(float x, std::int32_t n) { return fixed_text(x, n); }
 std::string AREALD8(double x, std::int32_t n) { return fixed_text(x, n); }
 
+std::string right_justified(std::string_view text, std::size_t width) {
+    if (text.size() > width) return std::string(width, '*');
+    std::string field(width - text.size(), ' ');
+    field.append(text);
+    return field;
+}
+
+std::string integer_field(std::int64_t value, std::size_t width, std::size_t digits) {
+    const std::uint64_t magnitude =
+        value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    std::string s = integer_text(magnitude);
+    if (s.size() < digits) s.insert(0, digits - s.size(), '0');
+    if (value < 0) s.insert(0, 1, '-');
+    return right_justified(s, width);
+}
+
 std::int32_t NUMBEROFNUMBERS(std::string_view line) {
     std::int32_t count = 0;
     bool inside = false;

@@ -7,6 +7,7 @@
 // 20 asterisks when too wide) and then left-justified; results carry no blanks.
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -27,6 +28,13 @@ std::string AREAL8(double x);
 std::string AREALD(float x, std::int32_t n);
 std::string AREALD2(float x, std::int32_t n);
 std::string AREALD8(double x, std::int32_t n);
+
+// The text right-justified in a field of width characters, or asterisks across the
+// field when the text is wider: every number in a fixed-width console field.
+std::string right_justified(std::string_view text, std::size_t width);
+// An integer right-justified in width characters with at least digits digits (leading
+// zeros after the sign), asterisks across the field when it does not fit.
+std::string integer_field(std::int64_t value, std::size_t width, std::size_t digits = 1);
 
 // Count of numbers on a line; negative count when the line holds other text.
 std::int32_t NUMBEROFNUMBERS(std::string_view line);

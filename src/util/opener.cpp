@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <optional>
 
 #include "util/console.hpp"
 #include "util/file_io.hpp"
+#include "util/numbers.hpp"
 #include "util/paths.hpp"
 #include "util/run_end.hpp"
 #include "util/support.hpp"
@@ -118,14 +118,6 @@ std::string mode_code(std::string_view mode) {
     return code;
 }
 
-std::string unit_text(int unit) {
-    char digits[16];
-    const auto r = std::to_chars(digits, digits + sizeof digits, unit);
-    const std::size_t n = static_cast<std::size_t>(r.ptr - digits);
-    if (n > 4) return "****";
-    return std::string(4 - n, ' ') + std::string(digits, n);
-}
-
 void stop_run(std::string_view message) {
     console().line(message);
     throw RunEnd{1};
@@ -158,7 +150,7 @@ void ENTEX(int& unit, std::string& name, std::string_view mode, std::string_view
             }
             if (!open_on_unit(unit, name, *m)) cannot_open(shown);
             console().line("OK.");
-            console().line("Opened File Unit:" + unit_text(unit));
+            console().line("Opened File Unit:" + integer_field(unit, 4));
             return;
         }
 
@@ -192,7 +184,7 @@ void ENTEX(int& unit, std::string& name, std::string_view mode, std::string_view
         // An output is explained and retried until it opens.
         for (;;) {
             if (open_on_unit(unit, name, *m)) {
-                console().line("OK.  File Unit:" + unit_text(unit));
+                console().line("OK.  File Unit:" + integer_field(unit, 4));
                 return;
             }
             if (code == "A " && exists) {

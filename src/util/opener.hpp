@@ -40,9 +40,6 @@ std::array<bool, 26>& debug_flags();
 // The mode code as the 2-character field the engine compares ("I" is "I ").
 std::string mode_code(std::string_view mode);
 
-// A unit as the console shows it: a 4-character right-justified integer ("****" when wider).
-std::string unit_text(int unit);
-
 // Ends the run at one of the opener's stops: the message as a line, exit status 1.
 [[noreturn]] void stop_run(std::string_view message);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "util/console.hpp"
+#include "util/numbers.hpp"
 #include "util/opener.hpp"
 #include "util/paths.hpp"
 #include "util/run_end.hpp"
@@ -139,7 +140,7 @@ void CLOSER(int& unit) {
         e.open = false;
         e.held = false;
         close_checked(e.file);
-        console().line("...Closed File Unit:" + unit_text(e.unit));
+        console().line("...Closed File Unit:" + integer_field(e.unit, 4));
         unit = 0;
     });
 }

@@ -20,13 +20,6 @@ namespace xf = results::xmdf;
 
 namespace {
 
-// The integer right-justified in a field of the width, asterisks when too wide.
-std::string right_justified(std::int32_t value, std::size_t width) {
-    std::string digits = util::AINTEGER(value);
-    if (digits.size() > width) return std::string(width, '*');
-    return std::string(width - digits.size(), ' ') + digits;
-}
-
 // Path k of a filled path buffer: the bytes of its slot up to the first NUL or
 // non-ASCII byte, at most one less than the slot length.
 std::string path_from_slot(const DatasetList& list, std::int32_t k) {
@@ -144,7 +137,7 @@ void read_paths(XmdfFile& file, bool is_vector) {
     for (std::int32_t j = 1; j <= list.n_paths; ++j) {
         const auto k = static_cast<std::size_t>(j - 1);
         list.paths[k] = path_from_slot(list, j);
-        util::console().line(right_justified(j, 5) + ": " + list.paths[k]);
+        util::console().line(util::integer_field(j, 5) + ": " + list.paths[k]);
         list.split_paths[k] = split_path(list.paths[k]);
         const SplitPath& split = list.split_paths[k];
         if (!is_vector && util::ASAME(split.folder, "Times")) {

@@ -34,16 +34,8 @@ struct LayerHolder {
 };
 
 
-// The text right-justified in a field of w characters, or asterisks across it.
-std::string in_field(const std::string& text, std::size_t w) {
-    if (text.size() > w) return std::string(w, '*');
-    return std::string(w - text.size(), ' ') + text;
-}
-
-std::string int_field(std::int32_t v, std::size_t w) { return in_field(util::AINTEGER(v), w); }
-
 // An output time as the console shows it: 12 characters, 5 decimals.
-std::string time_field(double t) { return in_field(util::AREALD8(t, 5), 12); }
+std::string time_field(double t) { return util::right_justified(util::AREALD8(t, 5), 12); }
 
 // The first length characters of a path field.
 std::string path_head(std::string_view path, std::int32_t length) {
@@ -109,7 +101,7 @@ void read_paths(std::int32_t n_paths, std::int32_t path_length, bool vectors) {
             ++len;
         std::string& entry = layer.paths[static_cast<std::size_t>(i)];
         entry = util::fit(std::string_view(row, len), util::kNameLen);
-        util::console().line(int_field(static_cast<std::int32_t>(i + 1), 5) + ": " + entry);
+        util::console().line(util::integer_field(i + 1, 5) + ": " + entry);
     }
 }
 
@@ -191,8 +183,8 @@ void XMDFDATASETINFO(std::int32_t file_id, std::string_view path, std::int32_t p
     xf::XF_GET_DATASET_TIME_UNITS(group, units, layer.status);
     if (layer.status < 0) util::fail("ERROR - Exracting Time Unit Dataset [XF_GET_DATASET_TIME_UNITS].");
     layer.time_units = util::fit(units, kTimeUnitsLen);
-    con.line("Number Cells:" + int_field(layer.n_active, 12));
-    con.line("Number Nodes:" + int_field(layer.n_values, 12));
+    con.line("Number Cells:" + util::integer_field(layer.n_active, 12));
+    con.line("Number Nodes:" + util::integer_field(layer.n_values, 12));
     con.line("Time Units: " + util::TRIMF(layer.time_units));
 }
 

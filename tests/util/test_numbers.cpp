@@ -27,6 +27,21 @@ TEST(Numbers, Integers) {
     EXPECT_EQ(AINTEGER8PREC0(-1, 5), "-1");
 }
 
+TEST(Numbers, RightJustifiedFields) {
+    EXPECT_EQ(right_justified("2.5", 6), "   2.5");
+    EXPECT_EQ(right_justified("123456", 6), "123456");
+    EXPECT_EQ(right_justified("1234567", 6), "******");
+    EXPECT_EQ(right_justified("", 2), "  ");
+
+    EXPECT_EQ(integer_field(1001, 4), "1001");
+    EXPECT_EQ(integer_field(10001, 4), "****");
+    EXPECT_EQ(integer_field(-12, 5), "  -12");
+    EXPECT_EQ(integer_field(7, 5, 4), " 0007");
+    EXPECT_EQ(integer_field(-7, 5, 4), "-0007");
+    EXPECT_EQ(integer_field(-7, 4, 4), "****");  // the sign needs a place of its own
+    EXPECT_EQ(integer_field(std::numeric_limits<std::int64_t>::min(), 20), "-9223372036854775808");
+}
+
 struct RealCase {
     float x;
     const char* areal;
