@@ -28,10 +28,7 @@ void end_times_listing(std::span<int> units, bool batch) {
     throw util::RunEnd{0};
 }
 
-void end_exits(std::string_view message) {
-    util::console().line(message);
-    util::EXITS(1);
-}
+void end_exits(std::string_view message) { util::fail_at_once(message); }
 
 void end_pause(std::string_view message) {
     util::console().line(message);

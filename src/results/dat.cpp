@@ -119,20 +119,14 @@ std::int32_t read_int(util::File& f) {
 // The output open on the unit; ends the run when there is none.
 util::File& output(int unit) {
     util::File* f = util::unit_file(unit);
-    if (f == nullptr || !f->is_output() || !f->is_open()) {
-        util::console().line();
-        util::console().line("ERROR - No .dat file open for writing on unit " + std::to_string(unit) + ".");
-        util::EXITS();
-    }
+    if (f == nullptr || !f->is_output() || !f->is_open())
+        util::fail("ERROR - No .dat file open for writing on unit " + std::to_string(unit) + ".");
     return *f;
 }
 
 // Ends the run when a write to the output has failed.
 void check_written(const util::File& f, std::string_view name) {
-    if (!f.failed()) return;
-    util::console().line();
-    util::console().line("ERROR - Could not write to .dat file: \"" + std::string(util::rtrim(name)) + "\"");
-    util::EXITS();
+    if (f.failed()) util::fail("ERROR - Could not write to .dat file: \"" + std::string(util::rtrim(name)) + "\"");
 }
 
 // Packs an integer or a real at p and moves p past it.

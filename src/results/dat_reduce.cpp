@@ -135,9 +135,7 @@ void search(int unit, std::int32_t nnodes, std::int32_t ncells, float time, floa
         card = dat_io::finish_record(f);
     }
     if (records == 0) dat_io::no_time_record(f);
-    util::console().line();
-    util::console().line("ERROR - Could not find specified timestep in .dat file.");
-    util::EXITS();
+    util::fail("ERROR - Could not find specified timestep in .dat file.");
 }
 
 // The parts of a record that a reduction folds: its flags (its own, else those of

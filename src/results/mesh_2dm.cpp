@@ -110,11 +110,7 @@ void where(std::string_view file, long long line_no) {
 // The open file of a mesh unit; a unit with no file ends the run.
 util::File& mesh_file(int unit) {
     util::File* f = util::unit_file(unit);
-    if (!f) {
-        console().line();
-        console().line("ERROR - No .2dm file is open on unit " + std::to_string(unit) + ".");
-        util::EXITS();
-    }
+    if (!f) util::fail("ERROR - No .2dm file is open on unit " + std::to_string(unit) + ".");
     return *f;
 }
 
@@ -274,11 +270,7 @@ void SCAN2DM(int unit, MESH_TYPE& mesh) {
         }
     }
     constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
-    if (nodes > kMax || tri + quad4 + quad9 > kMax) {
-        console().line();
-        console().line("ERROR - Too many nodes or elements in .2dm file " + f.name());
-        util::EXITS();
-    }
+    if (nodes > kMax || tri + quad4 + quad9 > kMax) util::fail("ERROR - Too many nodes or elements in .2dm file " + f.name());
     mesh.nnodes = static_cast<std::int32_t>(nodes);
     mesh.ntri = static_cast<std::int32_t>(tri);
     mesh.nquad4 = static_cast<std::int32_t>(quad4);
@@ -314,11 +306,7 @@ void READ2DM(int unit, MESH_TYPE& mesh) {
     const Layout layout = layout_of(mesh);
 
     console().line("Rewinding .2dm file...");
-    if (!f.rewind()) {
-        console().line();
-        console().line("ERROR - Unable to rewind .2dm file " + f.name());
-        util::EXITS();
-    }
+    if (!f.rewind()) util::fail("ERROR - Unable to rewind .2dm file " + f.name());
     console().line("   Done.");
     console().line();
     console().line("...reading .2dm file");

@@ -1,6 +1,5 @@
 #include "results/res_ops.hpp"
 
-#include "util/console.hpp"
 #include "util/numbers.hpp"
 #include "util/units.hpp"
 
@@ -23,10 +22,7 @@ RES_TYPE NEW_RES(std::int32_t ncells, std::int32_t nnodes) {
 }
 
 void CHECK_ALLOC(std::int32_t status) {
-    if (status == 0) return;
-    util::console().line();
-    util::console().line("ERROR - Could not allocate enough memory (RAM).");
-    util::EXITS();
+    if (status != 0) util::fail("ERROR - Could not allocate enough memory (RAM).");
 }
 
 namespace {

@@ -68,12 +68,6 @@ Kind kind_of(const OutputDescription& out) {
 // A name as it is used: without its trailing blanks.
 std::string trimmed(std::string_view text) { return std::string(util::rtrim(text)); }
 
-// Writes the text after an empty line.
-void line_after_gap(std::string_view text) {
-    util::console().line();
-    util::console().line(text);
-}
-
 // A count of nodes or cells as a size (none for a negative count).
 std::size_t count(std::int32_t n) { return n > 0 ? static_cast<std::size_t>(n) : 0; }
 
@@ -123,8 +117,7 @@ void close_after_failure(OutputDescription& out) {
 // Ends the run after a failed XMDF call: what the output holds is closed, then the message.
 [[noreturn]] void xmdf_failure(OutputDescription& out, std::string_view message) {
     close_after_failure(out);
-    util::console().line(message);
-    util::EXITS();
+    util::fail_at_once(message);
 }
 
 // Closes the vector dataset, the scalar dataset and the group, each id above 0, and
@@ -161,20 +154,19 @@ std::string companion_name(std::string_view dataset_name) {
 void OPEN_OUTPUT(OutputDescription& out) {
     switch (kind_of(out)) {
     case Kind::text:
-        line_after_gap("Output Text File: " + trimmed(out.out_path));
+        util::line_after_gap("Output Text File: " + trimmed(out.out_path));
         util::OPENFILE(out.handle, "O ", out.out_path);
         break;
     case Kind::xmdf:
-        line_after_gap("Output XMDF File: " + trimmed(out.out_path));
+        util::line_after_gap("Output XMDF File: " + trimmed(out.out_path));
         CREATE_XMDF_OUTPUT(out);
         break;
     case Kind::dat:
-        line_after_gap("Output .dat File: " + trimmed(out.out_path));
+        util::line_after_gap("Output .dat File: " + trimmed(out.out_path));
         util::OPENFILE(out.handle, "BO", out.out_path);
         break;
     case Kind::none:
-        util::console().line("ERROR - Determining output file type. Contact " + std::string(util::kSupportAddress));
-        util::EXITS();
+        util::fail_at_once("ERROR - Determining output file type. Contact " + std::string(util::kSupportAddress));
     }
     out.is_open = true;
 }
@@ -201,12 +193,12 @@ void WRITE_OUTPUT_HEADER(OutputDescription& out, const RES_TYPE& res) {
     switch (kind_of(out)) {
     case Kind::xmdf:
         out.folder_name = util::fit(trimmed(out.results_name) + "/" + trimmed(out.folder_name), util::kNameLen);
-        line_after_gap("Creating Folder: " + out.folder_name);
+        util::line_after_gap("Creating Folder: " + out.folder_name);
         CREATE_XMDF_DATASETS(out);
         con.line("   Done");
         break;
     case Kind::dat:
-        line_after_gap("Writing header inforamtion to .dat file: " + trimmed(out.out_path));
+        util::line_after_gap("Writing header inforamtion to .dat file: " + trimmed(out.out_path));
         WRITE_DAT_HEADER(out.handle, state().dat_name, out.is_vector, res.nnodes, res.ncells);
         con.line("   Done");
         out.dat_header_done = true;
@@ -297,7 +289,7 @@ void CLOSE_OUTPUT(OutputDescription& out) {
     switch (kind_of(out)) {
     case Kind::xmdf: {
         const std::string path = trimmed(out.out_path);
-        line_after_gap("Closing XMDF File: " + path);
+        util::line_after_gap("Closing XMDF File: " + path);
         close_groups(out);
         const std::int32_t file_id = out.handle;
         std::int32_t status = 0;
@@ -306,21 +298,20 @@ void CLOSE_OUTPUT(OutputDescription& out) {
         file_closed(file_id, status < 0);
         if (status < 0) {
             out.is_open = false;
-            con.line("ERROR - Closing file [XF_CLOSE_FILE] " + path);
-            util::EXITS();
+            util::fail_at_once("ERROR - Closing file [XF_CLOSE_FILE] " + path);
         }
-        line_after_gap("Done.");
+        util::line_after_gap("Done.");
         break;
     }
     case Kind::dat:
-        line_after_gap("Writing END cards");
+        util::line_after_gap("Writing END cards");
         WRITE_DAT_END_CARD(out.handle);
-        line_after_gap("Closing output file.");
+        util::line_after_gap("Closing output file.");
         util::CLOSER(out.handle);
         con.line("   Done");
         break;
     case Kind::text:
-        line_after_gap("Closing output file.");
+        util::line_after_gap("Closing output file.");
         util::CLOSER(out.handle);
         con.line("   Done");
         break;

@@ -1,9 +1,9 @@
 #include "results/sup.hpp"
 
 #include <limits>
-#include <new>
 #include <string_view>
 
+#include "results/res_ops.hpp"
 #include "util/console.hpp"
 #include "util/numbers.hpp"
 #include "util/paths.hpp"
@@ -47,11 +47,7 @@ void READ_SUP(sup_contents& sup) {
     int unit = 0;
     util::OPENFILE(unit, "I ", sup.sup_file);
     util::File* f = util::unit_file(unit);
-    if (!f) {
-        console().line();
-        console().line("ERROR - .sup file " + std::string(util::rtrim(sup.sup_file)) + " is not open.");
-        util::EXITS();
-    }
+    if (!f) util::fail("ERROR - .sup file " + std::string(util::rtrim(sup.sup_file)) + " is not open.");
     console().line("Scanning File: " + std::string(util::rtrim(sup.sup_file)));
     console().line();
 
@@ -59,33 +55,20 @@ void READ_SUP(sup_contents& sup) {
     std::int64_t count = 0;
     while (f->read_line(line))
         if (is_data_line(line)) ++count;
-    if (count > std::numeric_limits<std::int32_t>::max()) {
-        console().line();
-        console().line("ERROR - Too many data lines in .sup file " + std::string(util::rtrim(sup.sup_file)));
-        util::EXITS();
-    }
+    if (count > std::numeric_limits<std::int32_t>::max())
+        util::fail("ERROR - Too many data lines in .sup file " + std::string(util::rtrim(sup.sup_file)));
     console().line();
     console().line("Found: " + util::AINTEGER(static_cast<std::int32_t>(count)) + " data file in .sup file.");
 
     console().line();
     console().line("Rewinding .sup file...");
-    if (!f->rewind()) {
-        console().line();
-        console().line("ERROR - Unable to rewind .sup file " + std::string(util::rtrim(sup.sup_file)));
-        util::EXITS();
-    }
+    if (!f->rewind()) util::fail("ERROR - Unable to rewind .sup file " + std::string(util::rtrim(sup.sup_file)));
     console().line("   Done.");
 
     sup.n_data = static_cast<std::int32_t>(count);
     console().line();
     console().line("Allocate arrarys for .sup file data.");
-    try {
-        sup.data_files.assign(static_cast<std::size_t>(count), std::string());
-    } catch (const std::bad_alloc&) {
-        console().line();
-        console().line("ERROR - Could not allocate enough memory (RAM).");
-        util::EXITS();
-    }
+    CHECK_ALLOC(allocate_array(sup.data_files, count));
     console().line("   Done.");
 
     console().line();

@@ -134,9 +134,8 @@ bool read_real(std::string_view text, float& value) {
 // The console line and end of a keyword value that does not read as a number.
 [[noreturn]] void not_a_number(std::string_view text, std::int32_t n, std::string_view kind,
                                std::string_view keyword) {
-    console().line(" Could not convert \"" + std::string(rtrim(text)) + "\" in column" + integer_field(n, 3) +
-                   " to " + std::string(kind) + " value for the " + std::string(rtrim(keyword)) + " field.");
-    EXITS();
+    fail_at_once(" Could not convert \"" + std::string(rtrim(text)) + "\" in column" + integer_field(n, 3) + " to " +
+                 std::string(kind) + " value for the " + std::string(rtrim(keyword)) + " field.");
 }
 
 }  // namespace

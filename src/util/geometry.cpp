@@ -7,7 +7,6 @@
 #include <string>
 #include <string_view>
 
-#include "util/console.hpp"
 #include "util/support.hpp"
 #include "util/units.hpp"
 
@@ -26,10 +25,8 @@ std::int32_t held(std::int32_t n, std::size_t size) {
 
 // Ends the run for a region that holds more polygons than its part count.
 [[noreturn]] void too_many_polygons(std::string_view routine) {
-    console().line();
-    console().line("Invalid number of polygons in region sent to " + std::string(routine) + " - contact " +
-                   std::string(kSupportAddress));
-    EXITS();
+    fail("Invalid number of polygons in region sent to " + std::string(routine) + " - contact " +
+         std::string(kSupportAddress));
 }
 
 // Visits the polygons of a region: visit(first, last) receives the positions of each

@@ -131,8 +131,7 @@ void end_of_input(std::string_view what) {
 
 void ENTEX(int& unit, std::string& name, std::string_view mode, std::string_view description) {
     if (!is_table_unit(unit)) {
-        console().line("ERROR - File unit " + std::to_string(unit) + " is not a unit of the file-unit tables.");
-        EXITS();
+        fail_at_once("ERROR - File unit " + std::to_string(unit) + " is not a unit of the file-unit tables.");
     }
     const std::string code = mode_code(mode);
     const ModeSettings* m = find_mode(code);
@@ -167,10 +166,7 @@ void ENTEX(int& unit, std::string& name, std::string_view mode, std::string_view
             }
         }
 
-        if (code == "LO") {
-            console().line("Should not be here [entex - lo]. Please contact " + std::string(kSupportAddress));
-            EXITS();
-        }
+        if (code == "LO") fail_at_once("Should not be here [entex - lo]. Please contact " + std::string(kSupportAddress));
         if (!m) {
             std::string first80 = name.substr(0, std::min<std::size_t>(80, name.size()));
             first80.resize(80, ' ');

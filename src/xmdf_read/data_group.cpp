@@ -1,7 +1,6 @@
 #include "xmdf_read/data_group.hpp"
 
 #include "results/xmdf/binding.hpp"
-#include "util/console.hpp"
 #include "util/numbers.hpp"
 #include "util/text.hpp"
 #include "util/units.hpp"
@@ -57,15 +56,11 @@ bool valid_dataset(const DatasetList& list, std::int32_t k) {
 
 void group_open_failed(const XmdfFile& file, const DatasetList& list, std::int32_t dataset) {
     const std::string path = valid_dataset(list, dataset) ? dataset_path(list, dataset) : std::string();
-    util::console().line();
-    util::console().line("ERROR - Unable to open group [XF_OPEN_GROUP] \"" + path + "\" in " + name_of(file));
-    util::EXITS();
+    util::fail("ERROR - Unable to open group [XF_OPEN_GROUP] \"" + path + "\" in " + name_of(file));
 }
 
 void no_such_file(std::int32_t file, std::string_view routine) {
-    util::console().line();
-    util::console().line("ERROR - No XMDF file number " + util::AINTEGER(file) + " [" + std::string(routine) + "]");
-    util::EXITS();
+    util::fail("ERROR - No XMDF file number " + util::AINTEGER(file) + " [" + std::string(routine) + "]");
 }
 
 XmdfFile& file_record(XmdfTable& table, std::int32_t file, std::string_view routine) {

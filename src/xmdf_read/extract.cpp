@@ -52,15 +52,13 @@ std::size_t count(std::int32_t n) { return n > 0 ? static_cast<std::size_t>(n) :
 // Ends the run unless the record holds the file's nodes and cells.
 void check_record(const XmdfFile& file, const RES_TYPE& res, std::string_view routine) {
     if (res.ND.size() >= count(file.nnodes) && res.CELL.size() >= count(file.ncells)) return;
-    util::line_after_gap("ERROR - Result record holds fewer nodes or cells than " + name_of(file) + " [" +
-              std::string(routine) + "]");
-    util::EXITS();
+    util::fail("ERROR - Result record holds fewer nodes or cells than " + name_of(file) + " [" + std::string(routine) +
+               "]");
 }
 
 // Ends the run: the list holds no dataset of the folder.
 [[noreturn]] void no_dataset(const XmdfFile& file, std::string_view folder) {
-    util::line_after_gap("ERROR - No /" + std::string(folder) + "/ dataset found in " + name_of(file));
-    util::EXITS();
+    util::fail("ERROR - No /" + std::string(folder) + "/ dataset found in " + name_of(file));
 }
 
 // Reads the values of a timestep of the shared group into the value buffer.
@@ -155,9 +153,8 @@ void read_single(XmdfTable& table, std::int32_t file_number, bool is_vector, RES
     check_record(file, res, style.routine);
     if (!valid_dataset(list, dataset)) {
         if (!style.folder.empty()) no_dataset(file, style.folder);
-        util::line_after_gap("ERROR - Dataset number " + util::AINTEGER(dataset) + " does not exist in " + name_of(file) +
-                  " [" + std::string(style.routine) + "]");
-        util::EXITS();
+        util::fail("ERROR - Dataset number " + util::AINTEGER(dataset) + " does not exist in " + name_of(file) + " [" +
+                   std::string(style.routine) + "]");
     }
     const std::string& path = dataset_path(list, dataset);
     util::console().line("Getting data from group: " + path);
@@ -320,11 +317,9 @@ void xmdf_get_data_time(XmdfTable& table, std::int32_t file_number, bool is_vect
     if (list.selected_dataset <= 0 && list.found_temporal > 0) list.selected_dataset = list.found_temporal;
     const std::int32_t dataset = list.selected_dataset;
     if (dataset <= 0) util::fail_at_once("ERROR - Unable trying to open group ID = 0 [xmdf_get_data_time] ");
-    if (!valid_dataset(list, dataset)) {
-        util::line_after_gap("ERROR - Dataset number " + util::AINTEGER(dataset) + " does not exist in " + name_of(file) +
-                  " [xmdf_get_data_time]");
-        util::EXITS();
-    }
+    if (!valid_dataset(list, dataset))
+        util::fail("ERROR - Dataset number " + util::AINTEGER(dataset) + " does not exist in " + name_of(file) +
+                   " [xmdf_get_data_time]");
     const std::string& path = dataset_path(list, dataset);
     if (timestep < 1)
         util::fail_at_once("ERROR - No timestep selected for \"" + path + "\" in " + name_of(file) +

@@ -90,12 +90,9 @@ DatasetList& given_list(XmdfTable& table, std::int32_t file, bool is_vector, std
                         std::string_view routine, XmdfFile*& record) {
     record = &file_record(table, file, routine);
     DatasetList& list = record->list(is_vector);
-    if (!valid_dataset(list, dataset)) {
-        util::console().line();
-        util::console().line("ERROR - Dataset number " + util::AINTEGER(dataset) + " does not exist in " +
-                             name_of(*record) + " [" + std::string(routine) + "]");
-        util::EXITS();
-    }
+    if (!valid_dataset(list, dataset))
+        util::fail("ERROR - Dataset number " + util::AINTEGER(dataset) + " does not exist in " + name_of(*record) +
+                   " [" + std::string(routine) + "]");
     return list;
 }
 
