@@ -17,13 +17,11 @@ namespace {
 
 using util::console;
 
-std::string trimmed(std::string_view s) { return std::string(util::rtrim(s)); }
-
 // The mesh of an input: the ".sup" list's, else the -2dm name, else the input's own
 // name without its extension (and, for a ".dat" input, its data-type suffix).
 std::string mesh_of(const RunState& run, std::int32_t i) {
     if (run.from_sup && util::trimmed_length(run.sup.sup_mesh) > 0) return util::TRIMF(run.sup.sup_mesh);
-    if (run.cl.have_2dm && util::trimmed_length(run.cl.mesh_name) > 0) return trimmed(run.cl.mesh_name);
+    if (run.cl.have_2dm && util::trimmed_length(run.cl.mesh_name) > 0) return util::trimmed(run.cl.mesh_name);
     const std::string& name = run.input_name(i);
     return (run.input(i).input_is_xmdf ? util::FILENAMEPATH(name) : util::FILENAMEPATHNO_(name)) + ".2dm";
 }
@@ -90,7 +88,7 @@ void check_sizes(RunState& run) {
                 in.input_is_vector = vector;
             }
             if (nnodes != run.n_nodes || ncells != run.n_cells)
-                end_pause("ERROR - Number nodes and/or cells in " + trimmed(run.input_name(i)) +
+                end_pause("ERROR - Number nodes and/or cells in " + util::trimmed(run.input_name(i)) +
                           " not the same as in primary .dat file.");
         }
     }
@@ -109,13 +107,13 @@ void check_kinds(RunState& run) {
     if (run.op == Operation::conv) return;
     for (std::int32_t i = 2; i <= run.n_inputs(); ++i) {
         if (run.input(i).input_is_vector != run.primary_is_vector)
-            end_pause("ERROR - " + trimmed(run.input_name(i)) +
+            end_pause("ERROR - " + util::trimmed(run.input_name(i)) +
                       " is not the same vector or scalar format as in primary .dat file.");
     }
 }
 
 void set_data_types_and_meshes(RunState& run) {
-    const std::string code = trimmed(run.cl.type_code);
+    const std::string code = util::trimmed(run.cl.type_code);
     for (std::int32_t i = 1; i <= run.n_inputs(); ++i) {
         InputRecord& in = run.input(i);
         std::string type;
@@ -136,9 +134,9 @@ void set_data_types_and_meshes(RunState& run) {
         run.output_data_type = type;
         if (!util::BLANK(type)) {
             console().line();
-            console().line("SMS data type identified as: \"" + util::LOWERCASE(trimmed(type)) + "\"");
+            console().line("SMS data type identified as: \"" + util::LOWERCASE(util::trimmed(type)) + "\"");
         }
-        console().line("2dm filename: \"" + trimmed(in.mesh_file) + "\"");
+        console().line("2dm filename: \"" + util::trimmed(in.mesh_file) + "\"");
     }
     if (run.only_dat_inputs) {
         const std::string t = util::FILE___EXT(run.input_name(1));
@@ -149,7 +147,7 @@ void set_data_types_and_meshes(RunState& run) {
         } else {
             run.output_data_type = t;
             console().line();
-            console().line("SMS data type identified as: \"" + trimmed(t) + "\"");
+            console().line("SMS data type identified as: \"" + util::trimmed(t) + "\"");
         }
     } else {
         run.output_data_type = code;

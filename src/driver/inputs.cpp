@@ -23,7 +23,7 @@ std::string in_sup_folder(std::string_view folder, std::string_view data_name) {
     const std::string bare = util::TRIMF(data_name);
     const bool absolute = !bare.empty() && (bare[0] == '/' || bare[0] == '\\' || (bare.size() > 1 && bare[1] == ':'));
     if (absolute) return bare;
-    return util::fit(std::string(util::rtrim(folder)) + bare, util::kNameLen);
+    return util::fit(util::trimmed(folder) + bare, util::kNameLen);
 }
 
 }  // namespace
@@ -70,7 +70,7 @@ void list_inputs(RunState& run) {
     std::int32_t n_xmdf = 0;
     for (std::int32_t i = 1; i <= run.n_inputs(); ++i) {
         const std::string& name = run.input_name(i);
-        console().line("   File" + util::integer_field(i, 3) + ": " + std::string(util::rtrim(name)));
+        console().line("   File" + util::integer_field(i, 3) + ": " + util::trimmed(name));
         InputRecord& in = run.input(i);
         const std::string ext = util::FILEEXT(name);
         if (ext == ".xmdf") {
@@ -147,7 +147,7 @@ void choose_output_type(RunState& run) {
         ext = ".txt";
     }
     if (util::FILEEXT(out.out_path) != ext)
-        out.out_path = util::fit(std::string(util::rtrim(out.out_path)) + ext, util::kNameLen);
+        out.out_path = util::fit(util::trimmed(out.out_path) + ext, util::kNameLen);
 }
 
 void require_dataset_selector(const RunState& run) {

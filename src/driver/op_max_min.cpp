@@ -49,8 +49,6 @@ struct Extreme {
 constexpr Extreme kMax{true, "MaxMax", "Max Source", "Max Time", kTimeOfMax, kUnsetMax};
 constexpr Extreme kMin{false, "MinMin", "Min Source", "Min Time", -kTimeOfMax, kUnsetMin};
 
-std::string trimmed(std::string_view s) { return std::string(util::rtrim(s)); }
-
 // The record of each node's time of extreme, sized like the primary input; its times
 // start unset (and its cells dry).
 void allocate_time_record(RunState& run, const Extreme& e) {
@@ -84,7 +82,7 @@ void start_records(RunState& run, const Extreme& e) {
 void read_mesh(RunState& run) {
     console().line("...need to read .2dm file for _h data type");
     InputRecord& first = run.input(1);
-    std::string name = trimmed(first.mesh_file);
+    std::string name = util::trimmed(first.mesh_file);
     int unit = 0;
     util::OPENFILE(unit, "I ", name);
     first.mesh_file = name;
@@ -201,13 +199,13 @@ void close_inputs(RunState& run) {
         const InputRecord& in = run.input(i);
         console().line();
         if (in.input_is_xmdf) {
-            console().line("Closing .xmdf file: " + trimmed(run.input_name(i)));
+            console().line("Closing .xmdf file: " + util::trimmed(run.input_name(i)));
             xmdf_read::XmdfFile& file = run.xmdf.file(in.xmdf_index);
             std::int32_t status = 0;
             results::xmdf::XF_CLOSE_FILE(file.file_id, status);
             file.file_id = 0;
         } else {
-            console().line("Closing .dat file: " + trimmed(run.input_name(i)));
+            console().line("Closing .dat file: " + util::trimmed(run.input_name(i)));
             util::CLOSER(run.units[static_cast<std::size_t>(i - 1)]);
         }
     }

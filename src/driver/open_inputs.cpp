@@ -76,7 +76,7 @@ void search_dataset(RunState& run) {
         check_dataset_number(run);
         const std::string& path = table.file(1).scalars.paths[static_cast<std::size_t>(cl.scalar_ids - 1)];
         console().line();
-        console().line("Using specifed scalar dataset: " + std::string(util::rtrim(path)));
+        console().line("Using specifed scalar dataset: " + util::trimmed(path));
         cl.type_desc = util::fit(last_name(path), util::kDatNameLen);
         xmdf_read::FIND_XMDF_TYPE(table, cl.type_desc, false);
     }
@@ -91,7 +91,7 @@ void read_output_times(RunState& run) {
         xmdf_read::XmdfFile& file = table.file(k);
         console().line();
         console().line("Allocating arrays for storing time information from .xmdf file: " +
-                       std::string(util::rtrim(file.file_name)));
+                       util::trimmed(file.file_name));
         xmdf_read::DatasetList& list = file.list(run.primary_is_vector);
         results::CHECK_ALLOC(results::allocate_array(list.output_times, list.n_times));
     }
@@ -129,7 +129,7 @@ void select_xmdf_datasets(RunState& run) {
         xmdf_read::XmdfFile& file = table.file(k);
         console().line();
         console().line("Allocating arrays for storing path information from .xmdf file: " +
-                       std::string(util::rtrim(file.file_name)));
+                       util::trimmed(file.file_name));
         xmdf_read::allocate_path_arrays(file.scalars);
         xmdf_read::allocate_path_arrays(file.vectors);
         console().line("   Done.");

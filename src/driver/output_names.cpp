@@ -41,7 +41,7 @@ Naming naming_for(const RunState& run) {
     if (cl.op_min) return {"(minmin)", "MinMin", "Min Value"};
     if (cl.op_avg) return {"(avg)", "Avg", "Avg Value"};
     if (cl.range_a_given) {
-        const std::string dataset = cl.type_given ? std::string(util::rtrim(cl.type_desc))
+        const std::string dataset = cl.type_given ? util::trimmed(cl.type_desc)
                                                   : "Range " + util::FILENAME(first);
         return {"(range)", "Range", dataset};
     }
@@ -119,7 +119,7 @@ void name_output(RunState& run) {
 
     const Naming naming = naming_for(run);
     if (!cl.out_given && !naming.suffix.empty())
-        out.out_path = name_field(std::string(util::rtrim(out.out_path)) + naming.suffix);
+        out.out_path = name_field(util::trimmed(out.out_path) + naming.suffix);
     out.folder_name = name_field(naming.folder);
     out.dataset_name = name_field(naming.dataset);
 

@@ -20,7 +20,7 @@ namespace dat_io {
 namespace {
 
 // The file's name in quotes, for the messages that end a run.
-std::string quoted(const util::File& f) { return "\"" + std::string(util::rtrim(f.name())) + "\""; }
+std::string quoted(const util::File& f) { return "\"" + util::trimmed(f.name()) + "\""; }
 
 }  // namespace
 
@@ -126,7 +126,7 @@ util::File& output(int unit) {
 
 // Ends the run when a write to the output has failed.
 void check_written(const util::File& f, std::string_view name) {
-    if (f.failed()) util::fail("ERROR - Could not write to .dat file: \"" + std::string(util::rtrim(name)) + "\"");
+    if (f.failed()) util::fail("ERROR - Could not write to .dat file: \"" + util::trimmed(name) + "\"");
 }
 
 // Packs an integer or a real at p and moves p past it.
@@ -171,7 +171,7 @@ void READDATHEADER(int unit, std::int32_t& nnodes, std::int32_t& ncells, std::in
     util::File& f = dat_io::input(unit);
     util::Console& con = util::console();
     con.line();
-    con.line("Reading Header for: " + std::string(util::rtrim(file_name)));
+    con.line("Reading Header for: " + util::trimmed(file_name));
     while (card != kCardTimeRecord && !f.at_end()) {
         card = read_int(f);
         switch (card) {
@@ -209,7 +209,7 @@ void READDATHEADER(int unit, std::int32_t& nnodes, std::int32_t& ncells, std::in
     }
     con.line("Number Cells:" + util::integer_field(ncells, 12));
     con.line("Number Nodes:" + util::integer_field(nnodes, 12));
-    con.line("Data Description: " + std::string(util::rtrim(name)));
+    con.line("Data Description: " + util::trimmed(name));
     if (nnodes < 1 || ncells < 0) dat_io::invalid_header(f);
     if (card == kCardTimeRecord) {
         const std::uint64_t record = 9 + static_cast<std::uint64_t>(ncells) + dat_io::value_bytes(nnodes, vector);
@@ -245,7 +245,7 @@ void WRITE_DAT_HEADER(int unit, std::string_view name, bool vector, std::int32_t
 void WRITE_DAT_TIMESTEP(int unit, const RES_TYPE& res, std::string_view out_path, bool vector) {
     util::Console& con = util::console();
     con.line();
-    con.line("Writing output data to: " + std::string(util::rtrim(out_path)));
+    con.line("Writing output data to: " + util::trimmed(out_path));
     util::File& f = output(unit);
     std::byte head[9];
     std::byte* p = head;

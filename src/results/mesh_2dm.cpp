@@ -223,7 +223,7 @@ void SCAN2DM(int unit, MESH_TYPE& mesh) {
     if (!starts(line, "MESH2D")) {
         console().line();
         console().line("Did not find \"MESH2D\" in first 6 characters of first line");
-        console().line("Found: " + std::string(util::rtrim(line)));
+        console().line("Found: " + util::trimmed(line));
         util::EXITS();
     }
     const std::size_t length = util::trimmed_length(line);

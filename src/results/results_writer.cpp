@@ -65,9 +65,6 @@ Kind kind_of(const OutputDescription& out) {
     return Kind::none;
 }
 
-// A name as it is used: without its trailing blanks.
-std::string trimmed(std::string_view text) { return std::string(util::rtrim(text)); }
-
 // A count of nodes or cells as a size (none for a negative count).
 std::size_t count(std::int32_t n) { return n > 0 ? static_cast<std::size_t>(n) : 0; }
 
@@ -128,7 +125,7 @@ void close_groups(OutputDescription& out) {
         std::int32_t status = 0;
         xf::XF_CLOSE_GROUP(*id, status);
         *id = 0;
-        if (status < 0) xmdf_failure(out, "ERROR - Closing group [XF_CLOSE_GROUP] " + trimmed(out.folder_name));
+        if (status < 0) xmdf_failure(out, "ERROR - Closing group [XF_CLOSE_GROUP] " + util::trimmed(out.folder_name));
     }
 }
 
@@ -154,15 +151,15 @@ std::string companion_name(std::string_view dataset_name) {
 void OPEN_OUTPUT(OutputDescription& out) {
     switch (kind_of(out)) {
     case Kind::text:
-        util::line_after_gap("Output Text File: " + trimmed(out.out_path));
+        util::line_after_gap("Output Text File: " + util::trimmed(out.out_path));
         util::OPENFILE(out.handle, "O ", out.out_path);
         break;
     case Kind::xmdf:
-        util::line_after_gap("Output XMDF File: " + trimmed(out.out_path));
+        util::line_after_gap("Output XMDF File: " + util::trimmed(out.out_path));
         CREATE_XMDF_OUTPUT(out);
         break;
     case Kind::dat:
-        util::line_after_gap("Output .dat File: " + trimmed(out.out_path));
+        util::line_after_gap("Output .dat File: " + util::trimmed(out.out_path));
         util::OPENFILE(out.handle, "BO", out.out_path);
         break;
     case Kind::none:
@@ -172,7 +169,7 @@ void OPEN_OUTPUT(OutputDescription& out) {
 }
 
 void CREATE_XMDF_OUTPUT(OutputDescription& out) {
-    const std::string path = trimmed(out.out_path);
+    const std::string path = util::trimmed(out.out_path);
     std::int32_t status = 0;
     xf::XF_CREATE_FILE(path, true, out.handle, status);
     if (status < 0) xmdf_failure(out, "ERROR - Creating file [XF_CREATE_FILE]" + path);
@@ -192,13 +189,13 @@ void WRITE_OUTPUT_HEADER(OutputDescription& out, const RES_TYPE& res) {
     util::Console& con = util::console();
     switch (kind_of(out)) {
     case Kind::xmdf:
-        out.folder_name = util::fit(trimmed(out.results_name) + "/" + trimmed(out.folder_name), util::kNameLen);
+        out.folder_name = util::fit(util::trimmed(out.results_name) + "/" + util::trimmed(out.folder_name), util::kNameLen);
         util::line_after_gap("Creating Folder: " + out.folder_name);
         CREATE_XMDF_DATASETS(out);
         con.line("   Done");
         break;
     case Kind::dat:
-        util::line_after_gap("Writing header inforamtion to .dat file: " + trimmed(out.out_path));
+        util::line_after_gap("Writing header inforamtion to .dat file: " + util::trimmed(out.out_path));
         WRITE_DAT_HEADER(out.handle, state().dat_name, out.is_vector, res.nnodes, res.ncells);
         con.line("   Done");
         out.dat_header_done = true;
@@ -211,8 +208,8 @@ void WRITE_OUTPUT_HEADER(OutputDescription& out, const RES_TYPE& res) {
 
 void CREATE_XMDF_DATASETS(OutputDescription& out) {
     util::Console& con = util::console();
-    const std::string path = trimmed(out.folder_name);
-    const std::string name = trimmed(out.dataset_name);
+    const std::string path = util::trimmed(out.folder_name);
+    const std::string name = util::trimmed(out.dataset_name);
     std::int32_t status = 0;
     xf::XF_CREATE_GENERIC_GROUP(out.handle, path, out.group_id, status);
     if (status < 0) xmdf_failure(out, "ERROR - Creating group [XF_CREATE_GENERIC_GROUP]" + path);
@@ -265,7 +262,7 @@ void WRITE_XMDF_TIMESTEP(OutputDescription& out, RES_TYPE& res) {
         xf::XF_WRITE_VECTOR_TIMESTEP(out.vector_id, time, res.nnodes, 2, xy, status);
         if (status >= 0) xf::XF_WRITE_ACTIVITY_TIMESTEP(out.vector_id, res.ncells, flags, status);
         if (status < 0)
-            xmdf_failure(out, "ERROR - Writing data [XF_WRITE_VECTOR_TIMESTEP] " + trimmed(out.folder_name));
+            xmdf_failure(out, "ERROR - Writing data [XF_WRITE_VECTOR_TIMESTEP] " + util::trimmed(out.folder_name));
         con.line("   Done.");
         for (std::size_t j = 0; j < have; ++j) {
             const float x = xy[2 * j];
@@ -279,7 +276,7 @@ void WRITE_XMDF_TIMESTEP(OutputDescription& out, RES_TYPE& res) {
     std::fill(values.begin() + static_cast<std::ptrdiff_t>(have), values.end(), 0.0f);
     xf::XF_WRITE_SCALAR_TIMESTEP(out.scalar_id, time, res.nnodes, values, status);
     if (status >= 0) xf::XF_WRITE_ACTIVITY_TIMESTEP(out.scalar_id, res.ncells, flags, status);
-    if (status < 0) xmdf_failure(out, "ERROR - Writing data [XF_WRITE_SCALAR_TIMESTEP] " + trimmed(out.folder_name));
+    if (status < 0) xmdf_failure(out, "ERROR - Writing data [XF_WRITE_SCALAR_TIMESTEP] " + util::trimmed(out.folder_name));
     con.line("   Done.");
 }
 
@@ -288,7 +285,7 @@ void CLOSE_OUTPUT(OutputDescription& out) {
     util::Console& con = util::console();
     switch (kind_of(out)) {
     case Kind::xmdf: {
-        const std::string path = trimmed(out.out_path);
+        const std::string path = util::trimmed(out.out_path);
         util::line_after_gap("Closing XMDF File: " + path);
         close_groups(out);
         const std::int32_t file_id = out.handle;

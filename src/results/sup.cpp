@@ -38,7 +38,7 @@ std::string mesh_path(std::string_view folder, const std::string& name) {
     const std::string bare = util::TRIMF(name);
     const bool absolute = !bare.empty() && (bare[0] == '/' || bare[0] == '\\' || (bare.size() > 1 && bare[1] == ':'));
     if (util::trimmed_length(folder) == 0 || bare.empty() || absolute) return name;
-    return util::fit(std::string(util::rtrim(folder)) + bare, util::kNameLen);
+    return util::fit(util::trimmed(folder) + bare, util::kNameLen);
 }
 
 }  // namespace
@@ -47,8 +47,8 @@ void READ_SUP(sup_contents& sup) {
     int unit = 0;
     util::OPENFILE(unit, "I ", sup.sup_file);
     util::File* f = util::unit_file(unit);
-    if (!f) util::fail("ERROR - .sup file " + std::string(util::rtrim(sup.sup_file)) + " is not open.");
-    console().line("Scanning File: " + std::string(util::rtrim(sup.sup_file)));
+    if (!f) util::fail("ERROR - .sup file " + util::trimmed(sup.sup_file) + " is not open.");
+    console().line("Scanning File: " + util::trimmed(sup.sup_file));
     console().line();
 
     std::string line;
@@ -56,13 +56,13 @@ void READ_SUP(sup_contents& sup) {
     while (f->read_line(line))
         if (is_data_line(line)) ++count;
     if (count > std::numeric_limits<std::int32_t>::max())
-        util::fail("ERROR - Too many data lines in .sup file " + std::string(util::rtrim(sup.sup_file)));
+        util::fail("ERROR - Too many data lines in .sup file " + util::trimmed(sup.sup_file));
     console().line();
     console().line("Found: " + util::AINTEGER(static_cast<std::int32_t>(count)) + " data file in .sup file.");
 
     console().line();
     console().line("Rewinding .sup file...");
-    if (!f->rewind()) util::fail("ERROR - Unable to rewind .sup file " + std::string(util::rtrim(sup.sup_file)));
+    if (!f->rewind()) util::fail("ERROR - Unable to rewind .sup file " + util::trimmed(sup.sup_file));
     console().line("   Done.");
 
     sup.n_data = static_cast<std::int32_t>(count);

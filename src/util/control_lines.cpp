@@ -68,7 +68,7 @@ std::string extract(std::string_view line, std::string_view keyword, std::int32_
         const std::string_view work = std::string_view(l).substr(p + key.size());
         const std::size_t equals = work.find('=');
         if (equals == npos)
-            fatal_message("ERROR 0203 - No \"=\" sign found after keyword \"" + std::string(rtrim(keyword)) + "\".");
+            fatal_message("ERROR 0203 - No \"=\" sign found after keyword \"" + trimmed(keyword) + "\".");
         std::string_view value = work.substr(equals + 1);
         if (!rest) value = value.substr(0, unquoted_find(value, ','));
         return cleaned(value);
@@ -134,8 +134,8 @@ bool read_real(std::string_view text, float& value) {
 // The console line and end of a keyword value that does not read as a number.
 [[noreturn]] void not_a_number(std::string_view text, std::int32_t n, std::string_view kind,
                                std::string_view keyword) {
-    fail_at_once(" Could not convert \"" + std::string(rtrim(text)) + "\" in column" + integer_field(n, 3) + " to " +
-                 std::string(kind) + " value for the " + std::string(rtrim(keyword)) + " field.");
+    fail_at_once(" Could not convert \"" + trimmed(text) + "\" in column" + integer_field(n, 3) + " to " +
+                 std::string(kind) + " value for the " + trimmed(keyword) + " field.");
 }
 
 }  // namespace

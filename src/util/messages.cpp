@@ -79,7 +79,7 @@ Message current() {
 void build_line4(Message& m) {
     std::string l4 = m.extra[0];
     for (std::size_t k = 1; k < 3; ++k)
-        if (!m.extra[k].empty()) l4 = std::string(rtrim(l4)) + "; " + m.extra[k];
+        if (!m.extra[k].empty()) l4 = trimmed(l4) + "; " + m.extra[k];
     m.line[3] = fit(l4, kMessageLen);
     set_message_text(DMESSAGES.line[3], m.line[3]);
 }

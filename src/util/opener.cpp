@@ -97,7 +97,7 @@ void ask_for_name(std::string& name, std::string_view description) {
     if (!answer) {
         if (trimmed_length(name) == 0)
             end_of_input("asking for a file name");
-        end_of_input("asking for another name for the file \"" + std::string(rtrim(name)) + "\"");
+        end_of_input("asking for another name for the file \"" + trimmed(name) + "\"");
     }
     const std::string typed = TRIMF(fit(*answer, kNameLen));
     if (!typed.empty())
@@ -235,7 +235,7 @@ void READPROMPT(std::string& text, int& length, std::size_t field) {
 bool ASKYES(std::string_view question) {
     console().write(std::string(question) + "? ");
     const std::optional<std::string> answer = console().read_line();
-    if (!answer) end_of_input("asking \"" + std::string(rtrim(question)) + "?\"");
+    if (!answer) end_of_input("asking \"" + trimmed(question) + "?\"");
     const char first = answer->empty() ? ' ' : answer->front();
     return first == 'y' || first == 'Y';
 }

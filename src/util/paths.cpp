@@ -24,7 +24,7 @@ std::size_t last_of(std::string_view s, char c) {
 // Characters i to j (1-based, inclusive) of s.
 std::string chars(std::string_view s, std::size_t i, std::size_t j) {
     if (j < i || i == 0 || i > s.size()) return {};
-    return std::string(rtrim(s.substr(i - 1, j - i + 1)));
+    return trimmed(s.substr(i - 1, j - i + 1));
 }
 
 }  // namespace
@@ -118,7 +118,7 @@ std::string REMOVEDOTDOT(std::string_view path) {
     }
     // Current-folder references.
     for (std::size_t c; (c = p.find("\\.\\")) != npos;) p.erase(c + 1, 2);
-    return std::string(rtrim(p));
+    return trimmed(p);
 }
 
 std::string ADDFOLDER(std::string_view folder, std::string_view name) {

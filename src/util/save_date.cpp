@@ -43,7 +43,7 @@ bool CHECKMISAVEDATE(std::string_view first, std::string_view second, int& first
     Console& con = console();
     std::int64_t t1 = 0;
     const bool first_known = modification_time(first, t1);
-    con.write("Checking save date is later than that of " + std::string(rtrim(second)) + "...");
+    con.write("Checking save date is later than that of " + trimmed(second) + "...");
     std::int64_t t2 = 0;
     const bool second_known = modification_time(second, t2);
     const std::string prefix = error_mode ? "ERROR 0004" : "WARNING 0004";

@@ -40,7 +40,7 @@ std::string without(std::string_view text, Drop drop) {
     out.reserve(text.size());
     for (char c : rtrim(text))
         if (!drop(c)) out.push_back(c);
-    return std::string(rtrim(out));
+    return trimmed(out);
 }
 
 // True when the line holds the command followed by the trimmed name, case ignored.
@@ -58,10 +58,12 @@ std::string_view rtrim(std::string_view value) {
     return value.substr(0, n);
 }
 
+std::string trimmed(std::string_view value) { return std::string(rtrim(value)); }
+
 std::size_t trimmed_length(std::string_view value) { return rtrim(value).size(); }
 
 std::string fit(std::string_view value, std::size_t n) {
-    return std::string(rtrim(value.substr(0, std::min(n, value.size()))));
+    return trimmed(value.substr(0, std::min(n, value.size())));
 }
 
 std::string TRIMF(std::string_view text) {
@@ -99,7 +101,7 @@ std::string ALPHANUMERICONLY(std::string_view text, char c) {
         if (is_letter_or_digit(t)) out.push_back(t);
         else if (c != '\0') out.push_back(c);
     }
-    out = std::string(rtrim(out));
+    out = trimmed(out);
     return out.empty() ? std::string("X") : out;
 }
 
@@ -156,7 +158,7 @@ std::string REPLACE(std::string_view text, std::string_view search, std::string_
     const std::string s = UPPERCASE(search);
     const std::size_t p = find_nocase(out, s, 0);
     if (p != std::string_view::npos) out.replace(p, s.size(), rtrim(replacement));
-    return std::string(rtrim(out));
+    return trimmed(out);
 }
 
 std::string REPLACEALL(std::string_view text, std::string_view search, std::string_view replacement) {
@@ -169,14 +171,14 @@ std::string REPLACEALL(std::string_view text, std::string_view search, std::stri
         out.replace(p, s.size(), r);
         from = p + r.size();
     }
-    return std::string(rtrim(out));
+    return trimmed(out);
 }
 
 bool COMMENTLINE(std::string& line) {
     line = TRIMF(line);
     const bool comment = line.empty() || line[0] == '#' || line[0] == '!';
     const std::size_t cut = line.find_first_of("#!");
-    if (cut != std::string::npos) line = std::string(rtrim(std::string_view(line).substr(0, cut)));
+    if (cut != std::string::npos) line = trimmed(std::string_view(line).substr(0, cut));
     return comment;
 }
 
@@ -210,17 +212,17 @@ bool CHECKLINE(std::string_view line, std::string_view command, std::string_view
     padded.append(separator.size(), ' ');
     const auto split_at_column = [&] {
         head = fit(padded, col);
-        rest = col < padded.size() ? std::string(rtrim(std::string_view(padded).substr(col))) : std::string();
+        rest = col < padded.size() ? trimmed(std::string_view(padded).substr(col)) : std::string();
     };
     bool blank_head_allowed = false;
     if (trimmed_length(separator) == 0) {
         split_at_column();
         blank_head_allowed = col == 0;
     } else if (const std::size_t p = padded.find(separator); p != std::string::npos) {
-        head = std::string(rtrim(std::string_view(padded).substr(0, p)));
-        rest = std::string(rtrim(std::string_view(padded).substr(p + separator.size())));
+        head = trimmed(std::string_view(padded).substr(0, p));
+        rest = trimmed(std::string_view(padded).substr(p + separator.size()));
     } else if (col == 0) {
-        head = std::string(rtrim(line));
+        head = trimmed(line);
         rest.clear();
         blank_head_allowed = true;
     } else {

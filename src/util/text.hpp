@@ -22,6 +22,8 @@ inline constexpr std::size_t kTypeCodeLen = 4;    // map output type code
 std::string fit(std::string_view value, std::size_t n);
 // The value without trailing blanks.
 std::string_view rtrim(std::string_view value);
+// The value without trailing blanks, as a text of its own.
+std::string trimmed(std::string_view value);
 // Length without trailing blanks.
 std::size_t trimmed_length(std::string_view value);
 

@@ -186,7 +186,7 @@ void OPENER(int slot, int& unit, std::string_view mode, std::string_view descrip
     s.file.reset();
     ENTEX(unit, s.name, mode, description);
     // Book what the engine did, under the name it really opened.
-    s.name = std::string(rtrim(s.name));
+    s.name = trimmed(s.name);
     s.name_length = static_cast<int>(s.name.size());
     s.open = unit != 0 && s.file != nullptr;
     if (!s.open) unit = 0;

@@ -44,7 +44,7 @@ std::int32_t close_data_group() {
     return status;
 }
 
-std::string name_of(const XmdfFile& file) { return std::string(util::rtrim(file.file_name)); }
+std::string name_of(const XmdfFile& file) { return util::trimmed(file.file_name); }
 
 const std::string& dataset_path(const DatasetList& list, std::int32_t k) {
     return list.paths[static_cast<std::size_t>(k - 1)];

@@ -10,6 +10,8 @@ namespace {
 TEST(Text, FieldsAndTrimming) {
     EXPECT_EQ(fit("abcdef   ", 4), "abcd");
     EXPECT_EQ(fit("ab   ", 4), "ab");
+    EXPECT_EQ(trimmed("  a b \t  "), "  a b \t");  // leading blanks and a tab stay
+    EXPECT_EQ(trimmed("   "), "");
     EXPECT_EQ(TRIMF("   "), "");
     EXPECT_EQ(TRIMF("  a b  "), "a b");
     EXPECT_EQ(TRIMF("\t a"), "\t a");  // a leading tab stays

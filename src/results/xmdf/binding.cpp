@@ -41,11 +41,6 @@ void guarded(std::int32_t& status, Body&& body) {
     }
 }
 
-// The text as the library takes it: without its trailing blanks.
-std::string trimmed(std::string_view text) {
-    return std::string(util::rtrim(text));
-}
-
 // The parts of a path between its "/" separators, empty parts dropped.
 std::vector<std::string> path_parts(std::string_view path) {
     std::vector<std::string> parts;
@@ -215,7 +210,7 @@ bool create_dataset(std::int32_t parent_id, std::string_view name, std::string_v
     dataset_id = 0;
     OpenObject* parent = parent_object(parent_id);
     if (parent == nullptr || compression < -1 || compression > 9) return false;
-    const std::vector<std::string> parts = path_parts(trimmed(name));
+    const std::vector<std::string> parts = path_parts(util::trimmed(name));
     if (parts.empty()) return false;
     GroupHandle folder = make_groups(parent->hid(), parts, parts.size() - 1);
     const char* leaf = parts.back().c_str();
@@ -230,8 +225,8 @@ bool create_dataset(std::int32_t parent_id, std::string_view name, std::string_v
     if (!set.group_handle) return false;
     const hid_t g = set.group_handle.get();
     bool ok = h5::write_text_attribute(g, h5::kGroupType, vector ? h5::kVectorRole : h5::kScalarRole) &&
-              h5::write_text_attribute(g, "DatasetUnits", trimmed(units)) &&
-              h5::write_text_attribute(g, "TimeUnits", trimmed(time_units)) &&
+              h5::write_text_attribute(g, "DatasetUnits", util::trimmed(units)) &&
+              h5::write_text_attribute(g, "TimeUnits", util::trimmed(time_units)) &&
               h5::write_int_attribute(g, "DatasetCompression", compression) &&
               h5::write_int_attribute(g, "Data Type", 0);
     if (ok) {
@@ -498,7 +493,7 @@ void XF_OPEN_GROUP(std::int32_t parent_id, std::string_view path, std::int32_t& 
     group_id = 0;
     guarded(status, [&] {
         const OpenObject* parent = parent_object(parent_id);
-        const std::string name = trimmed(path);
+        const std::string name = util::trimmed(path);
         if (parent == nullptr || name.empty()) return false;
         OpenObject group;
         group.kind = ObjectKind::group;
@@ -622,7 +617,7 @@ void XF_CREATE_GENERIC_GROUP(std::int32_t file_id, std::string_view path, std::i
     guarded(status, [&] {
         const OpenObject* parent = parent_object(file_id);
         if (parent == nullptr) return false;
-        const std::vector<std::string> parts = path_parts(trimmed(path));
+        const std::vector<std::string> parts = path_parts(util::trimmed(path));
         if (parts.empty()) return false;
         OpenObject group;
         group.kind = ObjectKind::group;
