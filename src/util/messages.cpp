@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "util/console.hpp"
-#include "util/file_io.hpp"
 #include "util/numbers.hpp"
 #include "util/text.hpp"
 #include "util/units.hpp"
@@ -49,15 +48,6 @@ std::string fixed16(double v) {
 
 // A text as the logs quote it: double quotes doubled, cut at 1000 characters, trimmed.
 std::string quoted(std::string_view text) { return fit(DOUBLEQUOTE(text), kLogFieldLen); }
-
-// Writes a line to the output open on the unit; units that are not open get nothing.
-void unit_line(std::int32_t unit, std::string_view text) {
-    if (unit < 1) return;
-    File* f = unit_file(unit);
-    if (f == nullptr || !f->is_output()) return;
-    f->write(text);
-    f->put('\n');
-}
 
 // The current message's texts, with zero bytes read as blanks.
 struct Message {

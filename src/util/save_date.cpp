@@ -12,15 +12,6 @@ namespace zorvel::util {
 
 namespace {
 
-// Writes a report line to the output open on the log unit (none below 1 or not open).
-void log_line(std::int32_t unit, std::string_view text) {
-    if (unit < 1) return;
-    File* f = unit_file(unit);
-    if (f == nullptr || !f->is_output()) return;
-    f->write(text);
-    f->put('\n');
-}
-
 // A file name between double quotes, trimmed.
 std::string quoted_name(std::string_view name) {
     std::string q(1, '"');
@@ -54,14 +45,14 @@ bool CHECKMISAVEDATE(std::string_view first, std::string_view second, int& first
         const std::string report =
             prefix + " - Could not access save date of " + quoted_name(first) + " to check with " + quoted_name(second);
         con.line(report);
-        log_line(log_unit, report);
+        unit_line(log_unit, report);
         if (!error_mode) return true;
         const std::string note =
             "NOTE - If using KESTRA.exe, use CHECK MI SAVE DATE == WARNING or OFF to suppress check";
         con.line();
         con.line(note);
         con.line();
-        log_line(log_unit, note);
+        unit_line(log_unit, note);
         EXITS();
     }
 
@@ -81,7 +72,7 @@ bool CHECKMISAVEDATE(std::string_view first, std::string_view second, int& first
         prefix + " - Save date of " + quoted_name(second) + " file is later than that of " + quoted_name(first);
     con.line(report);
     if (!error_mode) {
-        log_line(log_unit, report);
+        unit_line(log_unit, report);
         return true;
     }
     con.line("Re-export mif file and press Enter, or close window.");

@@ -288,6 +288,14 @@ File* unit_file(int unit) {
     return nullptr;
 }
 
+void unit_line(int unit, std::string_view text) {
+    if (unit < 1) return;
+    File* f = unit_file(unit);
+    if (f == nullptr || !f->is_output()) return;
+    f->write(text);
+    f->put('\n');
+}
+
 bool is_table_unit(int unit) {
     return unit != 0 && with_entry(unit, [](auto&) {});
 }

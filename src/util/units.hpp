@@ -102,6 +102,9 @@ bool SAMESIGN(float a, float b);
 
 // The File open on a unit, or nullptr when no open entry has that unit.
 File* unit_file(int unit);
+// Writes the text and a line end to the output open on the unit (a log, a MIF or MID
+// file); a unit below 1, or one without an open output, gets nothing.
+void unit_line(int unit, std::string_view text);
 
 // For the opening engine: true when the unit is a unit of the tables.
 bool is_table_unit(int unit);
