@@ -60,6 +60,7 @@ inline void store(char* p, Len n, std::string_view value) {
     for (std::size_t i = k; i < len; ++i) p[i] = ' ';
 }
 
+// A logical as the caller takes it: true -1, false 0.
 inline std::int32_t logical(bool value) { return value ? -1 : 0; }
 
 // A caller's list of n values (none for n of 0 or less).
@@ -84,6 +85,12 @@ auto guarded(F&& call) -> decltype(call()) {
     } catch (const std::bad_alloc&) {
         out_of_memory();
     }
+}
+
+// A routine of one text that yields a text, called into the caller's result field.
+template <class F>
+void text_to_text(F routine, char* result, Len result_len, const char* t, Len t_len) {
+    guarded([&] { store(result, result_len, routine(text(t, t_len))); });
 }
 
 }  // namespace zorvel::util::exports

@@ -6,16 +6,6 @@
 using namespace zorvel::util::exports;
 namespace u = zorvel::util;
 
-namespace {
-
-// A routine of one name that yields a text.
-template <class F>
-void name_to_text(F routine, char* result, Len result_len, const char* name, Len name_len) {
-    guarded([&] { store(result, result_len, routine(text(name, name_len))); });
-}
-
-}  // namespace
-
 // The suffix routine's name holds a double underscore, which C++ keeps for itself.
 extern "C" void file_suffix_export(char* result, Len result_len, const char* name, Len name_len)
     __asm__("FILE___EXT");
@@ -24,47 +14,47 @@ extern "C" {
 
 // Extension with its dot, lower case.
 void FILEEXT(char* result, Len result_len, const char* name, Len name_len) {
-    name_to_text(u::FILEEXT, result, result_len, name, name_len);
+    text_to_text(u::FILEEXT, result, result_len, name, name_len);
 }
 
 // Extension with its dot, case kept.
 void FILEEXTKC(char* result, Len result_len, const char* name, Len name_len) {
-    name_to_text(u::FILEEXTKC, result, result_len, name, name_len);
+    text_to_text(u::FILEEXTKC, result, result_len, name, name_len);
 }
 
 // Name without folder and extension.
 void FILENAME(char* result, Len result_len, const char* name, Len name_len) {
-    name_to_text(u::FILENAME, result, result_len, name, name_len);
+    text_to_text(u::FILENAME, result, result_len, name, name_len);
 }
 
 // Name without folder.
 void FILENAMEEXT(char* result, Len result_len, const char* name, Len name_len) {
-    name_to_text(u::FILENAMEEXT, result, result_len, name, name_len);
+    text_to_text(u::FILENAMEEXT, result, result_len, name, name_len);
 }
 
 // Suffix from the last "_" of the base name, lower case (exported as FILE___EXT).
 void file_suffix_export(char* result, Len result_len, const char* name, Len name_len) {
-    name_to_text(u::FILE___EXT, result, result_len, name, name_len);
+    text_to_text(u::FILE___EXT, result, result_len, name, name_len);
 }
 
 // Base name cut before its last "_".
 void FILENAMENO_(char* result, Len result_len, const char* name, Len name_len) {
-    name_to_text(u::FILENAMENO_, result, result_len, name, name_len);
+    text_to_text(u::FILENAMENO_, result, result_len, name, name_len);
 }
 
 // Folder and name without extension.
 void FILENAMEPATH(char* result, Len result_len, const char* name, Len name_len) {
-    name_to_text(u::FILENAMEPATH, result, result_len, name, name_len);
+    text_to_text(u::FILENAMEPATH, result, result_len, name, name_len);
 }
 
 // Folder and name without extension, cut before the last "_".
 void FILENAMEPATHNO_(char* result, Len result_len, const char* name, Len name_len) {
-    name_to_text(u::FILENAMEPATHNO_, result, result_len, name, name_len);
+    text_to_text(u::FILENAMEPATHNO_, result, result_len, name, name_len);
 }
 
 // Folder with its final separator.
 void FILEFOLDERPATH(char* result, Len result_len, const char* name, Len name_len) {
-    name_to_text(u::FILEFOLDERPATH, result, result_len, name, name_len);
+    text_to_text(u::FILEFOLDERPATH, result, result_len, name, name_len);
 }
 
 // The cleaned name, written into the result and back into the argument.
@@ -84,7 +74,7 @@ void ADDFOLDER(char* result, Len result_len, const char* folder, Len folder_len,
 
 // The path with its parent and current-folder references resolved.
 void REMOVEDOTDOT(char* result, Len result_len, const char* path, Len path_len) {
-    name_to_text(u::REMOVEDOTDOT, result, result_len, path, path_len);
+    text_to_text(u::REMOVEDOTDOT, result, result_len, path, path_len);
 }
 
 }  // extern "C"

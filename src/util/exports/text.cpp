@@ -9,12 +9,6 @@ namespace u = zorvel::util;
 
 namespace {
 
-// A routine of one text that yields a text.
-template <class F>
-void text_to_text(F routine, char* result, Len result_len, const char* t, Len t_len) {
-    guarded([&] { store(result, result_len, routine(text(t, t_len))); });
-}
-
 // A test of two texts.
 template <class F>
 std::int32_t test_of_two(F routine, const char* a, Len a_len, const char* b, Len b_len) {
