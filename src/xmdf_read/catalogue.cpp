@@ -20,20 +20,6 @@ namespace xf = results::xmdf;
 
 namespace {
 
-// Path k of a filled path buffer: the bytes of its slot up to the first NUL or
-// non-ASCII byte, at most one less than the slot length.
-std::string path_from_slot(const DatasetList& list, std::int32_t k) {
-    const auto slot = static_cast<std::size_t>(list.max_path_len);
-    const char* bytes = list.path_buffer.data() + static_cast<std::size_t>(k - 1) * slot;
-    std::string path;
-    for (std::size_t i = 0; i + 1 < slot; ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        if (b == 0 || b >= 128) break;
-        path.push_back(static_cast<char>(b));
-    }
-    return util::fit(path, util::kNameLen);
-}
-
 // The first number in the text after the words (a minus sign belongs to it).
 bool first_number_after(std::string_view name, std::string_view words, float& value) {
     std::string rest;
@@ -136,7 +122,8 @@ void read_paths(XmdfFile& file, bool is_vector) {
                        : "ERROR - Exracting Scalar Dataset Paths [XF_GET_SCALAR_DATASET_PATHS].");
     for (std::int32_t j = 1; j <= list.n_paths; ++j) {
         const auto k = static_cast<std::size_t>(j - 1);
-        list.paths[k] = path_from_slot(list, j);
+        const auto slot = static_cast<std::size_t>(list.max_path_len);
+        list.paths[k] = path_in_slot(list.path_buffer.data() + k * slot, slot);
         util::console().line(util::integer_field(j, 5) + ": " + list.paths[k]);
         list.split_paths[k] = split_path(list.paths[k]);
         const SplitPath& split = list.split_paths[k];
@@ -195,6 +182,12 @@ SplitPath split_path(std::string_view path) {
     if (last > first) split.folder = util::fit(path.substr(first + 1, last - first - 1), kFolderLen);
     split.name = util::fit(path.substr(last + 1), kLeafLen);
     return split;
+}
+
+std::string path_in_slot(const char* slot, std::size_t length) {
+    std::size_t n = 0;
+    while (n + 1 < length && slot[n] != '\0' && static_cast<unsigned char>(slot[n]) < 128) ++n;
+    return util::fit(std::string_view(slot, n), util::kNameLen);
 }
 
 void allocate_path_arrays(DatasetList& list) {

@@ -26,6 +26,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "xmdf_read/map_types.hpp"
@@ -126,6 +127,9 @@ struct XmdfTable {
 
 // Splits a dataset path into group, folder and name.
 SplitPath split_path(std::string_view path);
+// The path held in one slot of a path buffer that the library filled: the slot's bytes
+// up to the first NUL or non-ASCII byte, at most one less than its length.
+std::string path_in_slot(const char* slot, std::size_t length);
 
 // Makes the list's path_buffer, paths, conversions and split_paths for its n_paths,
 // each allocation through CHECK_ALLOC.

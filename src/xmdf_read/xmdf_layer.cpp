@@ -13,6 +13,7 @@
 #include "util/support.hpp"
 #include "util/text.hpp"
 #include "util/units.hpp"
+#include "xmdf_read/catalogue.hpp"
 
 namespace zorvel::xmdf_read {
 
@@ -94,13 +95,8 @@ void read_paths(std::int32_t n_paths, std::int32_t path_length, bool vectors) {
         if (layer.status < 0) util::fail("ERROR - Exracting Scalar Dataset Paths [XF_GET_SCALAR_DATASET_PATHS].");
     }
     for (std::int64_t i = 0; i < n; ++i) {
-        const char* row = layer.raw_paths.data() + i * slot;
-        std::size_t len = 0;
-        while (len + 1 < static_cast<std::size_t>(slot) && row[len] != '\0' &&
-               static_cast<unsigned char>(row[len]) < 128)
-            ++len;
         std::string& entry = layer.paths[static_cast<std::size_t>(i)];
-        entry = util::fit(std::string_view(row, len), util::kNameLen);
+        entry = path_in_slot(layer.raw_paths.data() + i * slot, static_cast<std::size_t>(slot));
         util::console().line(util::integer_field(i + 1, 5) + ": " + entry);
     }
 }

@@ -165,6 +165,21 @@ TEST_F(Catalogue, SplitPaths) {
     EXPECT_EQ(split_path(long_name + long_name).name, std::string(40, 'n'));
 }
 
+TEST_F(Catalogue, PathInSlotEndsAtNulOrNonAsciiByte) {
+    const struct {
+        std::string slot;
+        const char* path;
+    } cases[] = {
+        {std::string("run/Depth\0xx", 12), "run/Depth"},
+        {"run/D\xE9pth", "run/D"},      // a non-ASCII byte ends the path
+        {"abcdef", "abcde"},             // the last byte of a full slot is never path
+        {std::string("\0abc", 4), ""},
+        {"run/Depth   ", "run/Depth"},  // trailing blanks carry no meaning
+    };
+    for (const auto& c : cases) EXPECT_EQ(path_in_slot(c.slot.data(), c.slot.size()), c.path) << c.slot;
+    EXPECT_EQ(path_in_slot("", 0), "");
+}
+
 TEST_F(Catalogue, CutOffIsTheFirstNumberAfterTheWords) {
     XmdfTable table = table_of({fixture("catalogue_cutoffs.xmdf")});
     Closer closer{table};
