@@ -13,20 +13,7 @@
 
 namespace zorvel::driver {
 
-namespace {
-
 using util::console;
-
-// A ".sup" data name in the list's folder; a name that already holds its own folder from
-// the root (or a drive) is taken as it is, as the list's mesh name is.
-std::string in_sup_folder(std::string_view folder, std::string_view data_name) {
-    const std::string bare = util::TRIMF(data_name);
-    const bool absolute = !bare.empty() && (bare[0] == '/' || bare[0] == '\\' || (bare.size() > 1 && bare[1] == ':'));
-    if (absolute) return bare;
-    return util::fit(util::trimmed(folder) + bare, util::kNameLen);
-}
-
-}  // namespace
 
 void require_inputs(const RunState& run) {
     if (run.n_inputs() < 1) end_exits("\nERROR - No input files specified.");
@@ -48,7 +35,7 @@ void expand_sup(RunState& run) {
     cl.n_inputs = run.sup.n_data;
     cl.input_names.clear();
     for (const std::string& name : run.sup.data_files)
-        cl.input_names.push_back(in_sup_folder(run.sup.sup_folder, name));
+        cl.input_names.push_back(results::in_sup_folder(run.sup.sup_folder, name));
 }
 
 void make_input_tables(RunState& run) {

@@ -33,15 +33,26 @@ std::string name_from(std::string_view line, std::size_t column) {
     return line.size() >= column ? util::REMOVEQUOTES(line.substr(column - 1)) : std::string();
 }
 
-// The mesh name as the run opens it: relative names are taken from the list's folder.
+// True when a left-justified name holds its own folder from the root or a drive.
+bool names_own_folder(std::string_view bare) {
+    return !bare.empty() && (bare[0] == '/' || bare[0] == '\\' || (bare.size() > 1 && bare[1] == ':'));
+}
+
+// The mesh name as the run opens it: a relative name is taken from the list's folder,
+// any other name stays as the line gave it.
 std::string mesh_path(std::string_view folder, const std::string& name) {
     const std::string bare = util::TRIMF(name);
-    const bool absolute = !bare.empty() && (bare[0] == '/' || bare[0] == '\\' || (bare.size() > 1 && bare[1] == ':'));
-    if (util::trimmed_length(folder) == 0 || bare.empty() || absolute) return name;
-    return util::fit(util::trimmed(folder) + bare, util::kNameLen);
+    if (util::trimmed_length(folder) == 0 || bare.empty() || names_own_folder(bare)) return name;
+    return in_sup_folder(folder, bare);
 }
 
 }  // namespace
+
+std::string in_sup_folder(std::string_view folder, std::string_view name) {
+    const std::string bare = util::TRIMF(name);
+    if (names_own_folder(bare)) return bare;
+    return util::fit(util::trimmed(folder) + bare, util::kNameLen);
+}
 
 void READ_SUP(sup_contents& sup) {
     int unit = 0;

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zorvel::results {
@@ -27,5 +28,9 @@ struct sup_contents {
 
 // Opens, reads and closes a ".sup" file, reporting each name on the console.
 void READ_SUP(sup_contents& sup);
+
+// A data name of the list as the run opens it, left-justified: taken from the list's
+// folder unless it holds its own folder from the root (or a drive).
+std::string in_sup_folder(std::string_view folder, std::string_view name);
 
 }  // namespace zorvel::results

@@ -80,6 +80,15 @@ TEST(Sup, NameTypedAtThePromptGivesTheFolder) {
     EXPECT_NE(out.str().find("Scanning File: " + kData + "run.sup\n"), std::string::npos) << out.str();
 }
 
+TEST(Sup, DataNamesAreTakenFromTheListsFolder) {
+    EXPECT_EQ(in_sup_folder("runs/", " run_h.dat"), "runs/run_h.dat");
+    EXPECT_EQ(in_sup_folder("runs\\", "sub/run_h.dat"), "runs\\sub/run_h.dat");
+    EXPECT_EQ(in_sup_folder("", " run_h.dat"), "run_h.dat");
+    EXPECT_EQ(in_sup_folder("runs/", " /abs/run_h.dat"), "/abs/run_h.dat");  // its own folder from the root
+    EXPECT_EQ(in_sup_folder("runs/", "\\share\\run_h.dat"), "\\share\\run_h.dat");
+    EXPECT_EQ(in_sup_folder("runs/", "C:\\run_h.dat"), "C:\\run_h.dat");    // or from a drive
+}
+
 TEST(Sup, ListWithoutMeshOrDataLines) {
     sup_contents sup;
     sup.sup_file = kData + "no_data.sup";
