@@ -31,13 +31,6 @@ bool walks_datasets(Operation op) {
     return op == Operation::xnfo || op == Operation::conv || op == Operation::ensight;
 }
 
-// The text after the last "/" of a dataset path.
-std::string last_name(std::string_view path) {
-    const std::string_view p = util::rtrim(path);
-    const std::size_t s = p.rfind('/');
-    return std::string(s == std::string_view::npos ? p : p.substr(s + 1));
-}
-
 // Ends the run unless the -s or -v number names a dataset of every ".xmdf" input.
 void check_dataset_number(const RunState& run) {
     const CommandLine& cl = run.cl;
@@ -69,15 +62,16 @@ void search_dataset(RunState& run) {
         xmdf_read::FIND_XMDF_TYPE(table, cl.xmdf_path, true);
     } else if (cl.vector_id_given) {
         check_dataset_number(run);
-        const std::string& path = table.file(1).vectors.paths[static_cast<std::size_t>(cl.vector_ids - 1)];
-        cl.type_desc = util::fit(last_name(path), util::kDatNameLen);
+        const xmdf_read::DatasetList& list = table.file(1).vectors;
+        cl.type_desc = list.split_paths[static_cast<std::size_t>(cl.vector_ids - 1)].name;
         xmdf_read::FIND_XMDF_TYPE(table, cl.type_desc, false);
     } else if (cl.scalar_id_given) {
         check_dataset_number(run);
-        const std::string& path = table.file(1).scalars.paths[static_cast<std::size_t>(cl.scalar_ids - 1)];
+        const xmdf_read::DatasetList& list = table.file(1).scalars;
+        const auto k = static_cast<std::size_t>(cl.scalar_ids - 1);
         console().line();
-        console().line("Using specifed scalar dataset: " + util::trimmed(path));
-        cl.type_desc = util::fit(last_name(path), util::kDatNameLen);
+        console().line("Using specifed scalar dataset: " + util::trimmed(list.paths[k]));
+        cl.type_desc = list.split_paths[k].name;
         xmdf_read::FIND_XMDF_TYPE(table, cl.type_desc, false);
     }
 }
