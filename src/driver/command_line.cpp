@@ -9,6 +9,7 @@
 
 #include "driver/ends.hpp"
 #include "util/console.hpp"
+#include "util/numbers.hpp"
 #include "util/run_end.hpp"
 #include "util/text.hpp"
 #include "xmdf_read/map_types.hpp"
@@ -178,42 +179,11 @@ std::string_view first_field(std::string_view text) {
     return text.substr(i, j - i);
 }
 
-// True for the ASCII digits.
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// Copies the digits at f[i...] to out; returns how many there were.
-std::size_t take_digits(std::string_view f, std::size_t& i, std::string& out) {
-    const std::size_t first = i;
-    while (i < f.size() && is_digit(f[i])) out.push_back(f[i++]);
-    return i - first;
-}
-
-// Reads a real as list-directed input takes it: sign, digits with an optional point, and
-// an optional exponent (E or D, or a bare signed exponent as in 1.5+3).
+// Reads a real as list-directed input takes it (see util::real_number_text) from the
+// first field of the text; a value beyond the range of a 32-bit real is refused.
 bool read_real(std::string_view text, float& value) {
-    const std::string_view f = first_field(text);
     std::string norm;  // the number as from_chars reads it
-    std::size_t i = 0;
-    if (i < f.size() && (f[i] == '+' || f[i] == '-')) {
-        if (f[i] == '-') norm.push_back('-');
-        ++i;
-    }
-    std::size_t digits = take_digits(f, i, norm);
-    if (i < f.size() && f[i] == '.') {
-        norm.push_back(f[i++]);
-        digits += take_digits(f, i, norm);
-    }
-    if (digits == 0) return false;
-    if (i < f.size()) {
-        const char c = f[i];
-        if (c == 'e' || c == 'E' || c == 'd' || c == 'D')
-            ++i;
-        else if (c != '+' && c != '-')
-            return false;
-        norm.push_back('e');
-        if (i < f.size() && (f[i] == '+' || f[i] == '-')) norm.push_back(f[i++]);
-        if (take_digits(f, i, norm) == 0 || i != f.size()) return false;
-    }
+    if (!util::real_number_text(first_field(text), norm)) return false;
     double d = 0.0;
     const auto [end, ec] = std::from_chars(norm.data(), norm.data() + norm.size(), d);
     if (ec != std::errc() || end != norm.data() + norm.size()) return false;

@@ -82,48 +82,13 @@ std::string extract(std::string_view line, std::string_view keyword, std::int32_
     return cleaned(from);
 }
 
-// Reads a real number written as a fixed-point input field would hold it: an optional
-// sign, digits with an optional point, an optional exponent ("E", "D" or just a sign).
-// Blanks are allowed around the number, not inside it.
+// Reads a real number written as a fixed-point input field would hold it (see
+// real_number_text). Blanks are allowed around the number, not inside it.
 bool read_real(std::string_view text, float& value) {
     const std::size_t first = text.find_first_not_of(' ');
     if (first == npos) return false;
-    const std::string_view t = rtrim(text.substr(first));
     std::string number;
-    std::size_t i = 0;
-    if (t[i] == '+' || t[i] == '-') {
-        if (t[i] == '-') number.push_back('-');
-        ++i;
-    }
-    std::size_t digits = 0;
-    bool point = false;
-    for (; i < t.size(); ++i) {
-        const char c = t[i];
-        if (c >= '0' && c <= '9') {
-            ++digits;
-        } else if (c == '.' && !point) {
-            point = true;
-        } else {
-            break;
-        }
-        number.push_back(c);
-    }
-    if (digits == 0) return false;
-    if (i < t.size()) {
-        const char c = t[i];
-        if (c == 'e' || c == 'E' || c == 'd' || c == 'D') ++i;
-        else if (c != '+' && c != '-') return false;
-        number.push_back('e');
-        if (i < t.size() && (t[i] == '+' || t[i] == '-')) {
-            if (t[i] == '-') number.push_back('-');
-            ++i;
-        }
-        if (i == t.size()) return false;
-        for (; i < t.size(); ++i) {
-            if (t[i] < '0' || t[i] > '9') return false;
-            number.push_back(t[i]);
-        }
-    }
+    if (!real_number_text(rtrim(text.substr(first)), number)) return false;
     float v = 0.0f;
     const auto r = std::from_chars(number.data(), number.data() + number.size(), v);
     if (r.ec != std::errc() || r.ptr != number.data() + number.size()) return false;

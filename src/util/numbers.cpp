@@ -205,6 +205,47 @@ std::int32_t NUMBEROFNUMBERS(std::string_view line) {
     return count;
 }
 
+bool real_number_text(std::string_view field, std::string& number) {
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    const std::string_view t = field;
+    number.clear();
+    std::size_t i = 0;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) {
+        if (t[i] == '-') number.push_back('-');
+        ++i;
+    }
+    std::size_t digits = 0;
+    bool point = false;
+    for (; i < t.size(); ++i) {
+        const char c = t[i];
+        if (digit(c))
+            ++digits;
+        else if (c == '.' && !point)
+            point = true;
+        else
+            break;
+        number.push_back(c);
+    }
+    if (digits == 0) return false;
+    if (i == t.size()) return true;
+    const char c = t[i];
+    if (c == 'e' || c == 'E' || c == 'd' || c == 'D')
+        ++i;
+    else if (c != '+' && c != '-')
+        return false;
+    number.push_back('e');
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) {
+        if (t[i] == '-') number.push_back('-');
+        ++i;
+    }
+    if (i == t.size()) return false;
+    for (; i < t.size(); ++i) {
+        if (!digit(t[i])) return false;
+        number.push_back(t[i]);
+    }
+    return true;
+}
+
 bool CHECKINT(std::string_view text, std::int32_t& i) { return check_integer(text, i); }
 bool CHECKINT4(std::string_view text, std::int32_t& i) { return check_integer(text, i); }
 bool CHECKINT8(std::string_view text, std::int64_t& i) { return check_integer(text, i); }

@@ -39,6 +39,11 @@ std::string integer_field(std::int64_t value, std::size_t width, std::size_t dig
 // Count of numbers on a line; negative count when the line holds other text.
 std::int32_t NUMBEROFNUMBERS(std::string_view line);
 
+// The text of a real number field as a list-directed read takes it: an optional sign,
+// digits with an optional point, an optional exponent ("E", "D" or just a sign), nothing
+// else. number receives it in the form std::from_chars reads; false for any other field.
+bool real_number_text(std::string_view field, std::string& number);
+
 // True when the text's first item reads as an integer; i then holds it (else unchanged).
 bool CHECKINT(std::string_view text, std::int32_t& i);
 bool CHECKINT4(std::string_view text, std::int32_t& i);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <string>
 
 #include "util/numbers.hpp"
 
@@ -186,6 +187,23 @@ TEST(Numbers, IntegerTests) {
     EXPECT_FALSE(CHECKINT8("9223372036854775808", big));
     EXPECT_FALSE(CHECKINT8(",1", big));
     EXPECT_EQ(big, std::numeric_limits<std::int64_t>::max());
+}
+
+TEST(Numbers, RealNumberFields) {
+    const struct {
+        const char* field;
+        const char* number;  // nullptr: not a real number field
+    } cases[] = {
+        {"1.5", "1.5"},   {"+2", "2"},       {"-.5", "-.5"},     {"5.", "5."},
+        {"1.5D3", "1.5e3"}, {"1.5+3", "1.5e3"}, {"1e-3", "1e-3"}, {"1E+3", "1e3"},
+        {".", nullptr},   {"1e", nullptr},   {"1.5x", nullptr},  {"1..2", nullptr},
+        {"", nullptr},    {"1 2", nullptr},  {"+-1", nullptr},   {"1e+", nullptr},
+    };
+    for (const auto& c : cases) {
+        std::string number;
+        EXPECT_EQ(real_number_text(c.field, number), c.number != nullptr) << c.field;
+        if (c.number != nullptr) EXPECT_EQ(number, c.number) << c.field;
+    }
 }
 
 TEST(Numbers, DayNumbers) {
