@@ -36,22 +36,6 @@ void write_file(const std::string& path) {
                             [](std::int32_t j) { return static_cast<float>(j % 997) * 0.01f; });
 }
 
-// Seconds to read the whole file in 1 MiB pieces.
-double plain_read(const std::string& path, std::uint64_t& checksum) {
-    const auto start = Clock::now();
-    auto f = util::File::open(path, util::FileKind::bytes_in);
-    std::vector<char> buffer(std::size_t{1} << 20);
-    std::uint64_t left = f->size();
-    while (left > 0) {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
-        if (!f->read(buffer.data(), n)) break;
-        checksum += static_cast<unsigned char>(buffer[n / 2]);
-        left -= n;
-    }
-    f->close();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 // Seconds to open the file, read its header and reduce it to its maximum.
 double reduction(const std::string& path, results::RES_TYPE& max, results::RES_TYPE& tmax) {
     for (results::ND_RES_TYPE& n : max.ND) n = {-99999.0f, -99999.0f, 0};
@@ -93,9 +77,10 @@ int main() {
 
         std::uint64_t checksum = 0;
         double best_read = 1e30, best_reduce = 1e30;
-        plain_read(path, checksum);  // settles the page cache
+        const std::vector<std::string> paths = {path};
+        bench::plain_read(paths, checksum);  // settles the page cache
         for (int round = 0; round < kRounds; ++round) {
-            best_read = std::min(best_read, plain_read(path, checksum));
+            best_read = std::min(best_read, bench::plain_read(paths, checksum));
             best_reduce = std::min(best_reduce, reduction(path, max, tmax));
         }
         std::printf("file: %.1f MB, %d records of %d nodes and %d cells (best of %d)\n", mb, kRecords, kNodes,

@@ -40,24 +40,6 @@ void write_file(const std::string& path, float phase) {
     bench::write_flood_file(path, "Depth", kNodes, kCells, kRecords, phase, [](std::int32_t) { return 0.0f; });
 }
 
-// Seconds to read both files in 1 MiB pieces.
-double plain_read(const std::vector<std::string>& paths, std::uint64_t& checksum) {
-    const auto start = Clock::now();
-    std::vector<char> buffer(std::size_t{1} << 20);
-    for (const std::string& path : paths) {
-        auto f = util::File::open(path, util::FileKind::bytes_in);
-        std::uint64_t left = f->size();
-        while (left > 0) {
-            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
-            if (!f->read(buffer.data(), n)) break;
-            checksum += static_cast<unsigned char>(buffer[n / 2]);
-            left -= n;
-        }
-        f->close();
-    }
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 struct Child {
     double seconds = 0.0;
     long max_rss_kib = 0;
@@ -113,12 +95,12 @@ int main(int argc, char** argv) {
                       1.0e6;
 
     std::uint64_t checksum = 0;
-    plain_read(paths, checksum);  // settles the page cache
+    bench::plain_read(paths, checksum);  // settles the page cache
     double best_read = 1e30;
     Child best;
     best.seconds = 1e30;
     for (int round = 0; round < kRounds; ++round) {
-        best_read = std::min(best_read, plain_read(paths, checksum));
+        best_read = std::min(best_read, bench::plain_read(paths, checksum));
         const Child c = run_zorvel(zorvel, dir);
         if (c.status != 0) {
             std::fprintf(stderr, "zorvel ended with status %d; see %s\n", c.status, (dir / "console.txt").c_str());

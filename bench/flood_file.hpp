@@ -1,11 +1,16 @@
 #pragma once
 // What the ".dat" benchmarks share: files on pool units without the opener's dialogue,
-// and a large ".dat" file of a rising and falling flood.
+// a large ".dat" file of a rising and falling flood, and the plain read they are measured
+// against.
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "results/dat.hpp"
 #include "results/res_type.hpp"
@@ -61,6 +66,24 @@ void write_flood_file(const std::string& path, const char* name, std::int32_t no
     }
     results::WRITE_DAT_END_CARD(unit);
     close_unit(unit);
+}
+
+// Seconds to read the files in 1 MiB pieces, one byte of each piece added to the checksum.
+inline double plain_read(const std::vector<std::string>& paths, std::uint64_t& checksum) {
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<char> buffer(std::size_t{1} << 20);
+    for (const std::string& path : paths) {
+        auto f = util::File::open(path, util::FileKind::bytes_in);
+        std::uint64_t left = f->size();
+        while (left > 0) {
+            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+            if (!f->read(buffer.data(), n)) break;
+            checksum += static_cast<unsigned char>(buffer[n / 2]);
+            left -= n;
+        }
+        f->close();
+    }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 }  // namespace zorvel::bench
