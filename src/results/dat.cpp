@@ -107,8 +107,6 @@ std::byte* body_buffer(std::size_t n) {
 
 namespace {
 
-using dat_io::count;
-
 // One integer of the header.
 std::int32_t read_int(util::File& f) {
     std::int32_t v = 0;
@@ -146,12 +144,12 @@ void read_record(int unit, bool vector, std::int32_t nnodes, std::int32_t ncells
     util::File& f = dat_io::input(unit);
     const dat_io::RecordHead head = dat_io::read_head(f);
     time = head.time;
-    const std::size_t nc = head.has_flags() ? count(ncells) : 0;
+    const std::size_t nc = head.has_flags() ? length_of(ncells) : 0;
     const std::size_t nv = dat_io::value_bytes(nnodes, vector);
     const std::byte* body = dat_io::view_bytes(f, nc + nv);
     if (const std::size_t m = std::min(nc, flags.size()); m > 0) std::memcpy(flags.data(), body, m);
     const std::byte* values = body + nc;
-    const std::size_t n = count(nnodes);
+    const std::size_t n = length_of(nnodes);
     if (vector) {
         const std::size_t m = std::min({n, x.size(), y.size()});
         for (std::size_t j = 0; j < m; ++j) {
@@ -254,7 +252,7 @@ void WRITE_DAT_TIMESTEP(int unit, const RES_TYPE& res, std::string_view out_path
     put_real(p, res.time);
     f.write(head, sizeof head);
 
-    const std::size_t nc = count(res.ncells);
+    const std::size_t nc = length_of(res.ncells);
     const std::size_t have_cells = std::min(nc, res.CELL.size());
     if (have_cells > 0) f.write(res.CELL.data(), have_cells);
     for (std::size_t i = have_cells; i < nc; ++i) f.put(0);
@@ -262,7 +260,7 @@ void WRITE_DAT_TIMESTEP(int unit, const RES_TYPE& res, std::string_view out_path
     // Values go out through a small gather buffer, a block of nodes at a time.
     constexpr std::size_t kBlock = 8192;
     float block[2 * kBlock];
-    const std::size_t nn = count(res.nnodes);
+    const std::size_t nn = length_of(res.nnodes);
     for (std::size_t first = 0; first < nn; first += kBlock) {
         const std::size_t last = std::min(nn, first + kBlock);
         float* out = block;

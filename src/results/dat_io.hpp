@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "results/res_type.hpp"
 #include "util/file_io.hpp"
 
 namespace zorvel::results::dat_io {
@@ -62,8 +63,7 @@ std::byte* body_buffer(std::size_t n);
 
 // Bytes of a record's values.
 inline std::size_t value_bytes(std::int32_t nnodes, bool vector) {
-    return static_cast<std::size_t>(nnodes > 0 ? nnodes : 0) * (vector ? 8u : 4u);
+    return length_of(nnodes) * (vector ? 8u : 4u);
 }
-inline std::size_t count(std::int32_t n) { return static_cast<std::size_t>(n > 0 ? n : 0); }
 
 }  // namespace zorvel::results::dat_io

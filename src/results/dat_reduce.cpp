@@ -24,7 +24,6 @@ namespace zorvel::results {
 
 namespace {
 
-using dat_io::count;
 using dat_io::load_real;
 
 // A work array of at least n entries, kept from call to call.
@@ -40,9 +39,9 @@ std::vector<float> g_times;        // time of each node's extreme
 std::vector<std::int8_t> g_flags;  // flags of an earlier record, read again
 
 // The nodes and cells that a record counts and holds.
-std::span<ND_RES_TYPE> nodes_of(RES_TYPE& res) { return {res.ND.data(), std::min(count(res.nnodes), res.ND.size())}; }
+std::span<ND_RES_TYPE> nodes_of(RES_TYPE& res) { return {res.ND.data(), std::min(length_of(res.nnodes), res.ND.size())}; }
 std::span<CELL_RES_TYPE> cells_of(RES_TYPE& res) {
-    return {res.CELL.data(), std::min(count(res.ncells), res.CELL.size())};
+    return {res.CELL.data(), std::min(length_of(res.ncells), res.CELL.size())};
 }
 
 // Copies a record's values into the nodes: x into value, and y for a vector layout.
@@ -108,7 +107,7 @@ void search(int unit, std::int32_t nnodes, std::int32_t ncells, float time, floa
     std::string name;
     READDATHEADER(unit, hn, hc, card, vector, header_name, name);
     if (hn != nnodes || hc != ncells) dat_io::counts_differ(f);
-    const std::size_t nc = count(ncells);
+    const std::size_t nc = length_of(ncells);
     const std::size_t nv = dat_io::value_bytes(nnodes, vector);
     std::uint64_t records = 0;
     std::uint64_t flags_at = 0;  // where the last skipped flags were; 0 for none
@@ -262,11 +261,11 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
     util::File& f = dat_io::input(unit);
     if (f.at_end()) dat_io::no_time_record(f);
 
-    const std::size_t nc = count(ext.ncells);
+    const std::size_t nc = length_of(ext.ncells);
     const std::size_t nv = dat_io::value_bytes(ext.nnodes, vector);
     const std::span<CELL_RES_TYPE> ecells = cells_of(ext);
     const std::span<CELL_RES_TYPE> tcells{text.CELL.data(), std::min(ecells.size(), text.CELL.size())};
-    Running run(ext, text, vector, count(ext.nnodes));
+    Running run(ext, text, vector, length_of(ext.nnodes));
     work(g_flags, nc);
     LastFlags last_flags(nc);
 
@@ -353,7 +352,7 @@ void NEXTDATTIMESTEP(int unit, RES_TYPE& res) {
     util::File& f = dat_io::input(unit);
     const dat_io::RecordHead head = dat_io::read_head(f);
     res.time = head.time;
-    const std::size_t nc = head.has_flags() ? count(res.ncells) : 0;
+    const std::size_t nc = head.has_flags() ? length_of(res.ncells) : 0;
     const std::size_t nv = dat_io::value_bytes(res.nnodes, res.is_vector);
     const std::byte* body = dat_io::view_bytes(f, nc + nv);
     if (nc > 0) copy_flags(body, cells_of(res));
@@ -372,13 +371,13 @@ void NEXTDATVALUES(int unit, const RES_TYPE& res, WaterLevelRecord& wl) {
     util::File& f = dat_io::input(unit);
     const dat_io::RecordHead head = dat_io::read_head(f);
     wl.time = head.time;
-    const std::size_t nc = head.has_flags() ? count(res.ncells) : 0;
+    const std::size_t nc = head.has_flags() ? length_of(res.ncells) : 0;
     const std::size_t nv = dat_io::value_bytes(res.nnodes, res.is_vector);
     const std::byte* body = dat_io::view_bytes(f, nc + nv);
     const std::size_t step = res.is_vector ? 8 : 4;
     for (std::size_t i = 0, m = std::min(nc, wl.flags.size()); i < m; ++i)
         wl.flags[i] = static_cast<std::int8_t>(body[i]);
-    for (std::size_t j = 0, m = std::min(count(res.nnodes), wl.values.size()); j < m; ++j)
+    for (std::size_t j = 0, m = std::min(length_of(res.nnodes), wl.values.size()); j < m; ++j)
         wl.values[j] = load_real(body + nc + step * j);
     if (dat_io::finish_record(f) != kCardTimeRecord) {
         util::console().line();
@@ -398,10 +397,10 @@ void FINDDATTIME(int unit, RES_TYPE& res, float time, float tol, std::string_vie
 void FINDDATVALUES(int unit, const RES_TYPE& res, WaterLevelRecord& wl, float time, float tol) {
     search(unit, res.nnodes, res.ncells, time, tol, "", [&](const Found& found) {
         if (found.flags != nullptr)
-            for (std::size_t i = 0, m = std::min(count(res.ncells), wl.flags.size()); i < m; ++i)
+            for (std::size_t i = 0, m = std::min(length_of(res.ncells), wl.flags.size()); i < m; ++i)
                 wl.flags[i] = static_cast<std::int8_t>(found.flags[i]);
         const std::size_t step = found.vector ? 8 : 4;
-        for (std::size_t j = 0, m = std::min(count(res.nnodes), wl.values.size()); j < m; ++j)
+        for (std::size_t j = 0, m = std::min(length_of(res.nnodes), wl.values.size()); j < m; ++j)
             wl.values[j] = load_real(found.values + step * j);
     });
 }
@@ -421,11 +420,11 @@ void DATAVERAGES(int unit, bool vector, RES_TYPE& res) {
     util::File& f = dat_io::input(unit);
     if (f.at_end()) dat_io::no_time_record(f);
     const std::size_t k = vector ? 2 : 1;
-    const std::size_t nc = count(res.ncells);
+    const std::size_t nc = length_of(res.ncells);
     const std::size_t nv = dat_io::value_bytes(res.nnodes, vector);
     const std::span<ND_RES_TYPE> nodes = nodes_of(res);
     const std::span<CELL_RES_TYPE> cells = cells_of(res);
-    float* sum = work(g_values, count(res.nnodes) * k);
+    float* sum = work(g_values, length_of(res.nnodes) * k);
     work(g_flags, nc);
     LastFlags last_flags(nc);
     for (std::size_t j = 0; j < nodes.size(); ++j) {

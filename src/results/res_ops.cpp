@@ -9,7 +9,7 @@ namespace {
 
 // The count n, kept within the sizes of two arrays.
 std::size_t count_of(std::int32_t n, std::size_t a, std::size_t b) {
-    return std::min({static_cast<std::size_t>(n > 0 ? n : 0), a, b});
+    return std::min({length_of(n), a, b});
 }
 
 }  // namespace

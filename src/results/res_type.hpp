@@ -4,10 +4,14 @@
 // change it and the writers write it out. Arrays are indexed from 0: node j of the
 // model is ND[j - 1], cell i is CELL[i - 1].
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 namespace zorvel::results {
+
+// A count of nodes or cells as an array length (0 for a negative count).
+inline std::size_t length_of(std::int32_t n) { return n > 0 ? static_cast<std::size_t>(n) : 0; }
 
 // One node of a result.
 struct ND_RES_TYPE {

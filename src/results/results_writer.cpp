@@ -65,9 +65,6 @@ Kind kind_of(const OutputDescription& out) {
     return Kind::none;
 }
 
-// A count of nodes or cells as a size (none for a negative count).
-std::size_t count(std::int32_t n) { return n > 0 ? static_cast<std::size_t>(n) : 0; }
-
 // The first n entries of a work array, grown when it holds fewer.
 template <typename T>
 std::span<T> work_array(std::vector<T>& array, std::size_t n) {
@@ -131,7 +128,7 @@ void close_groups(OutputDescription& out) {
 
 // The record's activity flags as bytes, one per cell (0 past the record's own cells).
 std::span<const std::int8_t> cell_flags(const RES_TYPE& res) {
-    const std::size_t n = count(res.ncells);
+    const std::size_t n = length_of(res.ncells);
     std::span<std::int8_t> flags = work_array(state().flags, n);
     const std::size_t have = std::min(n, res.CELL.size());
     for (std::size_t i = 0; i < have; ++i) flags[i] = res.CELL[i].flag;
@@ -247,7 +244,7 @@ void WRITE_OUTPUT_TIMESTEP(OutputDescription& out, RES_TYPE& res) {
 void WRITE_XMDF_TIMESTEP(OutputDescription& out, RES_TYPE& res) {
     util::Console& con = util::console();
     const double time = res.time;
-    const std::size_t n = count(res.nnodes);
+    const std::size_t n = length_of(res.nnodes);
     const std::size_t have = std::min(n, res.ND.size());
     const std::span<const std::int8_t> flags = cell_flags(res);
     std::int32_t status = 0;

@@ -46,12 +46,11 @@ T* grow(std::vector<T>& buffer, std::int64_t n) {
     return buffer.data();
 }
 
-// A count as an array length (0 for a negative count).
-std::size_t count(std::int32_t n) { return n > 0 ? static_cast<std::size_t>(n) : 0; }
+using results::length_of;
 
 // Ends the run unless the record holds the file's nodes and cells.
 void check_record(const XmdfFile& file, const RES_TYPE& res, std::string_view routine) {
-    if (res.ND.size() >= count(file.nnodes) && res.CELL.size() >= count(file.ncells)) return;
+    if (res.ND.size() >= length_of(file.nnodes) && res.CELL.size() >= length_of(file.ncells)) return;
     util::fail("ERROR - Result record holds fewer nodes or cells than " + name_of(file) + " [" + std::string(routine) +
                "]");
 }
@@ -63,8 +62,8 @@ void check_record(const XmdfFile& file, const RES_TYPE& res, std::string_view ro
 
 // Reads the values of a timestep of the shared group into the value buffer.
 const float* read_values(const XmdfFile& file, bool is_vector, std::int32_t step, std::string_view what) {
-    float* values = grow(work().values, static_cast<std::int64_t>(count(file.nnodes)) * (is_vector ? 2 : 1));
-    const std::span<float> out(values, count(file.nnodes) * (is_vector ? 2 : 1));
+    float* values = grow(work().values, static_cast<std::int64_t>(length_of(file.nnodes)) * (is_vector ? 2 : 1));
+    const std::span<float> out(values, length_of(file.nnodes) * (is_vector ? 2 : 1));
     std::int32_t status = 0;
     if (is_vector)
         xf::XF_READ_VECTOR_VALUES_TIMESTEP(data_group().id, step, file.nnodes, 2, out, status);
@@ -82,7 +81,7 @@ const float* read_values(const XmdfFile& file, bool is_vector, std::int32_t step
 const std::int32_t* read_flags(const XmdfFile& file, std::int32_t step) {
     std::int32_t* flags = grow(work().flags, file.ncells);
     std::int32_t status = 0;
-    xf::XF_READ_ACTIVITY_TIMESTEP(data_group().id, step, file.ncells, std::span(flags, count(file.ncells)), status);
+    xf::XF_READ_ACTIVITY_TIMESTEP(data_group().id, step, file.ncells, std::span(flags, length_of(file.ncells)), status);
     if (status < 0)
         util::fail_at_once("ERROR - Reading cell/wet dry flags [XF_READ_ACTIVITY_TIMESTEP] while reading " + name_of(file));
     return flags;
@@ -94,7 +93,7 @@ std::int8_t low_byte(std::int32_t flag) { return static_cast<std::int8_t>(static
 // Puts a timestep's values and flags into the record.
 void store_step(const XmdfFile& file, bool is_vector, const float* values, const std::int32_t* flags,
                 RES_TYPE& res) {
-    const std::size_t n = count(file.nnodes);
+    const std::size_t n = length_of(file.nnodes);
     if (is_vector) {
         for (std::size_t i = 0; i < n; ++i) {
             res.ND[i].value = values[2 * i];
@@ -103,15 +102,15 @@ void store_step(const XmdfFile& file, bool is_vector, const float* values, const
     } else {
         for (std::size_t i = 0; i < n; ++i) res.ND[i].value = values[i];
     }
-    const std::size_t c = count(file.ncells);
+    const std::size_t c = length_of(file.ncells);
     for (std::size_t k = 0; k < c; ++k) res.CELL[k].flag = low_byte(flags[k]);
 }
 
 // The output times of a dataset whose group the shared group holds: the list's own
 // when they were read for it, else read from the group.
 std::span<const double> times_of(const XmdfFile& file, const DatasetList& list, bool is_vector, std::int32_t d) {
-    if (list.times_dataset == d && list.n_times >= 0 && list.output_times.size() >= count(list.n_times))
-        return std::span<const double>(list.output_times.data(), count(list.n_times));
+    if (list.times_dataset == d && list.n_times >= 0 && list.output_times.size() >= length_of(list.n_times))
+        return std::span<const double>(list.output_times.data(), length_of(list.n_times));
     Work& w = work();
     if (w.times_file_id == file.file_id && w.times_is_vector == is_vector && w.times_dataset == d)
         return w.times;
@@ -226,8 +225,8 @@ void reduce_temporal(XmdfTable& table, std::int32_t file_number, bool is_vector,
     const std::span<const double> times = times_of(file, list, is_vector, dataset);
     if (times.empty()) util::fail_at_once("ERROR - No output times in dataset \"" + path + "\" in " + name_of(file));
 
-    const std::size_t n = count(file.nnodes);
-    const std::size_t c = count(file.ncells);
+    const std::size_t n = length_of(file.nnodes);
+    const std::size_t c = length_of(file.ncells);
     float* magnitude = is_vector ? grow(work().magnitudes, file.nnodes) : nullptr;
     const bool take_max = kind != Reduction::minimum;
     for (std::size_t s = 0; s < times.size(); ++s) {
