@@ -29,6 +29,7 @@ void put_fixed(std::string& out, double v, int decimals) {
     out.append(buf, r.ptr);
 }
 
+// Appends an integer.
 void put_int(std::string& out, long long v) {
     char buf[24];
     auto r = std::to_chars(buf, buf + sizeof buf, v);
@@ -88,6 +89,7 @@ void write_mesh(const std::filesystem::path& path) {
     std::fclose(f);
 }
 
+// Puts the mesh on the first pool unit as a text input, without the opener's dialogue.
 int open_on_unit(const std::filesystem::path& path) {
     util::PoolEntry& e = util::unit_tables().pool[0];
     e.file = util::File::open(path.string(), util::FileKind::text_in);
@@ -95,6 +97,7 @@ int open_on_unit(const std::filesystem::path& path) {
     return e.unit;
 }
 
+// Seconds from t0 until now.
 double seconds_since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
 
 }  // namespace

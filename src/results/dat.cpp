@@ -127,12 +127,13 @@ void check_written(const util::File& f, std::string_view name) {
     if (f.failed()) util::fail("ERROR - Could not write to .dat file: \"" + util::trimmed(name) + "\"");
 }
 
-// Packs an integer or a real at p and moves p past it.
+// Packs an integer at p and moves p past it.
 void put_int(std::byte*& p, std::int32_t v) {
     std::memcpy(p, &v, 4);
     p += 4;
 }
 
+// Packs a real at p and moves p past it.
 void put_real(std::byte*& p, float v) {
     std::memcpy(p, &v, 4);
     p += 4;

@@ -210,6 +210,7 @@ struct Running {
     float* es = nullptr;  // speeds (vectors)
     float* et = nullptr;  // times
 
+    // Takes the running extreme and its times from the two records.
     Running(RES_TYPE& ext, RES_TYPE& text, bool is_vector, std::size_t nnodes) : vector(is_vector) {
         const std::span<ND_RES_TYPE> e = nodes_of(ext);
         n = std::min(e.size(), text.ND.size());
@@ -235,10 +236,12 @@ struct Running {
         else
             dat_fold::fold_scalars<Max>(values, n, t, ev, et);
     }
+    // Makes a record's values the extreme, all of them at time t.
     void replace(const std::byte* values, float t) {
         for (std::size_t j = 0; j < n * (vector ? 2 : 1); ++j) ev[j] = load_real(values + 4 * j);
         std::fill(et, et + n, t);
     }
+    // Gives the extreme and its times back to the two records.
     void hand_back(RES_TYPE& ext, RES_TYPE& text) const {
         for (std::size_t j = 0; j < n; ++j) {
             if (vector) {
@@ -252,6 +255,8 @@ struct Running {
     }
 };
 
+// DATMAXIMUMS (Max) and DATMINIMUMS: the remaining records folded into the extreme record
+// and the time-of-extreme record, or a stored extreme taken when it is the last record.
 template <bool Max>
 void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool ignore_mm) {
     const ExtremeKind& kind = Max ? kMaximum : kMinimum;

@@ -24,6 +24,7 @@ public:
     void wait_for_enter();
     // Ends a line left open by a prompt or trace (nothing when the line is complete).
     void finish_line();
+    // Hands what has been written on to the output stream.
     void flush();
     bool line_complete() const { return line_complete_; }
 

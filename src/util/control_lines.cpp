@@ -17,6 +17,7 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
+// True for a double quote or an apostrophe.
 bool is_quote(char c) { return c == '"' || c == '\''; }
 
 // Issues an error through line 1 of the message block, after one empty line, and ends the run.

@@ -39,6 +39,7 @@ void say(const char* text, std::size_t n) {
         n -= static_cast<std::size_t>(put);
     }
 }
+// The same for a text literal.
 template <std::size_t N>
 void say(const char (&text)[N]) {
     say(text, N - 1);
@@ -133,6 +134,7 @@ File::~File() {
     unwatch();
 }
 
+// Read-write files: turns the buffer over to reading, writing out what waits in it.
 bool File::to_reading() {
     if (!readable_) return false;
     flush_buffer();
@@ -142,6 +144,7 @@ bool File::to_reading() {
     return true;
 }
 
+// Read-write files: turns the buffer over to writing, from where reading stopped.
 bool File::to_writing() {
     if (!writable_) {
         failed_ = true;
@@ -162,6 +165,7 @@ bool File::to_writing() {
     return true;
 }
 
+// Reads on into the buffer, keeping the bytes not yet handed out; false at the end.
 bool File::refill() {
     if (in_window_) leave_window();
     if (writing_ && !to_reading()) return false;
@@ -452,6 +456,7 @@ bool File::read_line(std::string& line) {
     }
 }
 
+// Writes out the bytes waiting in the buffer; a failed write sets failed().
 void File::flush_buffer() {
     const char* p = buffer_.data();
     std::size_t n = out_;
@@ -471,6 +476,7 @@ void File::flush_buffer() {
     if (file_pos_ > size_ && readable_) size_ = file_pos_;
 }
 
+// put() when the buffer is full or not yet writing.
 void File::put_slow(char c) {
     if (writing_)
         flush_buffer();

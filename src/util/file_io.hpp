@@ -91,6 +91,7 @@ public:
     bool skip(std::uint64_t n);
     // Input: the next line without its line end ("\n" or "\r\n"); false at end of file.
     bool read_line(std::string& line);
+    // Input: true when no byte is left to read.
     bool at_end();
     // Input: goes back to the first byte, so the file can be read again from its start;
     // false when the file cannot be repositioned.

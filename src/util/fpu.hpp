@@ -3,6 +3,7 @@
 
 namespace zorvel::util {
 
+// Sets that mode for the calling thread (called once, at the start of main).
 void flush_denormals();
 
 }  // namespace zorvel::util

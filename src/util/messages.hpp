@@ -114,6 +114,7 @@ void DMESSAGE(std::int32_t n);
 void DMESSAGEXY(std::int32_t n, double x, double y);
 // Blanks the message fields, sets the position to -99999 and the layout to separate lines.
 void DMESSAGECLEAR();
+// Sets the six message counters to 0.
 void DMESSAGERESETCOUNTERS();
 // A line of 80 "_" on the console, and to the unit when it is 1 or more.
 void DLINE(std::int32_t unit);

@@ -12,8 +12,10 @@ namespace {
 
 constexpr std::size_t kField = 20;  // width of the work text every number is edited into
 
+// A field of asterisks: the value does not fit.
 std::string stars() { return std::string(kField, '*'); }
 
+// An integer's digits, with its sign.
 template <class Int>
 std::string integer_text(Int i) {
     char buf[24];
@@ -21,6 +23,7 @@ std::string integer_text(Int i) {
     return std::string(buf, r.ptr);
 }
 
+// An integer with leading zeros up to n digits (1 to 20); a negative one as it is.
 template <class Int>
 std::string integer_with_zeros(Int i, std::int32_t n) {
     std::string s = integer_text(i);
@@ -83,6 +86,7 @@ std::string cut_zeros(std::string s) {
     return s;
 }
 
+// CHECKINT for an integer type: the first item, ended by a blank, comma or slash.
 template <class Int>
 bool check_integer(std::string_view text, Int& i) {
     const std::size_t start = text.find_first_not_of(' ');

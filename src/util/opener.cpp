@@ -59,6 +59,7 @@ constexpr ModeSettings kModes[] = {
     {"IO", false, FileKind::text_out, Existing::keep, true, {}},
 };
 
+// The settings of a 2-character mode code; nullptr for an unknown code.
 const ModeSettings* find_mode(std::string_view code) {
     for (const ModeSettings& m : kModes)
         if (m.code == code) return &m;

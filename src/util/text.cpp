@@ -9,9 +9,11 @@ namespace {
 constexpr std::size_t kWorkLen = 100000;   // work text of the line routines
 constexpr std::size_t kShortWorkLen = 1000;  // work text of ASAME
 
+// ASCII case mapping of one character.
 char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
+// True for an ASCII letter or digit.
 bool is_letter_or_digit(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }

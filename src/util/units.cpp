@@ -57,6 +57,7 @@ void close_checked(std::unique_ptr<File>& file) {
 // Slot i (1 to 8) of the tables; the caller has checked the number.
 SlotEntry& slot_entry(int slot) { return unit_tables().slots[static_cast<std::size_t>(slot - 1)]; }
 
+// True for a slot number of the tables (1 to 8).
 bool valid_slot(int slot) { return slot >= 1 && slot <= kSlotCount; }
 
 // The non-blank characters of the first n characters of a text.

@@ -94,6 +94,7 @@ void CLEARNAME(int slot);
 void PAUSESIMULATION();
 // The same pause; false when the console input ended instead of Enter.
 bool pause_until_enter();
+// True when both values are 0 or above, or both below 0.
 bool SAMESIGN(float a, float b);
 
 // Ends the run at once: waits for Enter with no line of its own, then ends with the

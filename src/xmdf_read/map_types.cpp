@@ -76,6 +76,7 @@ constexpr std::array<MapOutputType, N_MAP_OUTPUT_TYPES> kTypes = {{
     {"n/a", "060"},
 }};
 
+// True for a row number of the table.
 bool valid_row(int row) { return row >= 1 && row <= N_MAP_OUTPUT_TYPES; }
 
 }  // namespace
