@@ -184,6 +184,13 @@ SplitPath split_path(std::string_view path) {
     return split;
 }
 
+DataFolder folder_of(std::string_view lower_path) {
+    static constexpr std::string_view marks[] = {"/maximums/", "/temporal/", "/minimums/", "/times/"};
+    for (std::size_t f = 0; f < std::size(marks); ++f)
+        if (lower_path.find(marks[f]) != std::string_view::npos) return static_cast<DataFolder>(f);
+    return DataFolder::none;
+}
+
 std::string path_in_slot(const char* slot, std::size_t length) {
     std::size_t n = 0;
     while (n + 1 < length && slot[n] != '\0' && static_cast<unsigned char>(slot[n]) < 128) ++n;

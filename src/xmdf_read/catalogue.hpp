@@ -44,6 +44,9 @@ inline constexpr std::size_t kLeafLen = 40;     // name of a split path
 inline constexpr float kPeakWaterLevel = 900001.0f;  // "Time of Peak h"
 inline constexpr float kPeakVelocity = 900002.0f;    // "Time of Peak V"
 
+// The folders of a model run's layout, in the order a path is tested for them.
+enum class DataFolder { maximums, temporal, minimums, times, none };
+
 // A dataset path taken apart (texts without trailing blanks).
 struct SplitPath {
     std::string group;   // before the first "/"; at most 1000 characters
@@ -127,6 +130,9 @@ struct XmdfTable {
 
 // Splits a dataset path into group, folder and name.
 SplitPath split_path(std::string_view path);
+// The folder that a lower-case dataset path lies in: the first of "/maximums/",
+// "/temporal/", "/minimums/" and "/times/" that it holds; none when it holds none.
+DataFolder folder_of(std::string_view lower_path);
 // The path held in one slot of a path buffer that the library filled: the slot's bytes
 // up to the first NUL or non-ASCII byte, at most one less than its length.
 std::string path_in_slot(const char* slot, std::size_t length);

@@ -20,23 +20,12 @@ namespace xf = results::xmdf;
 
 namespace {
 
-// The folders a search files its matches into, in the order they are tested.
-enum Folder { kMaximums, kTemporal, kMinimums, kTimes, kNoFolder };
-
-// The known folder that a lower-case path lies in.
-Folder folder_of(std::string_view lower_path) {
-    static constexpr std::array<std::string_view, 4> marks = {"/maximums/", "/temporal/", "/minimums/", "/times/"};
-    for (std::size_t f = 0; f < marks.size(); ++f)
-        if (lower_path.find(marks[f]) != std::string_view::npos) return static_cast<Folder>(f);
-    return kNoFolder;
-}
-
-// The list's found field of a folder.
-std::int32_t& found_field(DatasetList& list, Folder folder) {
+// The list's found field of a known folder.
+std::int32_t& found_field(DatasetList& list, DataFolder folder) {
     switch (folder) {
-        case kMaximums: return list.found_max;
-        case kTemporal: return list.found_temporal;
-        case kMinimums: return list.found_min;
+        case DataFolder::maximums: return list.found_max;
+        case DataFolder::temporal: return list.found_temporal;
+        case DataFolder::minimums: return list.found_min;
         default: return list.found_times;
     }
 }
@@ -54,7 +43,7 @@ std::int32_t& found_field(DatasetList& list, Folder folder) {
 // Files the matches of one list; true when the list then holds a dataset.
 bool search_list(DatasetList& list, bool is_vector, const std::string& lower_text, bool by_path, bool by_number) {
     const std::int32_t named = list.found_temporal;  // the dataset given by number, if any
-    std::array<bool, 5> exact{};                     // per folder: its dataset equals the text
+    std::array<bool, 4> exact{};                     // per known folder: its dataset equals the text
     bool exact_selected = false;
     for (std::int32_t k = 1; k <= list.n_paths && static_cast<std::size_t>(k) <= list.paths.size(); ++k) {
         const std::string& path = dataset_path(list, k);
@@ -72,15 +61,16 @@ bool search_list(DatasetList& list, bool is_vector, const std::string& lower_tex
         const bool equal =
             static_cast<std::size_t>(k) <= list.split_paths.size() &&
             util::LOWERCASE(list.split_paths[static_cast<std::size_t>(k - 1)].name) == lower_text;
-        Folder folder = folder_of(lower);
-        if (folder == kNoFolder) {
+        DataFolder folder = folder_of(lower);
+        if (folder == DataFolder::none) {
             if (!by_number) unknown_folder(path, is_vector);
             if (k != named) continue;  // another program's dataset: listed only
-            folder = kTemporal;
+            folder = DataFolder::temporal;
         }
-        if (!equal && exact[folder]) continue;
+        const auto f = static_cast<std::size_t>(folder);
+        if (!equal && exact[f]) continue;
         found_field(list, folder) = k;
-        exact[folder] = equal;
+        exact[f] = equal;
     }
     return list.found_max + list.found_min + list.found_temporal + list.found_times + list.selected_dataset >= 1;
 }

@@ -189,28 +189,20 @@ void XMDFFINDFOLDER(std::span<const std::string> paths, std::int32_t n_paths, st
     XmdfLayer& layer = xmdf_layer();
     layer.maximums = layer.temporal = layer.minimums = layer.times = 0;
     const std::string search = util::LOWERCASE(util::TRIMF(util::fit(text, kSearchLen)));
-    struct Folder {
-        std::string_view name;
-        std::int32_t* position;
-    };
-    const Folder folders[] = {{"/maximums/", &layer.maximums},
-                              {"/temporal/", &layer.temporal},
-                              {"/minimums/", &layer.minimums},
-                              {"/times/", &layer.times}};
+    // Per known folder, in the order of DataFolder.
+    std::int32_t* const positions[] = {&layer.maximums, &layer.temporal, &layer.minimums, &layer.times};
     const std::size_t n = std::min(static_cast<std::size_t>(std::max(n_paths, 0)), paths.size());
     for (std::size_t i = 0; i < n; ++i) {
         const std::string path = path_head(paths[i], path_length);
         const std::string lower = util::LOWERCASE(path);
         if (lower.find(search) == std::string::npos) continue;
         util::console().line("   Found: \"" + path + "\".");
-        const auto folder = std::find_if(std::begin(folders), std::end(folders), [&](const Folder& f) {
-            return lower.find(f.name) != std::string::npos;
-        });
-        if (folder == std::end(folders)) {
+        const DataFolder folder = folder_of(lower);
+        if (folder == DataFolder::none) {
             util::line_after_gap("ERROR - Unknown Data Folder: \"" + path + "\".");
             util::fail("Searching for Maximums, Minimums, Times or Temporal.");
         }
-        *folder->position = static_cast<std::int32_t>(i + 1);
+        *positions[static_cast<std::size_t>(folder)] = static_cast<std::int32_t>(i + 1);
     }
 }
 
