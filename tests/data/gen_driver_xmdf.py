@@ -12,30 +12,16 @@ drv_z7.xmdf   Temporal Water Level of 7 nodes
 import os
 import sys
 
-import h5py
 import numpy as np
+
+from xmdf_h5 import dataset_group, generic, xmdf_file
 
 CELLS = 3
 
 
-def fixed(text):
-    return np.array(text.encode() + b"\0", dtype="S%d" % (len(text) + 1))
-
-
-def generic(parent, name):
-    g = parent.create_group(name)
-    g.attrs["Grouptype"] = fixed("Generic")
-    return g
-
-
 def dataset(parent, name, kind, times, values, active):
     values = np.array(values, dtype=np.float32)
-    g = parent.create_group(name)
-    g.attrs["Grouptype"] = fixed("DATASET " + kind)
-    g.attrs["DatasetUnits"] = fixed("m")
-    g.attrs["TimeUnits"] = fixed("Hours")
-    g.attrs["DatasetCompression"] = np.int32(-1)
-    g.attrs["Data Type"] = np.int32(0)
+    g = dataset_group(parent, name, kind)
     g.create_dataset("Times", data=np.array(times, dtype=np.float64), maxshape=(None,), chunks=(16,))
     g.create_dataset("Values", data=values, maxshape=(None,) + values.shape[1:], chunks=(1,) + values.shape[1:])
     mags = np.sqrt((values ** 2).sum(axis=2)) if kind == "VECTOR" else values
@@ -46,9 +32,7 @@ def dataset(parent, name, kind, times, values, active):
 
 
 def model_file(path, group):
-    f = h5py.File(path, "w")
-    f.create_dataset("File Type", data=fixed("Xmdf"))
-    f.create_dataset("File Version", data=np.array([1.9], dtype=np.float32))
+    f = xmdf_file(path)
     return f, generic(f, group)
 
 

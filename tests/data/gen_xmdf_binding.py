@@ -20,12 +20,10 @@ import sys
 import h5py
 import numpy as np
 
+from xmdf_h5 import dataset_group, generic, xmdf_file
+
 NODES = 5
 CELLS = 3
-
-
-def fixed(text):
-    return np.array(text.encode() + b"\0", dtype="S%d" % (len(text) + 1))
 
 
 def scalar_values(steps, n=NODES):
@@ -41,12 +39,7 @@ def activity(steps, n=CELLS):
 
 
 def model_dataset(parent, name, kind, times, values, with_active=True):
-    g = parent.create_group(name)
-    g.attrs["Grouptype"] = fixed("DATASET " + kind)
-    g.attrs["DatasetUnits"] = fixed("m")
-    g.attrs["TimeUnits"] = fixed("Hours")
-    g.attrs["DatasetCompression"] = np.int32(-1)
-    g.attrs["Data Type"] = np.int32(0)
+    g = dataset_group(parent, name, kind)
     g.create_dataset("Times", data=np.array(times, dtype=np.float64), maxshape=(None,), chunks=(16,))
     g.create_dataset("Values", data=values.astype(np.float32), maxshape=(None,) + values.shape[1:],
                      chunks=(1,) + values.shape[1:])
@@ -58,16 +51,8 @@ def model_dataset(parent, name, kind, times, values, with_active=True):
     return g
 
 
-def generic(parent, name):
-    g = parent.create_group(name)
-    g.attrs["Grouptype"] = fixed("Generic")
-    return g
-
-
 def write_model_run(path):
-    with h5py.File(path, "w") as f:
-        f.create_dataset("File Type", data=fixed("Xmdf"))
-        f.create_dataset("File Version", data=np.array([1.9], dtype=np.float32))
+    with xmdf_file(path) as f:
         results = generic(f, "results")
         temporal = generic(results, "Temporal")
         maximums = generic(results, "Maximums")
@@ -97,9 +82,7 @@ def write_foreign(path):
 
 
 def write_no_datasets(path):
-    with h5py.File(path, "w") as f:
-        f.create_dataset("File Type", data=fixed("Xmdf"))
-        f.create_dataset("File Version", data=np.array([1.9], dtype=np.float32))
+    with xmdf_file(path) as f:
         generic(f, "empty")
 
 

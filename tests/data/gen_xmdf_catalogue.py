@@ -37,6 +37,8 @@ import sys
 import h5py
 import numpy as np
 
+from xmdf_h5 import dataset_group, generic, xmdf_file
+
 NODES = 4
 CELLS = 3
 
@@ -61,25 +63,10 @@ CUTOFF_NAMES = [
 ]
 
 
-def fixed(text):
-    return np.array(text.encode() + b"\0", dtype="S%d" % (len(text) + 1))
-
-
-def generic(parent, name):
-    g = parent.create_group(name)
-    g.attrs["Grouptype"] = fixed("Generic")
-    return g
-
-
 def dataset(parent, name, kind, times, values, active=None, cells=CELLS):
     """A dataset group as a model run writes it; values [t][n] or [t][n][2]."""
     values = np.array(values, dtype=np.float32)
-    g = parent.create_group(name)
-    g.attrs["Grouptype"] = fixed("DATASET " + kind)
-    g.attrs["DatasetUnits"] = fixed("m")
-    g.attrs["TimeUnits"] = fixed("Hours")
-    g.attrs["DatasetCompression"] = np.int32(-1)
-    g.attrs["Data Type"] = np.int32(0)
+    g = dataset_group(parent, name, kind)
     g.create_dataset("Times", data=np.array(times, dtype=np.float64), maxshape=(None,))
     g.create_dataset("Values", data=values, maxshape=(None,) + values.shape[1:])
     mags = np.sqrt((values ** 2).sum(axis=2)) if kind == "VECTOR" else values
@@ -89,13 +76,6 @@ def dataset(parent, name, kind, times, values, active=None, cells=CELLS):
         active = [[1] * cells for _ in times]
     g.create_dataset("Active", data=np.array(active, dtype=np.uint8), maxshape=(None, cells))
     return g
-
-
-def xmdf_file(path):
-    f = h5py.File(path, "w")
-    f.create_dataset("File Type", data=fixed("Xmdf"))
-    f.create_dataset("File Version", data=np.array([1.9], dtype=np.float32))
-    return f
 
 
 def steps(n, value):

@@ -20,8 +20,9 @@ no_version.xmdf   a dataset but no File Version.
 import os
 import sys
 
-import h5py
 import numpy as np
+
+from xmdf_h5 import dataset_group, generic, xmdf_file
 
 CELLS = 3
 TIMES = [0.0, 0.5, 1.0]
@@ -32,25 +33,9 @@ VELOCITY = [[[1, -1], [0, 2], [5, 5], [-1, -1]],
 FLAGS = [[0, 1, 0], [0, 0, 0], [1, 0, 0]]
 
 
-def fixed(text):
-    return np.array(text.encode() + b"\0", dtype="S%d" % (len(text) + 1))
-
-
-def generic(parent, name):
-    g = parent.create_group(name)
-    g.attrs["Grouptype"] = fixed("Generic")
-    return g
-
-
 def dataset(parent, name, times, values, flags, units=True, values_array=True, active="rows"):
     values = np.array(values, dtype=np.float32)
-    g = parent.create_group(name)
-    g.attrs["Grouptype"] = fixed("DATASET VECTOR" if values.ndim == 3 else "DATASET SCALAR")
-    g.attrs["DatasetUnits"] = fixed("m")
-    if units:
-        g.attrs["TimeUnits"] = fixed("Hours")
-    g.attrs["DatasetCompression"] = np.int32(-1)
-    g.attrs["Data Type"] = np.int32(0)
+    g = dataset_group(parent, name, "VECTOR" if values.ndim == 3 else "SCALAR", time_units=units)
     g.create_dataset("Times", data=np.array(times, dtype=np.float64), maxshape=(None,), chunks=(16,))
     if values_array:
         g.create_dataset("Values", data=values, maxshape=(None,) + values.shape[1:], chunks=(1,) + values.shape[1:])
@@ -64,14 +49,6 @@ def dataset(parent, name, times, values, flags, units=True, values_array=True, a
         g.create_dataset("Active", data=flags.reshape(-1))
     elif active == "float":
         g.create_dataset("Active", data=flags.astype(np.float32))
-
-
-def xmdf_file(path, version=True):
-    f = h5py.File(path, "w")
-    f.create_dataset("File Type", data=fixed("Xmdf"))
-    if version:
-        f.create_dataset("File Version", data=np.array([1.9], dtype=np.float32))
-    return f
 
 
 def write_layer_run(path):
