@@ -24,6 +24,13 @@ void close_entry(Entry& e, bool error_end) {
         e.file->close();
 }
 
+// Closes every open entry's file, slots first; at an error end outputs are removed instead.
+void close_entries(bool error_end) {
+    UnitTables& t = unit_tables();
+    for (SlotEntry& s : t.slots) close_entry(s, error_end);
+    for (PoolEntry& p : t.pool) close_entry(p, error_end);
+}
+
 // Calls f on the entry of the unit (slots first, then the pool); false when no entry has it.
 template <typename F>
 bool with_entry(int unit, F&& f) {
@@ -242,11 +249,8 @@ void CLEARNAME(int slot) {
 }
 
 void EXITS(int status) {
-    UnitTables& t = unit_tables();
-    if (!t.keep_units) {
-        for (SlotEntry& s : t.slots) close_entry(s, status != 0);
-        for (PoolEntry& p : t.pool) close_entry(p, status != 0);
-    }
+    const UnitTables& t = unit_tables();
+    if (!t.keep_units) close_entries(status != 0);
     if (t.pause_before_exit) {
         console().line();
         console().line("Press Enter to Close");
@@ -329,9 +333,7 @@ bool close_held_unit(int unit) {
 }
 
 void close_all_at_end(int status) {
-    UnitTables& t = unit_tables();
-    for (SlotEntry& s : t.slots) close_entry(s, status != 0);
-    for (PoolEntry& p : t.pool) close_entry(p, status != 0);
+    close_entries(status != 0);
     console().finish_line();
     console().flush();
 }
