@@ -26,13 +26,6 @@ namespace {
 
 using dat_io::load_real;
 
-// A work array of at least n entries, kept from call to call.
-template <typename T>
-T* work(std::vector<T>& array, std::size_t n) {
-    if (array.size() < n) CHECK_ALLOC(allocate_array(array, static_cast<std::int64_t>(n)));
-    return array.data();
-}
-
 std::vector<float> g_values;       // running values: x, or x and y per node
 std::vector<float> g_speeds;       // speeds of the running vectors
 std::vector<float> g_times;        // time of each node's extreme
@@ -119,7 +112,7 @@ void search(int unit, std::int32_t nnodes, std::int32_t ncells, float time, floa
             // Earlier flags are read back before the record is looked at in place.
             const std::byte* earlier = nullptr;
             if (!head.has_flags() && flags_at > 0) {
-                std::int8_t* kept = work(g_flags, nc);
+                std::int8_t* kept = work_array(g_flags, nc).data();
                 dat_io::read_back(f, flags_at, kept, nc);
                 earlier = reinterpret_cast<const std::byte*>(kept);
             }
@@ -214,9 +207,9 @@ struct Running {
     Running(RES_TYPE& ext, RES_TYPE& text, bool is_vector, std::size_t nnodes) : vector(is_vector) {
         const std::span<ND_RES_TYPE> e = nodes_of(ext);
         n = std::min(e.size(), text.ND.size());
-        ev = work(g_values, nnodes * (vector ? 2 : 1));
-        es = vector ? work(g_speeds, nnodes) : nullptr;
-        et = work(g_times, nnodes);
+        ev = work_array(g_values, nnodes * (vector ? 2 : 1)).data();
+        es = vector ? work_array(g_speeds, nnodes).data() : nullptr;
+        et = work_array(g_times, nnodes).data();
         for (std::size_t j = 0; j < n; ++j) {
             if (vector) {
                 ev[2 * j] = e[j].value;
@@ -271,7 +264,7 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
     const std::span<CELL_RES_TYPE> ecells = cells_of(ext);
     const std::span<CELL_RES_TYPE> tcells{text.CELL.data(), std::min(ecells.size(), text.CELL.size())};
     Running run(ext, text, vector, length_of(ext.nnodes));
-    work(g_flags, nc);
+    work_array(g_flags, nc);
     LastFlags last_flags(nc);
 
     bool cells_folded = false;
@@ -429,8 +422,8 @@ void DATAVERAGES(int unit, bool vector, RES_TYPE& res) {
     const std::size_t nv = dat_io::value_bytes(res.nnodes, vector);
     const std::span<ND_RES_TYPE> nodes = nodes_of(res);
     const std::span<CELL_RES_TYPE> cells = cells_of(res);
-    float* sum = work(g_values, length_of(res.nnodes) * k);
-    work(g_flags, nc);
+    float* sum = work_array(g_values, length_of(res.nnodes) * k).data();
+    work_array(g_flags, nc);
     LastFlags last_flags(nc);
     for (std::size_t j = 0; j < nodes.size(); ++j) {
         sum[k * j] = nodes[j].value;

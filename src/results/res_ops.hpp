@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
+#include <span>
 #include <stdexcept>
 #include <vector>
 
@@ -34,6 +35,15 @@ std::int32_t allocate_array(std::vector<T>& array, std::int64_t n, const T& valu
     } catch (const std::length_error&) {
         return 1;
     }
+}
+
+// The first n entries (none for n <= 0) of a work array kept from call to call, grown
+// through CHECK_ALLOC when it holds fewer (a grown array starts value-initialised).
+template <typename T>
+std::span<T> work_array(std::vector<T>& array, std::int64_t n) {
+    const std::size_t k = n > 0 ? static_cast<std::size_t>(n) : 0;
+    if (array.size() < k) CHECK_ALLOC(allocate_array(array, n));
+    return std::span<T>(array.data(), k);
 }
 
 // The size of an activity flag as a merge compares it: its absolute value as an

@@ -65,13 +65,6 @@ Kind kind_of(const OutputDescription& out) {
     return Kind::none;
 }
 
-// The first n entries of a work array, grown when it holds fewer.
-template <typename T>
-std::span<T> work_array(std::vector<T>& array, std::size_t n) {
-    if (array.size() < n) CHECK_ALLOC(allocate_array(array, static_cast<std::int64_t>(n)));
-    return std::span<T>(array.data(), n);
-}
-
 // Books an ".xmdf" output just created, under the name it can be removed by.
 void remember_file(std::int32_t file_id, std::string_view out_path) {
     std::error_code ec;

@@ -39,13 +39,6 @@ Work& work() {
     return w;
 }
 
-// Makes the buffer hold at least n entries.
-template <class T>
-T* grow(std::vector<T>& buffer, std::int64_t n) {
-    if (n > 0 && buffer.size() < static_cast<std::size_t>(n)) results::CHECK_ALLOC(results::allocate_array(buffer, n));
-    return buffer.data();
-}
-
 using results::length_of;
 
 // Ends the run unless the record holds the file's nodes and cells.
@@ -62,8 +55,7 @@ void check_record(const XmdfFile& file, const RES_TYPE& res, std::string_view ro
 
 // Reads the values of a timestep of the shared group into the value buffer.
 const float* read_values(const XmdfFile& file, bool is_vector, std::int32_t step, std::string_view what) {
-    float* values = grow(work().values, static_cast<std::int64_t>(length_of(file.nnodes)) * (is_vector ? 2 : 1));
-    const std::span<float> out(values, length_of(file.nnodes) * (is_vector ? 2 : 1));
+    const std::span<float> out = results::work_array(work().values, std::int64_t{file.nnodes} * (is_vector ? 2 : 1));
     std::int32_t status = 0;
     if (is_vector)
         xf::XF_READ_VECTOR_VALUES_TIMESTEP(data_group().id, step, file.nnodes, 2, out, status);
@@ -74,17 +66,17 @@ const float* read_values(const XmdfFile& file, bool is_vector, std::int32_t step
                      (is_vector ? " [XF_READ_VECTOR_VALUES_TIMESTEP] while reading "
                                 : " [XF_READ_SCALAR_VALUES_TIMESTEP] while reading ") +
                      name_of(file));
-    return values;
+    return out.data();
 }
 
 // Reads the activity flags of a timestep of the shared group into the flag buffer.
 const std::int32_t* read_flags(const XmdfFile& file, std::int32_t step) {
-    std::int32_t* flags = grow(work().flags, file.ncells);
+    const std::span<std::int32_t> flags = results::work_array(work().flags, file.ncells);
     std::int32_t status = 0;
-    xf::XF_READ_ACTIVITY_TIMESTEP(data_group().id, step, file.ncells, std::span(flags, length_of(file.ncells)), status);
+    xf::XF_READ_ACTIVITY_TIMESTEP(data_group().id, step, file.ncells, flags, status);
     if (status < 0)
         util::fail_at_once("ERROR - Reading cell/wet dry flags [XF_READ_ACTIVITY_TIMESTEP] while reading " + name_of(file));
-    return flags;
+    return flags.data();
 }
 
 // A flag read as the record keeps it: its low 8 bits.
@@ -227,7 +219,7 @@ void reduce_temporal(XmdfTable& table, std::int32_t file_number, bool is_vector,
 
     const std::size_t n = length_of(file.nnodes);
     const std::size_t c = length_of(file.ncells);
-    float* magnitude = is_vector ? grow(work().magnitudes, file.nnodes) : nullptr;
+    float* magnitude = is_vector ? results::work_array(work().magnitudes, file.nnodes).data() : nullptr;
     const bool take_max = kind != Reduction::minimum;
     for (std::size_t s = 0; s < times.size(); ++s) {
         const auto step = static_cast<std::int32_t>(s + 1);

@@ -44,14 +44,6 @@ std::string path_head(std::string_view path, std::int32_t length) {
     return util::fit(path.substr(0, n), util::kNameLen);
 }
 
-// The first n entries of a buffer that holds at least n (ends the run when memory runs out).
-template <typename T>
-std::span<T> work_span(std::vector<T>& buffer, std::int64_t n) {
-    if (n <= 0) return {};
-    if (buffer.size() < static_cast<std::size_t>(n)) results::CHECK_ALLOC(results::allocate_array(buffer, n));
-    return std::span<T>(buffer).first(static_cast<std::size_t>(n));
-}
-
 // Opens the dataset group of the path into a group slot, closing the group the slot held.
 void open_data_group(XmdfLayer& layer, std::int32_t& slot, std::int32_t file_id, const std::string& path) {
     if (slot > 0) {
@@ -103,7 +95,7 @@ void read_paths(std::int32_t n_paths, std::int32_t path_length, bool vectors) {
 
 // Reads the values of output time k from an open group into the state's step buffer.
 bool read_step_values(XmdfLayer& layer, std::int32_t group, std::int32_t k, std::int32_t n_values, bool vector) {
-    const std::span<float> values = work_span(layer.step_values, std::int64_t{n_values} * (vector ? 2 : 1));
+    const std::span<float> values = results::work_array(layer.step_values, std::int64_t{n_values} * (vector ? 2 : 1));
     if (vector)
         xf::XF_READ_VECTOR_VALUES_TIMESTEP(group, k, n_values, 2, values, layer.status);
     else
@@ -113,7 +105,7 @@ bool read_step_values(XmdfLayer& layer, std::int32_t group, std::int32_t k, std:
 
 // Reads the activity flags of output time k from an open group into the state's step buffer.
 bool read_step_flags(XmdfLayer& layer, std::int32_t group, std::int32_t k, std::int32_t n_cells) {
-    xf::XF_READ_ACTIVITY_TIMESTEP(group, k, n_cells, work_span(layer.step_flags, n_cells), layer.status);
+    xf::XF_READ_ACTIVITY_TIMESTEP(group, k, n_cells, results::work_array(layer.step_flags, n_cells), layer.status);
     return layer.status >= 0;
 }
 
