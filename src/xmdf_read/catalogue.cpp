@@ -119,7 +119,7 @@ void read_paths(XmdfFile& file, bool is_vector) {
         xf::XF_GET_SCALAR_DATASET_PATHS(file.file_id, list.n_paths, list.max_path_len, list.path_buffer, status);
     if (status < 0)
         util::fail(is_vector ? "ERROR - Exracting Vector Dataset Paths [XF_GET_VECTOR_DATASET_PATHS]."
-                       : "ERROR - Exracting Scalar Dataset Paths [XF_GET_SCALAR_DATASET_PATHS].");
+                             : "ERROR - Exracting Scalar Dataset Paths [XF_GET_SCALAR_DATASET_PATHS].");
     for (std::int32_t j = 1; j <= list.n_paths; ++j) {
         const auto k = static_cast<std::size_t>(j - 1);
         const auto slot = static_cast<std::size_t>(list.max_path_len);

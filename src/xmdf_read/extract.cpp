@@ -63,9 +63,9 @@ const float* read_values(const XmdfFile& file, bool is_vector, std::int32_t step
         xf::XF_READ_SCALAR_VALUES_TIMESTEP(data_group().id, step, file.nnodes, out, status);
     if (status < 0)
         util::fail_at_once("ERROR - Reading " + std::string(what) +
-                     (is_vector ? " [XF_READ_VECTOR_VALUES_TIMESTEP] while reading "
-                                : " [XF_READ_SCALAR_VALUES_TIMESTEP] while reading ") +
-                     name_of(file));
+                           (is_vector ? " [XF_READ_VECTOR_VALUES_TIMESTEP] while reading "
+                                      : " [XF_READ_SCALAR_VALUES_TIMESTEP] while reading ") +
+                           name_of(file));
     return out.data();
 }
 
@@ -156,7 +156,7 @@ void read_single(XmdfTable& table, std::int32_t file_number, bool is_vector, RES
         xf::XF_GET_DATASET_NUM_TIMES(data_group().id, n, status);
         if (status < 0)
             util::fail_at_once("ERROR - Extracting number of times [XF_GET_DATASET_NUM_TIMES] from xmdf file " +
-                         name_of(file));
+                               name_of(file));
         if (n > 1) {
             util::line_after_gap("ERROR - Multiple output times exits, expecting 1.");
             util::console().line("Contact " + std::string(util::kSupportAddress));
@@ -314,7 +314,7 @@ void xmdf_get_data_time(XmdfTable& table, std::int32_t file_number, bool is_vect
     const std::string& path = dataset_path(list, dataset);
     if (timestep < 1)
         util::fail_at_once("ERROR - No timestep selected for \"" + path + "\" in " + name_of(file) +
-                     " [xmdf_get_data_time]");
+                           " [xmdf_get_data_time]");
     check_record(file, res, "xmdf_get_data_time");
 
     if (first) {

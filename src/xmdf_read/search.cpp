@@ -95,7 +95,7 @@ void count_times(XmdfFile& file, DatasetList& list, bool is_vector, std::int32_t
     if (status < 0) {
         list.n_times = 0;
         util::fail_at_once("ERROR - Extracting number of times [XF_GET_DATASET_NUM_TIMES] from xmdf file " +
-                     name_of(file));
+                           name_of(file));
     }
     list.n_times = std::max(list.n_times, 0);
 }

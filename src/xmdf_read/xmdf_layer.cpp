@@ -222,7 +222,7 @@ void XMDFREADTIMESTEP(std::int32_t file_id, std::string_view path, std::int32_t 
     con.line("Extracting values from XMDF file.");
     if (!read_step_values(layer, group, k, res.nnodes, res.is_vector)) {
         util::line_after_gap("ERROR - Exracting Values from XMDF [XF_READ_VECTOR_VALUES_TIMESTEP or "
-                   "XF_READ_SCALAR_VALUES_TIMESTEP].");
+                             "XF_READ_SCALAR_VALUES_TIMESTEP].");
         util::fail("Contact " + std::string(util::kSupportAddress));
     }
     const float* v = layer.step_values.data();
