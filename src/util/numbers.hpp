@@ -1,6 +1,7 @@
 #pragma once
 // Numbers as text: integers and reals as short left-justified texts for messages and
-// names, the count of numbers on a line, integer tests and day numbers of dates.
+// names, right-justified in the fixed-width fields of console lines, the grammar of a
+// real number field, the count of numbers on a line, integer tests and day numbers.
 //
 // Every number is edited into a 20-character field as a formatted write would do it
 // (I20 for integers, F20.d for reals: rounded to nearest, halfway away from zero,
