@@ -121,12 +121,14 @@ bool READLINE(std::int32_t unit, std::string& line, std::size_t field) {
 }
 
 std::int32_t CSVCOLUMN(std::string_view line, std::string_view name, std::int32_t fallback) {
-    std::string work = REMOVETABS(fit(line, kLineWorkLen));
+    // Tabs go once, from the whole line; the fields are then looked at in place.
+    const std::string all = REMOVETABS(fit(line, kLineWorkLen));
+    std::string_view work = all;
     for (std::int32_t column = 1; !work.empty(); ++column) {
         const std::size_t comma = work.find(',');
-        if (ASAME(std::string_view(work).substr(0, comma), name)) return column;
-        if (comma == std::string::npos) break;
-        work = REMOVETABS(std::string_view(work).substr(comma + 1));
+        if (ASAME(work.substr(0, comma), name)) return column;
+        if (comma == npos) break;
+        work = rtrim(work.substr(comma + 1));
     }
     return fallback;
 }
