@@ -115,6 +115,19 @@ void read_times(XmdfFile& file, DatasetList& list, bool is_vector, std::int32_t 
     list.times_dataset = d;
 }
 
+// Calls f(file, list, is_vector, dataset) for the chosen dataset of every file that has
+// one, each file after the line that names it.
+template <class F>
+void for_each_chosen(XmdfTable& table, std::string_view routine, F&& f) {
+    for (std::int32_t k = 1; k <= table.n_xmdf; ++k) {
+        XmdfFile& record = file_record(table, k, routine);
+        util::line_after_gap("Extracting number of outputs for temporal data in \"" + name_of(record) + "\".");
+        DatasetList& list = chosen_list(record);
+        const std::int32_t d = chosen_dataset(list);
+        if (valid_dataset(list, d)) f(record, list, &list == &record.vectors, d);
+    }
+}
+
 // Selects a stored extreme of the list at step 1; ends the run when the file has none.
 void select_stored(const XmdfFile& file, DatasetList& list, std::int32_t dataset, std::string_view folder) {
     if (!valid_dataset(list, dataset))
@@ -185,13 +198,7 @@ void GET_XMDF_NUM_TIMES(XmdfTable& table, bool one, std::int32_t file, bool is_v
         (void)close_data_group();
         return;
     }
-    for (std::int32_t k = 1; k <= table.n_xmdf; ++k) {
-        XmdfFile& record = file_record(table, k, "GET_XMDF_NUM_TIMES");
-        util::line_after_gap("Extracting number of outputs for temporal data in \"" + name_of(record) + "\".");
-        DatasetList& list = chosen_list(record);
-        const std::int32_t d = chosen_dataset(list);
-        if (valid_dataset(list, d)) count_times(record, list, &list == &record.vectors, d);
-    }
+    for_each_chosen(table, "GET_XMDF_NUM_TIMES", count_times);
     if (data_group().id > 0) (void)close_data_group();
 }
 
@@ -202,13 +209,7 @@ void GET_XMDF_TIMES(XmdfTable& table, bool one, std::int32_t file, bool is_vecto
         read_times(*record, list, is_vector, dataset);
         return;
     }
-    for (std::int32_t k = 1; k <= table.n_xmdf; ++k) {
-        XmdfFile& record = file_record(table, k, "GET_XMDF_TIMES");
-        util::line_after_gap("Extracting number of outputs for temporal data in \"" + name_of(record) + "\".");
-        DatasetList& list = chosen_list(record);
-        const std::int32_t d = chosen_dataset(list);
-        if (valid_dataset(list, d)) read_times(record, list, &list == &record.vectors, d);
-    }
+    for_each_chosen(table, "GET_XMDF_TIMES", read_times);
 }
 
 void FIND_XMDF_TIME(XmdfTable& table, float time, float tolerance) {
