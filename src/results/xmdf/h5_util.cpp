@@ -70,15 +70,24 @@ bool walk(hid_t group, const std::string& prefix, int depth, DatasetPaths& paths
     return true;
 }
 
+// The attribute of that name when it holds a single value of that type class, with its
+// type; no attribute when it is missing or holds anything else.
+AttributeHandle single_attribute(hid_t obj, const char* name, H5T_class_t cls, TypeHandle& type) {
+    if (H5Aexists(obj, name) <= 0) return AttributeHandle();
+    AttributeHandle attr(H5Aopen(obj, name, H5P_DEFAULT));
+    if (!attr) return attr;
+    type = TypeHandle(H5Aget_type(attr.get()));
+    SpaceHandle space(H5Aget_space(attr.get()));
+    if (!type || H5Tget_class(type.get()) != cls || !holds_one_element(space.get())) return AttributeHandle();
+    return attr;
+}
+
 }  // namespace
 
 std::optional<std::string> read_text_attribute(hid_t obj, const char* name) {
-    if (H5Aexists(obj, name) <= 0) return std::nullopt;
-    AttributeHandle attr(H5Aopen(obj, name, H5P_DEFAULT));
+    TypeHandle type;
+    AttributeHandle attr = single_attribute(obj, name, H5T_STRING, type);
     if (!attr) return std::nullopt;
-    TypeHandle type(H5Aget_type(attr.get()));
-    SpaceHandle space(H5Aget_space(attr.get()));
-    if (!type || H5Tget_class(type.get()) != H5T_STRING || !holds_one_element(space.get())) return std::nullopt;
     const htri_t variable = H5Tis_variable_str(type.get());
     if (variable < 0) return std::nullopt;
     if (variable > 0) {
@@ -125,12 +134,9 @@ bool write_int_attribute(hid_t obj, const char* name, std::int32_t value) {
 }
 
 std::optional<std::int32_t> read_int_attribute(hid_t obj, const char* name) {
-    if (H5Aexists(obj, name) <= 0) return std::nullopt;
-    AttributeHandle attr(H5Aopen(obj, name, H5P_DEFAULT));
+    TypeHandle type;
+    const AttributeHandle attr = single_attribute(obj, name, H5T_INTEGER, type);
     if (!attr) return std::nullopt;
-    TypeHandle type(H5Aget_type(attr.get()));
-    SpaceHandle space(H5Aget_space(attr.get()));
-    if (!type || H5Tget_class(type.get()) != H5T_INTEGER || !holds_one_element(space.get())) return std::nullopt;
     std::int32_t value = 0;
     if (H5Aread(attr.get(), H5T_NATIVE_INT32, &value) < 0) return std::nullopt;
     return value;
