@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -23,7 +25,10 @@ void expect_exits_with(const driver_test::Staged& s, const std::string& lines) {
 class SupList : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / "zorvel_driver_sup";
+        // A folder of this test in this process: other tests, and other trees, run at the same time.
+        dir_ = std::filesystem::temp_directory_path() /
+               ("zorvel_driver_sup_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                "_" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir_);
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -110,7 +112,8 @@ TEST(OutputNames, ConversionAndEnsightNameTheirOutputsLater) {
 }
 
 TEST(OutputNames, AnOutputThatIsAnInputIsRefused) {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "zorvel_driver_names";
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("zorvel_driver_names_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir / "sub");
     const std::string a = (dir / "a_h.dat").string();
     std::ofstream(a) << "x";

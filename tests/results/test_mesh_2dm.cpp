@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -194,7 +196,8 @@ TEST(Mesh2dm, LineEndsAndLongLinesAreReadWhole) {
 }
 
 TEST(Mesh2dm, ProgressEveryTenThousandElements) {
-    const std::filesystem::path path = std::filesystem::temp_directory_path() / "zorvel_mesh_25000.2dm";
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("zorvel_mesh_25000_" + std::to_string(::getpid()) + ".2dm");
     {
         std::ofstream f(path);
         f << "MESH2D\nND 1 0 0 0\nND 2 1 0 0\nND 3 1 1 0\n";
