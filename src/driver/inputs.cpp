@@ -13,7 +13,11 @@
 
 namespace zorvel::driver {
 
+namespace {
+
 using util::console;
+
+}  // namespace
 
 void require_inputs(const RunState& run) {
     if (run.n_inputs() < 1) end_exits("\nERROR - No input files specified.");

@@ -32,7 +32,9 @@ std::vector<float> g_times;        // time of each node's extreme
 std::vector<std::int8_t> g_flags;  // flags of an earlier record, read again
 
 // The nodes and cells that a record counts and holds.
-std::span<ND_RES_TYPE> nodes_of(RES_TYPE& res) { return {res.ND.data(), std::min(length_of(res.nnodes), res.ND.size())}; }
+std::span<ND_RES_TYPE> nodes_of(RES_TYPE& res) {
+    return {res.ND.data(), std::min(length_of(res.nnodes), res.ND.size())};
+}
 std::span<CELL_RES_TYPE> cells_of(RES_TYPE& res) {
     return {res.CELL.data(), std::min(length_of(res.ncells), res.CELL.size())};
 }

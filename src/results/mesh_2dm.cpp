@@ -270,7 +270,8 @@ void SCAN2DM(int unit, MESH_TYPE& mesh) {
         }
     }
     constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
-    if (nodes > kMax || tri + quad4 + quad9 > kMax) util::fail("ERROR - Too many nodes or elements in .2dm file " + f.name());
+    if (nodes > kMax || tri + quad4 + quad9 > kMax)
+        util::fail("ERROR - Too many nodes or elements in .2dm file " + f.name());
     mesh.nnodes = static_cast<std::int32_t>(nodes);
     mesh.ntri = static_cast<std::int32_t>(tri);
     mesh.nquad4 = static_cast<std::int32_t>(quad4);

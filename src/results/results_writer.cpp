@@ -179,7 +179,8 @@ void WRITE_OUTPUT_HEADER(OutputDescription& out, const RES_TYPE& res) {
     util::Console& con = util::console();
     switch (kind_of(out)) {
     case Kind::xmdf:
-        out.folder_name = util::fit(util::trimmed(out.results_name) + "/" + util::trimmed(out.folder_name), util::kNameLen);
+        out.folder_name =
+            util::fit(util::trimmed(out.results_name) + "/" + util::trimmed(out.folder_name), util::kNameLen);
         util::line_after_gap("Creating Folder: " + out.folder_name);
         CREATE_XMDF_DATASETS(out);
         con.line("   Done");
@@ -266,7 +267,8 @@ void WRITE_XMDF_TIMESTEP(OutputDescription& out, RES_TYPE& res) {
     std::fill(values.begin() + static_cast<std::ptrdiff_t>(have), values.end(), 0.0f);
     xf::XF_WRITE_SCALAR_TIMESTEP(out.scalar_id, time, res.nnodes, values, status);
     if (status >= 0) xf::XF_WRITE_ACTIVITY_TIMESTEP(out.scalar_id, res.ncells, flags, status);
-    if (status < 0) xmdf_failure(out, "ERROR - Writing data [XF_WRITE_SCALAR_TIMESTEP] " + util::trimmed(out.folder_name));
+    if (status < 0)
+        xmdf_failure(out, "ERROR - Writing data [XF_WRITE_SCALAR_TIMESTEP] " + util::trimmed(out.folder_name));
     con.line("   Done.");
 }
 

@@ -167,7 +167,8 @@ void ENTEX(int& unit, std::string& name, std::string_view mode, std::string_view
             }
         }
 
-        if (code == "LO") fail_at_once("Should not be here [entex - lo]. Please contact " + std::string(kSupportAddress));
+        if (code == "LO")
+            fail_at_once("Should not be here [entex - lo]. Please contact " + std::string(kSupportAddress));
         if (!m) {
             std::string first80 = name.substr(0, std::min<std::size_t>(80, name.size()));
             first80.resize(80, ' ');
