@@ -1,0 +1,218 @@
+#include "results/step_ops.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <span>
+#include <string>
+
+#include "results/res_ops.hpp"
+#include "util/console.hpp"
+#include "util/numbers.hpp"
+#include "util/units.hpp"
+
+namespace zorvel::results {
+
+namespace {
+
+// A real in a right-justified field of width characters with d decimals.
+std::string field(float x, std::size_t width, std::int32_t d) {
+    return util::right_justified(util::AREALD(x, d), width);
+}
+
+// The count n, kept within the sizes of the arrays that a loop over it touches.
+template <typename... Sizes>
+std::size_t count_within(std::int32_t n, Sizes... sizes) {
+    return std::min({length_of(n), static_cast<std::size_t>(sizes)...});
+}
+
+// Merges the step's cell flags into the result: a cell wet in either stays wet.
+void merge_wet_cells(const RES_TYPE& step, RES_TYPE& result) {
+    const std::size_t n = count_within(step.ncells, step.CELL.size(), result.CELL.size());
+    const CELL_RES_TYPE* from = step.CELL.data();
+    CELL_RES_TYPE* to = result.CELL.data();
+    for (std::size_t i = 0; i < n; ++i)
+        to[i].flag = static_cast<std::int8_t>(std::max(flag_magnitude(to[i].flag), flag_magnitude(from[i].flag)));
+}
+
+// The mean of a sum over the record's nodes (0 for a record without nodes).
+float mean_over_nodes(double sum, std::int32_t nnodes) {
+    return nnodes > 0 ? static_cast<float>(sum / nnodes) : 0.0f;
+}
+
+}  // namespace
+
+std::int32_t allocate_duration_state(DurationState& state, std::int32_t nnodes) {
+    std::int32_t status = allocate_array(state.now, nnodes);
+    if (status == 0) status = allocate_array(state.prev, nnodes);
+    if (status == 0) status = allocate_array(state.duration, nnodes);
+    return status;
+}
+
+std::int32_t allocate_toi_state(ToiState& state, std::int32_t nnodes) {
+    std::int32_t status = allocate_array(state.now, nnodes);
+    if (status == 0) status = allocate_array(state.prev, nnodes);
+    if (status == 0) status = allocate_array(state.toi, nnodes);
+    if (status == 0) status = allocate_array(state.threshold, nnodes);
+    if (status == 0) status = allocate_array(state.reached, nnodes);
+    return status;
+}
+
+void RES_CAP(RES_TYPE& res, float cap) {
+    const std::size_t n = count_within(res.nnodes, res.ND.size());
+    ND_RES_TYPE* nd = res.ND.data();
+    if (!res.is_vector) {
+        for (std::size_t j = 0; j < n; ++j) nd[j].value = nd[j].value > cap ? cap : nd[j].value;
+        return;
+    }
+    for (std::size_t j = 0; j < n; ++j) {
+        const float m = util::VECTOR_MAGNITUDE(nd[j].value, nd[j].y);
+        // A zero vector has no direction to keep: it stays as it is.
+        if (m == 0.0f || !(cap <= m)) continue;
+        nd[j].value = nd[j].value * cap / m;
+        nd[j].y = nd[j].y * cap / m;
+    }
+}
+
+void RES_VEL_ANGLE(RES_TYPE& res) {
+    if (!res.is_vector) util::fail("ERROR - Must be vector dataset to process velocity angle.");
+    constexpr double kDegrees = 180.0 / std::numbers::pi;
+    const std::size_t n = count_within(res.nnodes, res.ND.size());
+    for (ND_RES_TYPE& node : std::span(res.ND.data(), n)) {
+        // A negative zero x would turn due south into -180.
+        const double x = static_cast<double>(node.value) + 0.0;
+        node.value = static_cast<float>(std::atan2(x, static_cast<double>(node.y)) * kDegrees);
+    }
+}
+
+void RES_DURATION(DurationState& state, const RES_TYPE& step, RES_TYPE& result) {
+    state.time_now = step.time;
+    state.dt = state.time_now - state.time_prev;
+    const float dt = state.dt;
+    const float c = state.cutoff;
+    const std::size_t n = count_within(step.nnodes, state.now.size(), state.prev.size(), state.duration.size());
+    const float* now = state.now.data();
+    float* prev = state.prev.data();
+    float* duration = state.duration.data();
+    double sum = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const float d = now[i];
+        const float e = prev[i];
+        float add = 0.0f;
+        if (c <= d && c <= e)
+            add = dt;
+        else if (c <= d && e < c)
+            add = (d - c) / (d - e) * dt;  // the part after the rise through the cut-off
+        else if (d < c && c <= e)
+            add = (e - c) / (e - d) * dt;  // the part before the fall through it
+        duration[i] += add;
+        sum += add;
+        prev[i] = d;
+    }
+    util::console().line("...Duration Increment =" + field(dt, 5, 2) + "   Average duration of all nodes =" +
+                         field(mean_over_nodes(sum, step.nnodes), 5, 2) + "h");
+    merge_wet_cells(step, result);
+    state.time_prev = state.time_now;
+}
+
+void RES_TOI(ToiState& state, const RES_TYPE& step, RES_TYPE& result) {
+    state.time_now = step.time;
+    state.dt = state.time_now - state.time_prev;
+    const float dt = state.dt;
+    const float t0 = state.time_prev;
+    const std::size_t n = count_within(step.nnodes, state.now.size(), state.prev.size(), state.toi.size(),
+                                       state.threshold.size(), state.reached.size());
+    const float* now = state.now.data();
+    float* prev = state.prev.data();
+    float* toi = state.toi.data();
+    const float* threshold = state.threshold.data();
+    std::uint8_t* reached = state.reached.data();
+    std::int64_t count = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (reached[i] != 0) continue;
+        const float d = now[i];
+        const float e = threshold[i];
+        const float p = prev[i];
+        if (d >= e) {
+            reached[i] = 1;
+            ++count;
+            // The crossing lies inside the step only when the previous value was below the
+            // threshold; a node already at or above it takes the previous step's time.
+            toi[i] = p < e ? t0 + dt * (1.0f - (d - e) / (d - p)) : t0;
+        }
+        prev[i] = d;
+    }
+    const float fraction = step.nnodes > 0 ? static_cast<float>(static_cast<double>(count) / step.nnodes) : 0.0f;
+    util::console().line("...Duration Increment =" + field(dt, 5, 2) + "   % of cells where toi exceeded = " +
+                         field(fraction, 5, 2));
+    merge_wet_cells(step, result);
+    state.time_prev = state.time_now;
+}
+
+void RES_DIFFERENCE(RES_TYPE& a, RES_TYPE& b, RES_TYPE& result, const WaterLevelRecord& wl_a,
+                    const WaterLevelRecord& wl_b, const MESH_TYPE& mesh, bool own_levels, bool no_wet_dry) {
+    util::line_after_gap("Processing difference results.");
+    if (std::fabs(a.time - b.time) > 0.001f) util::line_after_gap("Warning - Timesteps do not match.");
+    result.is_vector = false;
+    result.time = a.time;
+
+    const std::size_t n = count_within(a.nnodes, a.ND.size(), b.ND.size(), result.ND.size());
+    if (a.is_vector) {
+        if (!b.is_vector) util::fail("ERROR - Second data for -dif option is not a vector.");
+        for (std::size_t j = 0; j < n; ++j) {
+            a.ND[j].value = util::VECTOR_MAGNITUDE(a.ND[j].value, a.ND[j].y);
+            b.ND[j].value = util::VECTOR_MAGNITUDE(b.ND[j].value, b.ND[j].y);
+        }
+    }
+    const std::size_t ncells = count_within(a.ncells, a.CELL.size(), b.CELL.size(), result.CELL.size());
+
+    if (no_wet_dry) {
+        for (std::size_t j = 0; j < n; ++j) result.ND[j].value = a.ND[j].value - b.ND[j].value;
+        for (std::size_t i = 0; i < ncells; ++i)
+            result.CELL[i].flag = a.CELL[i].flag == 1 && b.CELL[i].flag == 1 ? 1 : 0;
+        return;
+    }
+
+    // The wet/dry test needs a bed level for every node, and a water level unless the
+    // values are levels themselves.
+    const std::size_t m = own_levels ? count_within(a.nnodes, n, mesh.NODES.size())
+                                     : count_within(a.nnodes, n, mesh.NODES.size(), wl_a.values.size(),
+                                                    wl_b.values.size());
+    for (std::size_t j = 0; j < m; ++j) {
+        const float level_a = own_levels ? a.ND[j].value : wl_a.values[j];
+        const float level_b = own_levels ? b.ND[j].value : wl_b.values[j];
+        const bool wet_a = mesh.NODES[j].z + 0.001f < level_a;
+        const bool wet_b = mesh.NODES[j].z2 + 0.001f < level_b;
+        float v = 0.0f;
+        if (wet_a && wet_b)
+            v = a.ND[j].value - b.ND[j].value;
+        else if (wet_a)
+            v = 99.0f;
+        else if (wet_b)
+            v = -99.0f;
+        result.ND[j].value = v;
+    }
+    for (std::size_t i = 0; i < ncells; ++i)
+        result.CELL[i].flag = a.CELL[i].flag == 1 || b.CELL[i].flag == 1 ? 1 : 0;
+}
+
+void CHECK_TIMES(const RES_TYPE& a, const RES_TYPE& b, bool& a_ahead, bool& b_ahead, bool& same) {
+    if (std::fabs(a.time - b.time) > 5.0e-5f) {
+        util::console().line("WARNING - Inconsistent times were found:" + field(a.time, 10, 3) +
+                             field(b.time, 10, 3));
+        a_ahead = b.time < a.time;
+        b_ahead = a.time < b.time;
+        same = false;
+        return;
+    }
+    same = true;
+}
+
+void END_OF_DATA(const RES_TYPE& a, const RES_TYPE& b, std::int32_t count_a, std::int32_t count_b,
+                 std::int32_t step_a, std::int32_t step_b, bool& done) {
+    const bool a_done = count_a > 0 ? step_a >= count_a : a.end_of_data;
+    const bool b_done = count_b > 0 ? step_b >= count_b : b.end_of_data;
+    if (a_done || b_done) done = true;
+}
+
+}  // namespace zorvel::results

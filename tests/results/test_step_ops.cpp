@@ -1,0 +1,253 @@
+// Operations on the records of one output time: cap, flow direction, duration, time of
+// increase, difference, and the time and end tests of a walk over two inputs.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "results/res_fields.hpp"
+#include "results/step_ops.hpp"
+#include "util/console.hpp"
+#include "util/run_end.hpp"
+#include "util/units.hpp"
+
+namespace zorvel::results {
+namespace {
+
+using testing::flags_of;
+using testing::values_of;
+using testing::ys_of;
+
+RES_TYPE scalar(std::vector<float> values, std::vector<std::int8_t> flags = {}) {
+    RES_TYPE r;
+    r.nnodes = static_cast<std::int32_t>(values.size());
+    r.ncells = static_cast<std::int32_t>(flags.size());
+    for (float v : values) r.ND.push_back({v, 0.0f, 0});
+    for (std::int8_t f : flags) r.CELL.push_back({f});
+    return r;
+}
+
+RES_TYPE vector(std::vector<std::pair<float, float>> xy) {
+    RES_TYPE r;
+    r.nnodes = static_cast<std::int32_t>(xy.size());
+    r.is_vector = true;
+    for (auto [x, y] : xy) r.ND.push_back({x, y, 0});
+    return r;
+}
+
+// The console text written by f (a run end is let through to the caller).
+template <typename F>
+std::string console_of(F f) {
+    std::ostringstream out;
+    std::istringstream in;
+    util::ConsoleCapture capture(out, in);
+    f();
+    return out.str();
+}
+
+// The console text of a call that must end the run.
+template <typename F>
+std::string run_end_text(F f) {
+    std::ostringstream out;
+    std::istringstream in;
+    util::ConsoleCapture capture(out, in);
+    util::FILEUNITINIT(1000);
+    EXPECT_THROW(f(), util::RunEnd);
+    return out.str();
+}
+
+TEST(StepOps, CapKeepsDirectionAndLeavesZeroVectorsAlone) {
+    RES_TYPE s = scalar({5, -5, 1, NAN});
+    RES_CAP(s, 1.0f);
+    EXPECT_EQ(values_of(s)[0], 1.0f);
+    EXPECT_EQ(values_of(s)[1], -5.0f);
+    EXPECT_EQ(values_of(s)[2], 1.0f);
+    EXPECT_TRUE(std::isnan(values_of(s)[3]));
+
+    RES_TYPE v = vector({{0.6f, 0.8f}, {3, 4}, {0, 0}, {0.5f, 0}});
+    RES_CAP(v, 1.0f);
+    EXPECT_FLOAT_EQ(v.ND[0].value, 0.6f);
+    EXPECT_FLOAT_EQ(v.ND[0].y, 0.8f);
+    EXPECT_FLOAT_EQ(v.ND[1].value, 0.6f);
+    EXPECT_FLOAT_EQ(v.ND[1].y, 0.8f);
+    EXPECT_EQ(ys_of(v)[2], 0.0f);
+    EXPECT_EQ(v.ND[3].value, 0.5f);  // shorter than the cap
+
+    // A cap of 0 or below scales every non-zero vector by cap / length; a zero vector
+    // (also one whose components are both within the speed threshold) stays.
+    for (float cap : {0.0f, -1.0f}) {
+        RES_TYPE w = vector({{3, 4}, {0, 0}, {1.0e-7f, -1.0e-7f}});
+        RES_CAP(w, cap);
+        EXPECT_FLOAT_EQ(w.ND[0].value, 0.6f * cap) << cap;
+        EXPECT_FLOAT_EQ(w.ND[0].y, 0.8f * cap) << cap;
+        EXPECT_EQ(w.ND[1].value, 0.0f);
+        EXPECT_EQ(w.ND[1].y, 0.0f);
+        EXPECT_EQ(w.ND[2].value, 1.0e-7f);
+        EXPECT_EQ(w.ND[2].y, -1.0e-7f);
+    }
+}
+
+TEST(StepOps, VelocityAngleIsClockwiseFromNorth) {
+    RES_TYPE v = vector({{0, 1}, {1, 0}, {-1, 0}, {0, -1}, {-0.0f, -1}, {0, 0}, {1, 1}});
+    RES_VEL_ANGLE(v);
+    EXPECT_EQ(values_of(v), (std::vector<float>{0, 90, -90, 180, 180, 0, 45}));
+    EXPECT_EQ(ys_of(v), (std::vector<float>{1, 0, 0, -1, -1, 0, 1}));
+
+    RES_TYPE s = scalar({1});
+    EXPECT_EQ(run_end_text([&] { RES_VEL_ANGLE(s); }),
+              "\nERROR - Must be vector dataset to process velocity angle.\n\nPress Enter to Close\n");
+}
+
+TEST(StepOps, DurationInterpolatesCrossingsOfTheCutoff) {
+    // Previous -> current, cut-off 0.1, a step of one hour: the four cases, and a NaN
+    // that never counts.
+    DurationState d;
+    ASSERT_EQ(allocate_duration_state(d, 5), 0);
+    d.cutoff = 0.1f;
+    d.time_prev = 2.0f;
+    d.prev = {0.0f, 0.2f, 0.1f, 0.05f, NAN};
+    d.now = {0.2f, 0.0f, 0.1f, 0.05f, 1.0f};
+    RES_TYPE step = scalar({0, 0, 0, 0, 0}, {1, 0, -1});
+    step.time = 3.0f;
+    RES_TYPE result = scalar({0, 0, 0, 0, 0}, {0, 0, 0});
+    EXPECT_EQ(console_of([&] { RES_DURATION(d, step, result); }),
+              "...Duration Increment = 1.00   Average duration of all nodes = 0.40h\n");
+    EXPECT_FLOAT_EQ(d.duration[0], 0.5f);
+    EXPECT_FLOAT_EQ(d.duration[1], 0.5f);
+    EXPECT_EQ(d.duration[2], 1.0f);
+    EXPECT_EQ(d.duration[3], 0.0f);
+    EXPECT_EQ(d.duration[4], 0.0f);
+    EXPECT_EQ(d.prev, d.now);
+    EXPECT_EQ(d.time_prev, 3.0f);
+    EXPECT_EQ(flags_of(result), (std::vector<int>{1, 0, 1}));
+
+    // The next half hour adds to what was there; wet cells stay wet.
+    d.now = {0.3f, 0.3f, 0.0f, 0.05f, 1.0f};
+    step.time = 3.5f;
+    step.CELL = {{0}, {1}, {0}};
+    EXPECT_EQ(console_of([&] { RES_DURATION(d, step, result); }),
+              "...Duration Increment = 0.50   Average duration of all nodes = 0.27h\n");
+    EXPECT_FLOAT_EQ(d.duration[0], 1.0f);
+    EXPECT_FLOAT_EQ(d.duration[1], 0.5f + 0.5f * (0.3f - 0.1f) / 0.3f);
+    EXPECT_FLOAT_EQ(d.duration[2], 1.0f + 0.5f * (0.1f - 0.1f) / 0.1f);
+    EXPECT_EQ(d.duration[4], 0.5f);
+    EXPECT_EQ(flags_of(result), (std::vector<int>{1, 1, 1}));
+}
+
+TEST(StepOps, TimeOfIncreaseInterpolatesOnlyInsideTheStep) {
+    ToiState t;
+    ASSERT_EQ(allocate_toi_state(t, 4), 0);
+    t.time_prev = 2.0f;
+    t.threshold = {1.0f, 1.0f, 1.0f, 0.0f};
+    // Node 1 crosses inside the step; node 2 stays below; node 3 was already above its
+    // threshold; node 4 sits exactly at it with an unchanged value (no 0/0).
+    t.prev = {0.5f, 0.5f, 2.0f, 0.0f};
+    t.now = {1.5f, 0.9f, 3.0f, 0.0f};
+    RES_TYPE step = scalar({0, 0, 0, 0}, {0, 1});
+    step.time = 3.0f;
+    RES_TYPE result = scalar({0, 0, 0, 0}, {0, 0});
+    EXPECT_EQ(console_of([&] { RES_TOI(t, step, result); }),
+              "...Duration Increment = 1.00   % of cells where toi exceeded =  0.75\n");
+    EXPECT_EQ(t.toi, (std::vector<float>{2.5f, 0.0f, 2.0f, 2.0f}));
+    EXPECT_EQ(t.reached, (std::vector<std::uint8_t>{1, 0, 1, 1}));
+    EXPECT_EQ(flags_of(result), (std::vector<int>{0, 1}));
+
+    // A later drop below the threshold unmarks nothing; node 2 crosses now, from 0.9.
+    t.now = {0.0f, 1.9f, 0.0f, -1.0f};
+    step.time = 5.0f;
+    EXPECT_EQ(console_of([&] { RES_TOI(t, step, result); }),
+              "...Duration Increment = 2.00   % of cells where toi exceeded =  0.25\n");
+    EXPECT_FLOAT_EQ(t.toi[1], 3.0f + 2.0f * 0.1f);
+    EXPECT_EQ(t.toi[0], 2.5f);
+    EXPECT_EQ(t.reached, (std::vector<std::uint8_t>{1, 1, 1, 1}));
+    EXPECT_EQ(t.prev[0], 1.5f);  // a reached node keeps the value it was reached with
+}
+
+TEST(StepOps, DifferenceCodesWetAndDryNodes) {
+    MESH_TYPE mesh;
+    mesh.NODES.resize(4);
+    for (mesh_node& n : mesh.NODES) n.z = n.z2 = 10.0f;
+    const WaterLevelRecord none;
+
+    // Own levels: a dry at 10.0005 (not above 10.001), both wet, both dry, only a wet.
+    RES_TYPE a = scalar({10.0005f, 11.0f, 9.0f, 10.5f}, {1, 0, -1});
+    RES_TYPE b = scalar({11.0f, 10.5f, 9.5f, 10.0f}, {0, 0, 1});
+    a.time = 2.0f;
+    b.time = 2.0005f;
+    RES_TYPE r = scalar({7, 7, 7, 7}, {7, 7, 7});
+    r.is_vector = true;
+    EXPECT_EQ(console_of([&] { RES_DIFFERENCE(a, b, r, none, none, mesh, true, false); }),
+              "\nProcessing difference results.\n");
+    EXPECT_EQ(values_of(r), (std::vector<float>{-99.0f, 0.5f, 0.0f, 99.0f}));
+    EXPECT_EQ(flags_of(r), (std::vector<int>{1, 0, 1}));  // wet where either is exactly 1
+    EXPECT_EQ(r.time, 2.0f);
+    EXPECT_FALSE(r.is_vector);
+
+    // Levels from the water-level records; without the test the plain difference, wet
+    // only where both are exactly 1.
+    WaterLevelRecord wa, wb;
+    wa.values = {11, 11, 9, 9};
+    wb.values = {11, 9, 11, 9};
+    RES_TYPE da = scalar({3, 3, 3, 3}, {1, 1, -1});
+    RES_TYPE db = scalar({1, 1, 1, 1}, {1, 0, 1});
+    da.time = 1.0f;
+    db.time = 1.5f;
+    EXPECT_EQ(console_of([&] { RES_DIFFERENCE(da, db, r, wa, wb, mesh, false, false); }),
+              "\nProcessing difference results.\n\nWarning - Timesteps do not match.\n");
+    EXPECT_EQ(values_of(r), (std::vector<float>{2, 99, -99, 0}));
+    console_of([&] { RES_DIFFERENCE(da, db, r, wa, wb, mesh, false, true); });
+    EXPECT_EQ(values_of(r), (std::vector<float>{2, 2, 2, 2}));
+    EXPECT_EQ(flags_of(r), (std::vector<int>{1, 0, 0}));
+
+    // Vectors are differenced by their speeds; a scalar second record ends the run.
+    RES_TYPE va = vector({{3, 4}});
+    RES_TYPE vb = vector({{0, 1}});
+    RES_TYPE vr = scalar({0});
+    console_of([&] { RES_DIFFERENCE(va, vb, vr, none, none, mesh, false, true); });
+    EXPECT_EQ(values_of(vr), (std::vector<float>{4}));
+    RES_TYPE vs = scalar({1});
+    EXPECT_EQ(run_end_text([&] { RES_DIFFERENCE(va, vs, vr, none, none, mesh, false, true); }),
+              "\nProcessing difference results.\n\nERROR - Second data for -dif option is not a vector.\n\n"
+              "Press Enter to Close\n");
+}
+
+TEST(StepOps, CheckTimesAndEndOfData) {
+    RES_TYPE a = scalar({});
+    RES_TYPE b = scalar({});
+    bool a_ahead = true, b_ahead = true, same = false;
+    a.time = 1.0f;
+    b.time = 1.00004f;
+    EXPECT_EQ(console_of([&] { CHECK_TIMES(a, b, a_ahead, b_ahead, same); }), "");
+    EXPECT_TRUE(same);
+    EXPECT_TRUE(a_ahead && b_ahead);  // left as they were
+
+    b.time = 1.1f;
+    EXPECT_EQ(console_of([&] { CHECK_TIMES(a, b, a_ahead, b_ahead, same); }),
+              "WARNING - Inconsistent times were found:     1.000     1.100\n");
+    EXPECT_FALSE(same);
+    EXPECT_FALSE(a_ahead);
+    EXPECT_TRUE(b_ahead);
+
+    // An ".xmdf" input of 5 steps against a ".dat" input whose end its record tells.
+    struct Case {
+        std::int32_t step_a;
+        bool b_end;
+        bool done;
+    };
+    for (const Case& c : {Case{4, false, false}, Case{5, false, true}, Case{6, false, true}, Case{1, true, true}}) {
+        b.end_of_data = c.b_end;
+        bool done = false;
+        END_OF_DATA(a, b, 5, 0, c.step_a, 99, done);
+        EXPECT_EQ(done, c.done) << c.step_a << c.b_end;
+    }
+    b.end_of_data = false;
+    bool done = true;
+    END_OF_DATA(a, b, 5, -99, 1, 1, done);
+    EXPECT_TRUE(done);  // kept
+}
+
+}  // namespace
+}  // namespace zorvel::results
