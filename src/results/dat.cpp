@@ -34,6 +34,11 @@ util::File& input(int unit) {
 void cut_off(const util::File& f) { util::fail("ERROR - Unexpected end of .dat file: " + quoted(f)); }
 void invalid_header(const util::File& f) { util::fail("ERROR - Invalid header in .dat file: " + quoted(f)); }
 void no_time_record(const util::File& f) { util::fail("ERROR - No time record found in .dat file: " + quoted(f)); }
+void unsupported_layout(const util::File& f, std::int32_t real_bytes, std::int32_t flag_bytes) {
+    util::fail("ERROR - Unsupported .dat file layout (card 110 = " + std::to_string(real_bytes) +
+               ", card 120 = " + std::to_string(flag_bytes) + "): " + quoted(f));
+}
+void invalid_record(const util::File& f) { util::fail("ERROR - Invalid record in .dat file: " + quoted(f)); }
 void counts_differ(const util::File& f) {
     util::fail("ERROR - Numbers of nodes and cells in .dat file do not match the results: " + quoted(f));
 }
@@ -80,8 +85,10 @@ std::int32_t finish_record(util::File& f) {
     std::int32_t card = kCardEnd;
     if (!f.at_end()) {
         read_bytes(f, &card, sizeof card);
-        // A time record's card must be followed by the record.
+        // A time record's card must be followed by the record; nothing but another
+        // record or the end card can follow a record.
         if (card == kCardTimeRecord && f.at_end()) cut_off(f);
+        if (card != kCardTimeRecord && card != kCardEnd) invalid_record(f);
     }
     util::console().line("Done.");
     return card;
@@ -171,12 +178,18 @@ void READDATHEADER(int unit, std::int32_t& nnodes, std::int32_t& ncells, std::in
     util::Console& con = util::console();
     con.line();
     con.line("Reading Header for: " + util::trimmed(file_name));
+    std::int32_t real_bytes = 4;  // cards 110 and 120: bytes per real and per activity flag
+    std::int32_t flag_bytes = 1;
     while (card != kCardTimeRecord && !f.at_end()) {
         card = read_int(f);
         switch (card) {
-            case 100:
             case 110:
+                real_bytes = read_int(f);
+                break;
             case 120:
+                flag_bytes = read_int(f);
+                break;
+            case 100:
             case 150:
             case 160:
                 (void)read_int(f);
@@ -210,6 +223,7 @@ void READDATHEADER(int unit, std::int32_t& nnodes, std::int32_t& ncells, std::in
     con.line("Number Nodes:" + util::integer_field(nnodes, 12));
     con.line("Data Description: " + util::trimmed(name));
     if (nnodes < 1 || ncells < 0) dat_io::invalid_header(f);
+    if (real_bytes != 4 || flag_bytes != 1) dat_io::unsupported_layout(f, real_bytes, flag_bytes);
     if (card == kCardTimeRecord) {
         const std::uint64_t record = 9 + static_cast<std::uint64_t>(ncells) + dat_io::value_bytes(nnodes, vector);
         if (record > f.size()) dat_io::invalid_header(f);

@@ -5,7 +5,9 @@
 //
 //   card      int32 code saying what follows
 //   3000      nothing (first card written)
-//   100 110 120 150 160   one int32, read and dropped (written: 100=3, 110=4, 120=1)
+//   100 150 160   one int32, read and dropped (written: 100=3)
+//   110       int32 bytes per real: 4 (written 4; a file with another value is refused)
+//   120       int32 bytes per activity flag: 1 (written 1; a file with another value is refused)
 //   130 / 140 nothing: the values are scalars / vectors
 //   170       int32 number of nodes n
 //   180       int32 number of cells c
@@ -16,7 +18,8 @@
 //               c x int8 cell flags (1 wet, 0 dry), only when the flag byte is 1
 //               n x real (scalar) or n x (x, y) real pairs (vector)
 //   210       end of the data (a file may also just end after its last record)
-//   other     carries nothing; the next card follows at once
+//   other     in the header: carries nothing, the next card follows at once;
+//             after a time record: refused (only 200 or 210 may follow a record)
 //
 // As written: 3000, 100 3, 110 4, 120 1, 130|140, 170 n, 180 c, 190 name (92 bytes),
 // then 200 records with flag byte 1 (9 + c + 4n or 9 + c + 8n bytes each), then 210.
@@ -24,7 +27,8 @@
 //
 // Files are read from and written to file units (opened "BI" / "BO"). A read that
 // the file cannot satisfy, a header with impossible counts and a failed write end
-// the run with an "ERROR - " line naming the file.
+// the run with an "ERROR - " line naming the file, as do a layout the reader does not
+// handle (cards 110 and 120) and a record followed by a card of no record.
 
 #include <cstdint>
 #include <span>

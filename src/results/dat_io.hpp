@@ -32,6 +32,10 @@ util::File& input(int unit);
 [[noreturn]] void cut_off(const util::File& f);
 // Ends the run: the header's counts are impossible.
 [[noreturn]] void invalid_header(const util::File& f);
+// Ends the run: the header gives reals or activity flags of another size than 4 and 1 bytes.
+[[noreturn]] void unsupported_layout(const util::File& f, std::int32_t real_bytes, std::int32_t flag_bytes);
+// Ends the run: a record is followed by a card that is neither a record's nor the end card.
+[[noreturn]] void invalid_record(const util::File& f);
 // Ends the run: a search or reduction found no time record to work on.
 [[noreturn]] void no_time_record(const util::File& f);
 // Ends the run: the header's counts are not the counts of the results read with it.

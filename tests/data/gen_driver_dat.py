@@ -20,15 +20,17 @@ drv_fv_h.dat    finite-volume water levels (4 nodes, 4 cells) at 1 and 2 hours
 drv_fw_h.dat    the same size, other levels
 drv_big_d.dat   depths of 7 nodes and 3 cells (size differs from the others)
 drv_notype.dat  depths without a data-type suffix in the name
+drv_f4_d.dat    depths whose activity flags are 4 bytes each (card 120 = 4), as some
+                writers store them
 """
 import os
 import struct
 import sys
 
 
-def header(name, nodes, cells, vector):
+def header(name, nodes, cells, vector, flag_bytes=1):
     b = struct.pack("<i", 3000)
-    b += struct.pack("<ii", 100, 3) + struct.pack("<ii", 110, 4) + struct.pack("<ii", 120, 1)
+    b += struct.pack("<ii", 100, 3) + struct.pack("<ii", 110, 4) + struct.pack("<ii", 120, flag_bytes)
     b += struct.pack("<i", 140 if vector else 130)
     b += struct.pack("<ii", 170, nodes) + struct.pack("<ii", 180, cells)
     b += struct.pack("<i", 190) + name.encode().ljust(40, b" ")[:40]
@@ -51,6 +53,16 @@ def write(out, file_name, name, nodes, cells, records, vector=False):
     for time, flags, values in records:
         assert len(flags) == cells and len(values) == nodes
         data += record(time, flags, values, vector)
+    data += struct.pack("<i", 210)
+    with open(os.path.join(out, file_name), "wb") as f:
+        f.write(data)
+
+
+def write_four_byte_flags(out, file_name, name, nodes, cells, records):
+    data = header(name, nodes, cells, False, flag_bytes=4)
+    for time, flags, values in records:
+        data += struct.pack("<ibf", 200, 1, time) + struct.pack("<%di" % cells, *flags)
+        data += struct.pack("<%df" % nodes, *values)
     data += struct.pack("<i", 210)
     with open(os.path.join(out, file_name), "wb") as f:
         f.write(data)
@@ -103,6 +115,10 @@ def main():
     ])
     write(out, "drv_notype.dat", "Depth", 6, 3, [
         (0.5, [1, 1, 1], [0.5, 0.25, 0.0, 1.0, 0.75, 2.0]),
+    ])
+    write_four_byte_flags(out, "drv_f4_d.dat", "Depth", 6, 3, [
+        (0.5, [1, 0, 1], [0.5, 0.25, 0.0, 1.0, 0.75, 2.0]),
+        (1.5, [1, 1, 1], [0.25, 0.5, 0.125, 1.5, 0.5, 1.0]),
     ])
 
 

@@ -207,6 +207,70 @@ TEST_F(DatFormat, CutOffFilesAndImpossibleHeadersEndTheRun) {
     }
 }
 
+TEST_F(DatFormat, LayoutsTheReaderDoesNotHandleAreRefused) {
+    // Sizes other than 4-byte reals and 1-byte flags, and a record followed by a card of
+    // no record, would be read as garbled values.
+    const auto header_with = [](std::int32_t real_bytes, std::int32_t flag_bytes) {
+        return DatBytes().card(3000).card(110).i32(real_bytes).card(120).i32(flag_bytes).card(130)
+            .card(170).i32(3).card(180).i32(2).card(190).name40("h");
+    };
+    struct Case {
+        const char* what;
+        DatBytes bytes;
+        std::string message;
+    };
+    const std::string layout = "ERROR - Unsupported .dat file layout ";
+    const std::string record = "ERROR - Invalid record in .dat file: ";
+    const std::vector<Case> cases = {
+        {"4-byte flags", header_with(4, 4).card(200).i8(1).f32(1.0f).i32(1).i32(1).f32(1).f32(2).f32(3).end(),
+         layout + "(card 110 = 4, card 120 = 4): "},
+        {"8-byte reals", header_with(8, 1).record(1.0f, {1, 1}, {1, 2, 3, 4, 5, 6}).end(),
+         layout + "(card 110 = 8, card 120 = 1): "},
+        {"flag size 0", header_with(4, 0).record(1.0f, {}, {1, 2, 3}).end(), layout + "(card 110 = 4, card 120 = 0): "},
+        {"an unknown card after the first record",
+         header_with(4, 1).record(1.0f, {1, 1}, {1, 2, 3}).card(4242).record(2.0f, {1, 1}, {4, 5, 6}).end(), record},
+        {"a header card after a later record",
+         header_with(4, 1).record(1.0f, {1, 1}, {1, 2, 3}).record(2.0f, {1, 1}, {4, 5, 6}).card(3000), record},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        util::FILEUNITINIT(1000);
+        const std::string path = dir_.write("layout.dat", c.bytes);
+        const int unit = testing::open_in(path);
+        const std::string text = expect_error_end(
+            [&] {
+                std::int32_t nnodes = 0, ncells = 0, card = 0;
+                bool vector = false;
+                std::string name;
+                READDATHEADER(unit, nnodes, ncells, card, vector, path, name);
+                std::vector<std::int8_t> flags(2);
+                std::vector<float> x(3), y(3);
+                float time = 0;
+                while (card == 200) ReadDatFile(unit, vector, nnodes, ncells, flags, x, y, time, card);
+                ADD_FAILURE() << "read to the end";
+            },
+            out_);
+        // A layout ends the run after the header's lines; a card, after the record it follows.
+        const std::string expected = std::string(c.message == record ? ".000\n" : "Data Description: h\n") + "\n" +
+                                     c.message + "\"" + path + "\"\n" + kPressEnter;
+        ASSERT_GE(text.size(), expected.size()) << text;
+        EXPECT_EQ(text.substr(text.size() - expected.size()), expected) << text;
+    }
+    // The layout as written is read to its end card.
+    util::FILEUNITINIT(1000);
+    const int unit = testing::open_in(dir_.write("good.dat", header_with(4, 1).record(1.0f, {1, 1}, {1, 2, 3}).end()));
+    std::int32_t nnodes = 0, ncells = 0, card = 0;
+    bool vector = false;
+    std::string name;
+    READDATHEADER(unit, nnodes, ncells, card, vector, "good.dat", name);
+    std::vector<std::int8_t> flags(2);
+    std::vector<float> x(3), y(3);
+    float time = 0;
+    ReadDatFile(unit, vector, nnodes, ncells, flags, x, y, time, card);
+    EXPECT_EQ(card, 210);
+    EXPECT_EQ(x, (std::vector<float>{1, 2, 3}));
+}
+
 TEST_F(DatFormat, FailedWritesEndTheRunAndRemoveTheOutput) {
     // Files may not grow past 64 KiB here, so a record larger than the write buffer fails.
     std::signal(SIGXFSZ, SIG_IGN);
