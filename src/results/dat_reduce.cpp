@@ -234,6 +234,8 @@ struct Running {
     // Makes a record's values the extreme, all of them at time t.
     void replace(const std::byte* values, float t) {
         for (std::size_t j = 0; j < n * (vector ? 2 : 1); ++j) ev[j] = load_real(values + 4 * j);
+        if (vector)
+            for (std::size_t j = 0; j < n; ++j) es[j] = util::VECTOR_MAGNITUDE(ev[2 * j], ev[2 * j + 1]);
         std::fill(et, et + n, t);
     }
     // Gives the extreme and its times back to the two records.
@@ -270,10 +272,18 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
     LastFlags last_flags(nc);
 
     bool cells_folded = false;
+    bool values_folded = false;
     bool stored_last = false;
     float t = 0.0f;
+    // Vectors start from the first record folded: every node takes its vector and its
+    // time, so the value and the time of a node (zero vectors throughout included)
+    // always come from one record, as its source does.
     const auto fold_body = [&](const Body& body) {
-        run.fold<Max>(body.values, t);
+        if (vector && !values_folded)
+            run.replace(body.values, t);
+        else
+            run.fold<Max>(body.values, t);
+        values_folded = true;
         if (body.flags == nullptr) return;
         dat_fold::fold_flags<Max>(body.flags, ecells);
         cells_folded = true;

@@ -237,7 +237,7 @@ TEST_F(DatReduce, VectorExtremesAndAveragesOfALargeMeshMatchAPlainFold) {
         for (int j = 0; j < nn; ++j) {
             const float vx = r.values[2 * j], vy = r.values[2 * j + 1];
             const float s = util::VECTOR_MAGNITUDE(vx, vy);
-            if (s > speed[j]) x[j] = vx, y[j] = vy, speed[j] = s, time[j] = r.time;
+            if (&r == &recs.front() || s > speed[j]) x[j] = vx, y[j] = vy, speed[j] = s, time[j] = r.time;
             sx[j] += vx;
             sy[j] += vy;
         }
@@ -298,21 +298,22 @@ TEST_F(DatReduce, MinimumsMirrorTheMaximums) {
 }
 
 TEST_F(DatReduce, VectorExtremesTakeBothComponentsOfTheFasterVector) {
-    const std::vector<Rec> recs = {{1.0f, {1}, {3, 4, 1, 0}}, {2.0f, {0}, {0, 4.5f, 0, 2}}};
-    RES_TYPE max = record_of(2, 1, true, 0.0f, 0);
-    RES_TYPE tmax = record_of(2, 1, true, -99999.0f, 0);
-    DATMAXIMUMS(open_at_first_record(file_of(2, 1, true, recs)), true, max, tmax, false);
-    EXPECT_EQ(values_of(max), (std::vector<float>{3, 0}));
-    EXPECT_EQ(ys_of(max), (std::vector<float>{4, 2}));
-    EXPECT_EQ(values_of(tmax), (std::vector<float>{1, 2}));
+    // Node 3 is still at every time: its vector and its time are those of the first record.
+    const std::vector<Rec> recs = {{1.0f, {1}, {3, 4, 1, 0, 0, 0}}, {2.0f, {0}, {0, 4.5f, 0, 2, 0, 0}}};
+    RES_TYPE max = record_of(3, 1, true, 0.0f, 0);
+    RES_TYPE tmax = record_of(3, 1, true, -99999.0f, 0);
+    DATMAXIMUMS(open_at_first_record(file_of(3, 1, true, recs)), true, max, tmax, false);
+    EXPECT_EQ(values_of(max), (std::vector<float>{3, 0, 0}));
+    EXPECT_EQ(ys_of(max), (std::vector<float>{4, 2, 0}));
+    EXPECT_EQ(values_of(tmax), (std::vector<float>{1, 2, 1}));
 
     util::FILEUNITINIT(1000);
-    RES_TYPE min = record_of(2, 1, true, 99999.0f, 1);
-    RES_TYPE tmin = record_of(2, 1, true, 99999.0f, 0);
-    DATMINIMUMS(open_at_first_record(file_of(2, 1, true, recs)), true, min, tmin, false);
-    EXPECT_EQ(values_of(min), (std::vector<float>{0, 1}));
-    EXPECT_EQ(ys_of(min), (std::vector<float>{4.5f, 0}));
-    EXPECT_EQ(values_of(tmin), (std::vector<float>{2, 1}));
+    RES_TYPE min = record_of(3, 1, true, 99999.0f, 1);
+    RES_TYPE tmin = record_of(3, 1, true, 99999.0f, 0);
+    DATMINIMUMS(open_at_first_record(file_of(3, 1, true, recs)), true, min, tmin, false);
+    EXPECT_EQ(values_of(min), (std::vector<float>{0, 1, 0}));
+    EXPECT_EQ(ys_of(min), (std::vector<float>{4.5f, 0, 0}));
+    EXPECT_EQ(values_of(tmin), (std::vector<float>{2, 1, 1}));
     EXPECT_EQ(flags_of(min), (std::vector<int>{0}));
 }
 
