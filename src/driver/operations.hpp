@@ -12,4 +12,13 @@ namespace zorvel::driver {
 // input, the time at which it occurred.
 [[noreturn]] void run_max_min(RunState& run);
 
+// -k: input 1's one step at the -k time, in an output named after it.
+[[noreturn]] void run_keep(RunState& run);
+// -con: every step of every input, one input after another.
+[[noreturn]] void run_con(RunState& run);
+// -r: every step of input 1 but the one at the -r time.
+[[noreturn]] void run_remove(RunState& run);
+// -rangeA with -rangeB: input 1's steps from the first time to the last.
+[[noreturn]] void run_range(RunState& run);
+
 }  // namespace zorvel::driver

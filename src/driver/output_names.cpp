@@ -142,10 +142,14 @@ void refuse_output_as_input(const RunState& run) {
     if (run.outputs.empty() || run.op == Operation::va || run.op == Operation::xnfo ||
         run.op == Operation::ensight)
         return;
-    const std::string out(util::rtrim(run.output().out_path));
+    refuse_named_output(run, run.output());
+}
+
+void refuse_named_output(const RunState& run, const results::OutputDescription& out) {
+    const std::string path(util::rtrim(out.out_path));
     for (std::int32_t i = 1; i <= run.n_inputs(); ++i) {
-        if (same_file(out, run.input_name(i)))
-            end_exits("\nERROR - Output file is also an input file: \"" + out + "\"");
+        if (same_file(path, run.input_name(i)))
+            end_exits("\nERROR - Output file is also an input file: \"" + path + "\"");
     }
 }
 

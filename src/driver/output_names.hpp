@@ -31,5 +31,7 @@ void name_output(RunState& run);
 // Ends the run when the named output is one of its inputs (the same file, however its
 // name is spelled), before anything is opened.
 void refuse_output_as_input(const RunState& run);
+// The same refusal for an output that its operation names later in the run (-k, -va).
+void refuse_named_output(const RunState& run, const results::OutputDescription& out);
 
 }  // namespace zorvel::driver

@@ -12,18 +12,32 @@ namespace zorvel::driver {
 StepReader::StepReader(RunState& run, std::int32_t input, bool is_vector)
     : run_(run), input_(input), vector_(is_vector), xmdf_(run.input(input).input_is_xmdf) {
     if (xmdf_) count_ = run.xmdf.file(run.input(input).xmdf_index).list(is_vector).n_times;
+    to_ = count_;
 }
+
+void StepReader::limit(std::int32_t first, std::int32_t last) {
+    from_ = first < 1 ? 1 : first;
+    to_ = last > count_ ? count_ : last;
+}
+
+void StepReader::leave_out(std::int32_t s) { left_out_ = s; }
 
 bool StepReader::next(results::RES_TYPE& res) {
     if (last_) return false;
-    ++step_;
     if (xmdf_) {
-        if (count_ < 1) return false;
-        last_ = step_ >= count_;
-        xmdf_read::xmdf_get_data_time(run_.xmdf, run_.input(input_).xmdf_index, vector_, res, step_, step_ == 1,
-                                      last_);
+        const std::int32_t s = step_ == 0 ? (from_ == left_out_ ? from_ + 1 : from_) : after(step_);
+        if (s > to_) {
+            last_ = true;
+            return false;
+        }
+        const bool first = reads_ == 0;
+        step_ = s;
+        ++reads_;
+        last_ = after(s) > to_;
+        xmdf_read::xmdf_get_data_time(run_.xmdf, run_.input(input_).xmdf_index, vector_, res, s, first, last_);
         return true;
     }
+    ++step_;
     const std::size_t k = static_cast<std::size_t>(input_ - 1);
     if (step_ == 1 && run_.next_card[k] != results::kCardTimeRecord)
         util::fail("ERROR - No time record found in .dat file: \"" + util::trimmed(run_.input_name(input_)) + "\"");
@@ -32,6 +46,15 @@ bool StepReader::next(results::RES_TYPE& res) {
     results::NEXTDATTIMESTEP(run_.units[k], res);
     last_ = res.end_of_data;
     return true;
+}
+
+void read_step_at_time(RunState& run, results::RES_TYPE& res) {
+    const InputRecord& in = run.input(1);
+    if (in.input_is_xmdf) {
+        xmdf_read::xmdf_get_data_time(run.xmdf, in.xmdf_index, run.primary_is_vector, res, 0, true, true);
+        return;
+    }
+    results::FINDDATTIME(run.units[0], res, run.cl.target_time, run.cl.time_tol, run.input_name(1));
 }
 
 }  // namespace zorvel::driver

@@ -4,6 +4,8 @@
 // first read and closed at the last), a ".dat" input record by record from the one its
 // header ended at until no further record follows. Every operation that walks the output
 // times of an input reads them through this one reader; what it does with a step is its own.
+// An ".xmdf" walk may be limited to a run of steps and may leave one step out; the first
+// step it reads still opens the group and the last one it reads closes it.
 
 #include <cstdint>
 
@@ -17,6 +19,12 @@ public:
     // A reader of input i (from 1), vectors or scalars as is_vector says.
     StepReader(RunState& run, std::int32_t input, bool is_vector);
 
+    // Walks an ".xmdf" input from step first to step last only (nothing when first is
+    // after last); a ".dat" input is read record by record whatever is asked here.
+    void limit(std::int32_t first, std::int32_t last);
+    // Passes over step s of an ".xmdf" input without reading it.
+    void leave_out(std::int32_t s);
+
     // Reads the next step into res; false, with nothing read, when the input had no
     // further step. A ".dat" input without any time record ends the run.
     bool next(results::RES_TYPE& res);
@@ -25,18 +33,32 @@ public:
     bool at_last() const { return last_; }
     // Number of the step just read, from 1 (0 before the first read).
     std::int32_t step() const { return step_; }
+    // Number of the step that the next call comes to, a left-out step included.
+    std::int32_t upcoming() const { return step_ == 0 && xmdf_ ? from_ : step_ + 1; }
     // Number of steps of an ".xmdf" input; 0 for a ".dat" input, whose count is known
     // only when its last record has been read.
     std::int32_t count() const { return count_; }
 
 private:
+    // The step of an ".xmdf" walk that comes after step s, the left-out one passed over.
+    std::int32_t after(std::int32_t s) const { return s + 1 == left_out_ ? s + 2 : s + 1; }
+
     RunState& run_;
     std::int32_t input_;
     bool vector_;
     bool xmdf_;
     std::int32_t count_ = 0;
+    std::int32_t from_ = 1;
+    std::int32_t to_ = 0;
+    std::int32_t left_out_ = 0;
     std::int32_t step_ = 0;
+    std::int32_t reads_ = 0;
     bool last_ = false;
 };
+
+// Reads input 1's one step at the run's -t (or -k) time into res: an ".xmdf" input's
+// step that the time search selected, its group opened and closed around the read; a
+// ".dat" input's record within the time search tolerance, or the run ends.
+void read_step_at_time(RunState& run, results::RES_TYPE& res);
 
 }  // namespace zorvel::driver
