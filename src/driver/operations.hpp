@@ -20,5 +20,9 @@ namespace zorvel::driver {
 [[noreturn]] void run_remove(RunState& run);
 // -rangeA with -rangeB: input 1's steps from the first time to the last.
 [[noreturn]] void run_range(RunState& run);
+// -trim: input 1's steps capped at the -trim value.
+[[noreturn]] void run_trim(RunState& run);
+// -va: input 1's vectors as flow directions in degrees, in an output named after it.
+[[noreturn]] void run_va(RunState& run);
 
 }  // namespace zorvel::driver

@@ -6,6 +6,7 @@ copy_a.xmdf   group copy_a: Temporal and Maximums of Depth and of Vector Velocit
               temporal datasets at 0.5, 1.5 and 2.5 hours
 copy_b.xmdf   group copy_b: Temporal Depth at 3.5 and 4.5 hours and Temporal Vector
               Velocity at 3.5 hours; no stored maximum
+copy_c.xmdf   group copy_c: a stored maximum of Vector Velocity and no temporal dataset
 """
 import os
 import sys
@@ -47,11 +48,19 @@ def write_b(path):
         dataset(temporal, "Vector Velocity", "VECTOR", [3.5], B_VELOCITIES, [[1, 0, 1]])
 
 
+def write_c(path):
+    f, run = model_file(path, "copy_c")
+    with f:
+        maximums = generic(run, "Maximums")
+        dataset(maximums, "Vector Velocity", "VECTOR", [99999.0], A_MAX_VELOCITIES, [[1, 1, 1]])
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
     write_a(os.path.join(out, "copy_a.xmdf"))
     write_b(os.path.join(out, "copy_b.xmdf"))
+    write_c(os.path.join(out, "copy_c.xmdf"))
 
 
 if __name__ == "__main__":
