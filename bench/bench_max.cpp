@@ -5,8 +5,6 @@
 // comes from the kernel's own account (wait4). Prints the time ratio and the peak memory
 // per node; the files are removed at the end.
 
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -40,34 +38,9 @@ void write_file(const std::string& path, float phase) {
     bench::write_flood_file(path, "Depth", kNodes, kCells, kRecords, phase, [](std::int32_t) { return 0.0f; });
 }
 
-struct Child {
-    double seconds = 0.0;
-    long max_rss_kib = 0;
-    int status = -1;
-};
-
-// Runs zorvel -max on the two files in the folder, its console going to a file there.
-Child run_zorvel(const std::string& zorvel, const std::filesystem::path& dir) {
-    const auto start = Clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(dir.c_str()) != 0) ::_exit(126);
-        std::FILE* log = std::fopen("console.txt", "w");
-        std::FILE* none = std::fopen("/dev/null", "r");
-        if (!log || !none) ::_exit(126);
-        ::dup2(::fileno(log), STDOUT_FILENO);
-        ::dup2(::fileno(none), STDIN_FILENO);
-        ::execl(zorvel.c_str(), zorvel.c_str(), "-b", "-max", "a_d.dat", "b_d.dat", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    Child c;
-    int status = 0;
-    struct rusage use {};
-    ::wait4(pid, &status, 0, &use);
-    c.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    c.max_rss_kib = use.ru_maxrss;
-    c.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return c;
+// Runs zorvel -max on the two files in the folder.
+bench::Child run_zorvel(const std::string& zorvel, const std::filesystem::path& dir) {
+    return bench::run_zorvel(zorvel, dir.string(), {"-b", "-max", "a_d.dat", "b_d.dat"});
 }
 
 }  // namespace
@@ -97,11 +70,11 @@ int main(int argc, char** argv) {
     std::uint64_t checksum = 0;
     bench::plain_read(paths, checksum);  // settles the page cache
     double best_read = 1e30;
-    Child best;
+    bench::Child best;
     best.seconds = 1e30;
     for (int round = 0; round < kRounds; ++round) {
         best_read = std::min(best_read, bench::plain_read(paths, checksum));
-        const Child c = run_zorvel(zorvel, dir);
+        const bench::Child c = run_zorvel(zorvel, dir);
         if (c.status != 0) {
             std::fprintf(stderr, "zorvel ended with status %d; see %s\n", c.status, (dir / "console.txt").c_str());
             return 1;

@@ -1,7 +1,7 @@
 #pragma once
 // What the ".dat" benchmarks share: files on pool units without the opener's dialogue,
-// a large ".dat" file of a rising and falling flood, and the plain read they are measured
-// against.
+// a large ".dat" file of a rising and falling flood, the plain read and write they are
+// measured against, and a run of the real zorvel executable as a child process.
 
 #include <algorithm>
 #include <chrono>
@@ -9,8 +9,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "results/dat.hpp"
 #include "results/res_type.hpp"
@@ -84,6 +89,59 @@ inline double plain_read(const std::vector<std::string>& paths, std::uint64_t& c
         f->close();
     }
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Seconds to write bytes zero bytes to a new file at path in 1 MiB pieces; the file is
+// closed (not synced, as zorvel does not sync) and removed.
+inline double plain_write(const std::string& path, std::uint64_t bytes) {
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<char> buffer(std::size_t{1} << 20, 1);
+    auto f = util::File::open(path, util::FileKind::bytes_out);
+    for (std::uint64_t left = bytes; left > 0;) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+        f->write(buffer.data(), n);
+        left -= n;
+    }
+    f->close();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::remove(path.c_str());
+    return seconds;
+}
+
+// A finished run of the zorvel executable: its time, its peak resident memory as the
+// kernel counted it, and its exit status.
+struct Child {
+    double seconds = 0.0;
+    long max_rss_kib = 0;
+    int status = -1;
+};
+
+// Runs zorvel with the words in the folder, its console going to console.txt there and
+// its standard input empty.
+inline Child run_zorvel(const std::string& zorvel, const std::string& dir, std::initializer_list<const char*> words) {
+    std::vector<const char*> argv{zorvel.c_str()};
+    argv.insert(argv.end(), words.begin(), words.end());
+    argv.push_back(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::chdir(dir.c_str()) != 0) ::_exit(126);
+        std::FILE* log = std::fopen("console.txt", "w");
+        std::FILE* none = std::fopen("/dev/null", "r");
+        if (!log || !none) ::_exit(126);
+        ::dup2(::fileno(log), STDOUT_FILENO);
+        ::dup2(::fileno(none), STDIN_FILENO);
+        ::execv(zorvel.c_str(), const_cast<char* const*>(argv.data()));
+        ::_exit(127);
+    }
+    Child c;
+    int status = 0;
+    struct rusage use {};
+    ::wait4(pid, &status, 0, &use);
+    c.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    c.max_rss_kib = use.ru_maxrss;
+    c.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return c;
 }
 
 }  // namespace zorvel::bench
