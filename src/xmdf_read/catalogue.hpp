@@ -83,7 +83,7 @@ struct DatasetList {
     std::int32_t n_times = 0;           // output times of the chosen dataset
     std::int32_t selected_dataset = 0;  // the dataset the timestep reader reads
     std::int32_t times_dataset = 0;     // the dataset whose times output_times holds; 0 none
-    std::vector<double> output_times;   // n_times entries
+    std::vector<double> output_times;   // n_times entries, in hours
     std::vector<char> path_buffer;      // n_paths slots of max_path_len bytes
     std::vector<std::string> paths;     // n_paths entries, at most 1000 characters each
     std::vector<SplitPath> split_paths;

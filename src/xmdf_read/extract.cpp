@@ -13,6 +13,7 @@
 #include "util/text.hpp"
 #include "util/units.hpp"
 #include "xmdf_read/data_group.hpp"
+#include "xmdf_read/dataset_times.hpp"
 
 namespace zorvel::xmdf_read {
 
@@ -113,8 +114,7 @@ std::span<const double> times_of(const XmdfFile& file, const DatasetList& list, 
     xf::XF_GET_DATASET_NUM_TIMES(data_group().id, n, status);
     if (status < 0) util::fail_at_once(error);
     results::CHECK_ALLOC(results::allocate_array(w.times, n));
-    xf::XF_GET_DATASET_TIMES(data_group().id, n, w.times, status);
-    if (status < 0) util::fail_at_once(error);
+    if (!read_times_in_hours(file, n, w.times)) util::fail_at_once(error);
     w.times_file_id = file.file_id;
     w.times_is_vector = is_vector;
     w.times_dataset = d;

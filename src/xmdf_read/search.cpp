@@ -13,6 +13,7 @@
 #include "util/text.hpp"
 #include "util/units.hpp"
 #include "xmdf_read/data_group.hpp"
+#include "xmdf_read/dataset_times.hpp"
 
 namespace zorvel::xmdf_read {
 
@@ -110,8 +111,7 @@ void read_times(XmdfFile& file, DatasetList& list, bool is_vector, std::int32_t 
     if (status < 0 || stored != list.n_times) util::fail_at_once(error);
     if (list.output_times.size() != static_cast<std::size_t>(list.n_times))
         results::CHECK_ALLOC(results::allocate_array(list.output_times, list.n_times));
-    xf::XF_GET_DATASET_TIMES(data_group().id, list.n_times, list.output_times, status);
-    if (status < 0) util::fail_at_once(error);
+    if (!read_times_in_hours(file, list.n_times, list.output_times)) util::fail_at_once(error);
     list.times_dataset = d;
 }
 

@@ -8,6 +8,8 @@ attributes, float32 Values, uint8 Active).
 drv_x.xmdf    Temporal and Maximums of Water Level and Vector Velocity, Temporal Depth
 drv_y.xmdf    Temporal Water Level and Vector Velocity only (no stored maximum)
 drv_z7.xmdf   Temporal Water Level of 7 nodes
+drv_s.xmdf    in another writer's form: a one-element "File Type", the dataset "Depth" at
+              the root with its times in seconds (3600, 7200, 10800: 1, 2 and 3 hours)
 """
 import os
 import sys
@@ -19,9 +21,9 @@ from xmdf_h5 import dataset_group, generic, xmdf_file
 CELLS = 3
 
 
-def dataset(parent, name, kind, times, values, active):
+def dataset(parent, name, kind, times, values, active, time_units="Hours"):
     values = np.array(values, dtype=np.float32)
-    g = dataset_group(parent, name, kind)
+    g = dataset_group(parent, name, kind, time_units)
     g.create_dataset("Times", data=np.array(times, dtype=np.float64), maxshape=(None,), chunks=(16,))
     g.create_dataset("Values", data=values, maxshape=(None,) + values.shape[1:], chunks=(1,) + values.shape[1:])
     mags = np.sqrt((values ** 2).sum(axis=2)) if kind == "VECTOR" else values
@@ -81,12 +83,19 @@ def write_z7(path):
         dataset(temporal, "Water Level", "SCALAR", [1.0], [[1.0] * 7], [[1, 1, 1]])
 
 
+def write_s(path):
+    with xmdf_file(path, type_array=True) as f:
+        dataset(f, "Depth", "SCALAR", [3600.0, 7200.0, 10800.0],
+                [[v - 9.0 for v in row] for row in LEVELS], LEVEL_FLAGS, time_units="Seconds")
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
     write_x(os.path.join(out, "drv_x.xmdf"))
     write_y(os.path.join(out, "drv_y.xmdf"))
     write_z7(os.path.join(out, "drv_z7.xmdf"))
+    write_s(os.path.join(out, "drv_s.xmdf"))
 
 
 if __name__ == "__main__":

@@ -21,6 +21,11 @@ catalogue_foreign.xmdf   another writer's habits: "Depth" at the root, "misc/Wat
                          "other/Velocity" (vector) in folders of no known kind; float64
                          Values, no Active, variable-length strings, times in seconds.
 catalogue_vectors_only.xmdf  one vector dataset and no scalar one.
+catalogue_time_units.xmdf    in other writers' form (a one-element "File Type", datasets at
+                         the root, 2 nodes, no cells), one dataset per kind of time units:
+                         "a seconds" [0, 90, 5400] Seconds, "b minutes" [30, 90] minutes,
+                         "c days" [0.5, 1.25] DAYS, "d hours" [1.5] Hours, "e none" [2.5]
+                         without TimeUnits, "f fortnights" [3] Fortnights.
 catalogue_first_depth_101.xmdf  101 "Time of First" datasets in results/Times.
 catalogue_cutoffs.xmdf   /Times/ names whose cut-offs are hard to read (see CUTOFF_NAMES).
 catalogue_peaks_11.xmdf  11 "Time of Peak h" datasets in results/Times.
@@ -128,6 +133,19 @@ def write_vectors_only(path):
         dataset(temporal, "Vector Velocity", "VECTOR", [0.5, 1.0, 2.0], VELOCITY, VELOCITY_ACTIVE)
 
 
+def write_time_units(path):
+    with xmdf_file(path, type_array=True) as f:
+        for name, units, times in (("a seconds", "Seconds", [0.0, 90.0, 5400.0]),
+                                   ("b minutes", "minutes", [30.0, 90.0]),
+                                   ("c days", "DAYS", [0.5, 1.25]),
+                                   ("d hours", "Hours", [1.5]),
+                                   ("e none", False, [2.5]),
+                                   ("f fortnights", "Fortnights", [3.0])):
+            g = dataset_group(f, name, "SCALAR", time_units=units)
+            g.create_dataset("Times", data=np.array(times, dtype=np.float64))
+            g.create_dataset("Values", data=np.array([[1.0, 2.0]] * len(times), dtype=np.float32))
+
+
 def write_times_many(path, names):
     with xmdf_file(path) as f:
         times = generic(generic(f, "results"), "Times")
@@ -162,6 +180,7 @@ def main():
     write_run(at("catalogue_run.xmdf"))
     write_foreign(at("catalogue_foreign.xmdf"))
     write_vectors_only(at("catalogue_vectors_only.xmdf"))
+    write_time_units(at("catalogue_time_units.xmdf"))
     write_times_many(at("catalogue_first_depth_101.xmdf"),
                      ["Time of First Depth > %.2fm" % (0.01 * k) for k in range(1, 102)])
     write_times_many(at("catalogue_cutoffs.xmdf"), CUTOFF_NAMES)

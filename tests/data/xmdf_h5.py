@@ -17,22 +17,38 @@ def generic(parent, name):
 
 
 def dataset_group(parent, name, kind, time_units=True):
-    """A dataset group ("SCALAR" or "VECTOR") with a model run's attributes, TimeUnits
-    left out when time_units is false; its arrays are the caller's."""
+    """A dataset group ("SCALAR" or "VECTOR") with a model run's attributes: TimeUnits
+    "Hours", another unit when time_units is a text, none when it is false; its arrays
+    are the caller's."""
     g = parent.create_group(name)
     g.attrs["Grouptype"] = fixed("DATASET " + kind)
     g.attrs["DatasetUnits"] = fixed("m")
     if time_units:
-        g.attrs["TimeUnits"] = fixed("Hours")
+        g.attrs["TimeUnits"] = fixed("Hours" if time_units is True else time_units)
     g.attrs["DatasetCompression"] = np.int32(-1)
     g.attrs["Data Type"] = np.int32(0)
     return g
 
 
-def xmdf_file(path, version=True):
-    """A new file with its "File Type" and, unless version is false, "File Version"."""
+def one_text_array(parent, name, text):
+    """A one-element array of a NUL-terminated fixed-length text, the form in which other
+    XMDF writers store "File Type"."""
+    tid = h5py.h5t.C_S1.copy()
+    tid.set_size(len(text) + 1)
+    tid.set_strpad(h5py.h5t.STR_NULLTERM)
+    space = h5py.h5s.create_simple((1,))
+    dset = h5py.h5d.create(parent.id, name.encode(), tid, space)
+    dset.write(h5py.h5s.ALL, h5py.h5s.ALL, np.array([text.encode()], dtype="S%d" % (len(text) + 1)), mtype=tid)
+
+
+def xmdf_file(path, version=True, type_array=False):
+    """A new file with its "File Type" (a scalar text, or with type_array the one-element
+    array of other writers) and, unless version is false, "File Version"."""
     f = h5py.File(path, "w")
-    f.create_dataset("File Type", data=fixed("Xmdf"))
+    if type_array:
+        one_text_array(f, "File Type", "Xmdf")
+    else:
+        f.create_dataset("File Type", data=fixed("Xmdf"))
     if version:
         f.create_dataset("File Version", data=np.array([1.9], dtype=np.float32))
     return f

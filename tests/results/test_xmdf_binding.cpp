@@ -481,13 +481,20 @@ TEST(XmdfBinding, WritesTheXmdfLayout) {
     hid_t file = H5Fopen(name.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
     ASSERT_GE(file, 0);
     {
+        // A one-element array, as other XMDF writers store it.
         hid_t set = H5Dopen2(file, "File Type", H5P_DEFAULT);
+        hid_t space = H5Dget_space(set);
+        hsize_t dims[2] = {0, 0};
+        EXPECT_EQ(H5Sget_simple_extent_ndims(space), 1);
+        H5Sget_simple_extent_dims(space, dims, nullptr);
+        EXPECT_EQ(dims[0], 1u);
         hid_t t = H5Dget_type(set);
         char text[5] = {'?', '?', '?', '?', '?'};
         EXPECT_EQ(H5Tget_size(t), 5u);
         H5Dread(set, t, H5S_ALL, H5S_ALL, H5P_DEFAULT, text);
         EXPECT_EQ(std::string(text, 5), std::string("Xmdf\0", 5));
         H5Tclose(t);
+        H5Sclose(space);
         H5Dclose(set);
     }
     const RawArray version = raw_array(file, "File Version");

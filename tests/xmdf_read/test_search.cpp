@@ -154,8 +154,8 @@ TEST_F(Search, ForeignDatasetsAreReachedByPathAndByNumber) {
     EXPECT_EQ(s.found_temporal, 2);
     EXPECT_TRUE(s.type_found);
     read_times();
-    EXPECT_EQ(s.output_times, (std::vector<double>{0.0, 3600.0}));
-    FIND_XMDF_TIME(table, 3600.0f, 1.0e-4f);
+    EXPECT_EQ(s.output_times, (std::vector<double>{0.0, 1.0}));  // stored in seconds: 0 and 3600
+    FIND_XMDF_TIME(table, 1.0f, 1.0e-4f);
     EXPECT_EQ(s.selected_dataset, 2);
     EXPECT_EQ(s.selected_step, 2);
 
@@ -165,6 +165,40 @@ TEST_F(Search, ForeignDatasetsAreReachedByPathAndByNumber) {
     console.take();
     EXPECT_EQ(table.file(1).scalars.found_temporal, 1);
     EXPECT_FALSE(table.file(1).vectors.type_found);
+}
+
+TEST_F(Search, TimesAreReadInHoursWhateverTheirUnits) {
+    load("catalogue_time_units.xmdf");
+    const struct {
+        std::int32_t dataset;
+        std::vector<double> hours;
+        const char* lines;
+    } cases[] = {
+        {1, {0.0, 0.025, 1.5}, ""},  // Seconds
+        {2, {0.5, 1.5}, ""},         // minutes
+        {3, {12.0, 30.0}, ""},       // DAYS
+        {4, {1.5}, ""},              // Hours
+        {5, {2.5}, ""},              // no TimeUnits
+        {6, {3.0}, "\nWARNING - Unknown time units \"Fortnights\" of dataset \"f fortnights\" in "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dataset);
+        GET_XMDF_NUM_TIMES(table, true, 1, false, c.dataset);
+        GET_XMDF_TIMES(table, true, 1, false, c.dataset);
+        const DatasetList& s = table.file(1).scalars;
+        EXPECT_EQ(s.output_times, c.hours);
+        const std::string text = console.take();
+        if (*c.lines == '\0')
+            EXPECT_EQ(text, "");
+        else
+            EXPECT_EQ(text, c.lines + path + ", its times are read as hours.\n");
+    }
+    // The search and the time of a step go by hours: 90 minutes is 1.5.
+    table.file(1).scalars.found_temporal = 2;
+    FIND_XMDF_TYPE(table, "b minutes", false);
+    read_times();
+    FIND_XMDF_TIME(table, 1.5f, 1.0e-4f);
+    EXPECT_EQ(table.file(1).scalars.selected_step, 2);
 }
 
 TEST_F(Search, ClosestTime) {

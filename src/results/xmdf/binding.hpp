@@ -10,7 +10,7 @@
 // for what is asked is a failure, never an overrun.
 //
 // File layout written and expected:
-//   /File Type            fixed-length NUL-terminated string "Xmdf" (scalar)
+//   /File Type            fixed-length NUL-terminated string "Xmdf" [1] (a scalar one is read too)
 //   /File Version         float32 [1], 1.9
 //   <group>               attribute Grouptype = "Generic"
 //   <dataset group>       attributes Grouptype = "DATASET SCALAR" | "DATASET VECTOR",

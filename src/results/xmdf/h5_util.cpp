@@ -144,7 +144,8 @@ std::optional<std::int32_t> read_int_attribute(hid_t obj, const char* name) {
 
 bool write_text_dataset(hid_t loc, const char* name, std::string_view text) {
     TypeHandle type = fixed_text_type(text);
-    SpaceHandle space(H5Screate(H5S_SCALAR));
+    const hsize_t one = 1;
+    SpaceHandle space(H5Screate_simple(1, &one, nullptr));
     if (!type || !space) return false;
     DatasetHandle set(H5Dcreate2(loc, name, type.get(), space.get(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT));
     if (!set) return false;

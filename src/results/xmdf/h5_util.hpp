@@ -45,7 +45,7 @@ bool write_int_attribute(hid_t obj, const char* name, std::int32_t value);
 // A single integer attribute; nullopt when missing or not an integer.
 std::optional<std::int32_t> read_int_attribute(hid_t obj, const char* name);
 
-// Stores a NUL-terminated fixed-length text as a scalar dataset.
+// Stores a NUL-terminated fixed-length text as a dataset of one element.
 bool write_text_dataset(hid_t loc, const char* name, std::string_view text);
 // Stores one 32-bit real as a dataset of one element.
 bool write_float_dataset(hid_t loc, const char* name, float value);

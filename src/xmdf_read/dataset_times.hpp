@@ -1,0 +1,21 @@
+#pragma once
+// The output times of an XMDF dataset as the rest of the program takes them: in hours.
+// A dataset's "TimeUnits" attribute says what its Times hold: "Seconds", "Minutes",
+// "Hours" or "Days" (any letter case) are turned into hours; a dataset without the
+// attribute, or with a blank one, is taken to be in hours already. A unit of another
+// name is read as hours after a "WARNING - " line naming it and the dataset, written
+// when the times are read from the file: once in a run, as the search reads them once
+// and the readers after it take them from the dataset list.
+
+#include <cstdint>
+#include <span>
+
+#include "xmdf_read/catalogue.hpp"
+
+namespace zorvel::xmdf_read {
+
+// Reads the n output times of the dataset of the file that the shared data group
+// holds, in hours; false when XF_GET_DATASET_TIMES fails.
+bool read_times_in_hours(const XmdfFile& file, std::int32_t n, std::span<double> times);
+
+}  // namespace zorvel::xmdf_read
