@@ -9,8 +9,12 @@
 
 namespace zorvel::driver {
 
-StepReader::StepReader(RunState& run, std::int32_t input, bool is_vector)
-    : run_(run), input_(input), vector_(is_vector), xmdf_(run.input(input).input_is_xmdf) {
+StepReader::StepReader(RunState& run, std::int32_t input, bool is_vector, bool group_per_step)
+    : run_(run),
+      input_(input),
+      vector_(is_vector),
+      xmdf_(run.input(input).input_is_xmdf),
+      group_per_step_(group_per_step) {
     if (xmdf_) count_ = run.xmdf.file(run.input(input).xmdf_index).list(is_vector).n_times;
     to_ = count_;
 }
@@ -34,7 +38,8 @@ bool StepReader::next(results::RES_TYPE& res) {
         step_ = s;
         ++reads_;
         last_ = after(s) > to_;
-        xmdf_read::xmdf_get_data_time(run_.xmdf, run_.input(input_).xmdf_index, vector_, res, s, first, last_);
+        xmdf_read::xmdf_get_data_time(run_.xmdf, run_.input(input_).xmdf_index, vector_, res, s,
+                                      group_per_step_ || first, group_per_step_ || last_);
         return true;
     }
     ++step_;

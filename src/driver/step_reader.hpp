@@ -16,8 +16,10 @@ namespace zorvel::driver {
 
 class StepReader {
 public:
-    // A reader of input i (from 1), vectors or scalars as is_vector says.
-    StepReader(RunState& run, std::int32_t input, bool is_vector);
+    // A reader of input i (from 1), vectors or scalars as is_vector says. With
+    // group_per_step an ".xmdf" input's data group is opened and closed at every step, so
+    // that other groups of the file may be read between two steps.
+    StepReader(RunState& run, std::int32_t input, bool is_vector, bool group_per_step = false);
 
     // Walks an ".xmdf" input from step first to step last only (nothing when first is
     // after last); a ".dat" input is read record by record whatever is asked here.
@@ -47,6 +49,7 @@ private:
     std::int32_t input_;
     bool vector_;
     bool xmdf_;
+    bool group_per_step_;
     std::int32_t count_ = 0;
     std::int32_t from_ = 1;
     std::int32_t to_ = 0;
