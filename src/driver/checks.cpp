@@ -202,7 +202,9 @@ void write_output_header(RunState& run) {
     if (run.op == Operation::conv) return;
     results::OutputDescription& out = run.output();
     out.is_vector = run.primary_is_vector;
-    if (run.op == Operation::va || run.op == Operation::dur || run.op == Operation::ddur) out.is_vector = false;
+    // The direction, the duration and the difference (of vectors: of their magnitudes) are scalars.
+    if (run.op == Operation::va || run.op == Operation::dur || run.op == Operation::ddur || run.op == Operation::dif)
+        out.is_vector = false;
     if (run.op == Operation::va || run.op == Operation::keep) return;
     results::WRITE_OUTPUT_HEADER(out, run.res_);
 }

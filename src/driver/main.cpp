@@ -39,7 +39,7 @@ using namespace zorvel;
     case Operation::avg: not_built();
     case Operation::toi: not_built();
     case Operation::dur: not_built();
-    case Operation::dif: not_built();
+    case Operation::dif: driver::run_dif(run);
     case Operation::times: not_built();
     case Operation::keep: driver::run_keep(run);
     case Operation::con: driver::run_con(run);

@@ -24,5 +24,8 @@ namespace zorvel::driver {
 [[noreturn]] void run_trim(RunState& run);
 // -va: input 1's vectors as flow directions in degrees, in an output named after it.
 [[noreturn]] void run_va(RunState& run);
+// -dif: input 1 minus input 2 at the -t time or at every output time they share, with
+// the wet/dry codes unless the test is off.
+[[noreturn]] void run_dif(RunState& run);
 
 }  // namespace zorvel::driver

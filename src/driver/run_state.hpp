@@ -15,6 +15,7 @@
 #include "results/mesh_2dm.hpp"
 #include "results/res_type.hpp"
 #include "results/sup.hpp"
+#include "results/water_level.hpp"
 
 namespace zorvel::driver {
 
@@ -85,6 +86,9 @@ struct RunState {
     results::RES_TYPE tm_res_;
     results::MESH_TYPE geom_;
     results::MESH_TYPE geom2_;
+    // The water levels of the first and second inputs of a difference.
+    results::WaterLevelRecord wl1_;
+    results::WaterLevelRecord wl2_;
     WorkArrays work;
 
     results::OutputDescription& output() { return outputs.front(); }

@@ -132,7 +132,8 @@ void GET_WATER_LEVEL(XmdfTable& table, results::WaterLevelRecord& wl, std::int32
         util::fail("ERROR - Dataset number " + util::AINTEGER(dataset) + " does not exist in " + name_of(file) +
                    " [GET_WATER_LEVEL]");
     if (wl.values.size() < results::length_of(file.nnodes) || wl.flags.size() < results::length_of(file.ncells))
-        util::fail("ERROR - Water level record holds fewer nodes or cells than " + name_of(file) + " [GET_WATER_LEVEL]");
+        util::fail("ERROR - Water level record holds fewer nodes or cells than " + name_of(file) +
+                   " [GET_WATER_LEVEL]");
 
     util::line_after_gap("Getting data from: " + name_of(file));
     util::line_after_gap("Getting data from group: " + dataset_path(list, dataset));
@@ -156,10 +157,14 @@ void GET_WATER_LEVEL(XmdfTable& table, results::WaterLevelRecord& wl, std::int32
     con.line("Finished getting water level data");
 }
 
+void require_temporal_water_levels(XmdfTable& table, const results::WaterLevelRecord& wl, std::int32_t file_number) {
+    if (wl.wl_temporal < 1) no_water_levels(file_record(table, file_number, "require_temporal_water_levels"));
+}
+
 std::int32_t water_level_step(XmdfTable& table, const results::WaterLevelRecord& wl, std::int32_t file_number,
                               float time, float tol, std::int32_t data_step) {
+    require_temporal_water_levels(table, wl, file_number);
     XmdfFile& file = file_record(table, file_number, "water_level_step");
-    if (wl.wl_temporal < 1) no_water_levels(file);
     const std::span<const double> times = dataset_times(file, wl.wl_temporal);
     const auto within = [&](std::size_t i) { return std::fabs(static_cast<float>(times[i]) - time) <= tol; };
     if (data_step >= 1 && static_cast<std::size_t>(data_step) <= times.size() &&

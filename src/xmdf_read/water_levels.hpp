@@ -28,6 +28,9 @@ void FIND_WATER_LEVEL(XmdfTable& table, results::WaterLevelRecord& wl, std::int3
 void GET_WATER_LEVEL(XmdfTable& table, results::WaterLevelRecord& wl, std::int32_t file, float time, float tol,
                      std::int32_t dataset, std::int32_t step);
 
+// Ends the run, as a read would, when the record has no temporal water levels.
+void require_temporal_water_levels(XmdfTable& table, const results::WaterLevelRecord& wl, std::int32_t file);
+
 // The step of the temporal water levels that belongs to a data step at time (its
 // output time within tol of it), trying the data's own step number first; ends the run
 // when the levels have no such time.
