@@ -40,6 +40,7 @@ CASES = {
     "dif_dat_depths": ("dif_a_d - dif_b_d.dat", DEPTH_DIFFERENCES),
     "dif_xmdf_temporal": ("dif_x - dif_y.xmdf.h5dump", DEPTH_DIFFERENCES),
     "dif_mixed": ("dif_x - dif_b_d.xmdf.h5dump", DEPTH_DIFFERENCES),
+    "dif_mixed_time": ("dif_x - dif_b_d.xmdf.h5dump", DEPTH_DIFFERENCES[1:2]),
     # Speeds |u| - |w|: 10 - 6 at node 5 at 1 h; 2-1, 1-0.5, 4-3, 6-2 at 2 h.
     "dif_dat_vectors": ("dif_u_V - dif_w_V.dat", [
         (1.0, [1, 1, 0], [99, -99, -99, 99, 4.0, 0]),
