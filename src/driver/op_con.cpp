@@ -27,12 +27,12 @@ constexpr float kLastTime = 99998.0f;
 void copy_input(RunState& run, std::int32_t i) {
     StepReader reader(run, i, run.primary_is_vector);
     const bool dat = run.input(i).input_is_dat;
-    while (reader.next(run.res_)) {
+    while (reader.next_for_copy(run.res_)) {
         if (dat && std::fabs(run.res_.time) > kLastTime) {
             console().line("Skipping times above 99,998, time found: " + time_field(run.res_.time));
             break;
         }
-        results::WRITE_OUTPUT_TIMESTEP(run.output(), run.res_);
+        reader.copy_to(run.output(), run.res_);
     }
     if (dat) util::CLOSER(run.units[static_cast<std::size_t>(i - 1)]);
 }

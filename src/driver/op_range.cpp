@@ -30,7 +30,7 @@ void copy_xmdf_range(RunState& run) {
     const std::int32_t last = step_at(run, run.cl.range_b);
     StepReader reader(run, 1, run.primary_is_vector);
     reader.limit(first, last);
-    while (reader.next(run.res_)) results::WRITE_OUTPUT_TIMESTEP(run.output(), run.res_);
+    while (reader.next_for_copy(run.res_)) reader.copy_to(run.output(), run.res_);
 }
 
 // The ".dat" walk: records before the range skipped, those in it written, the first
@@ -38,12 +38,12 @@ void copy_xmdf_range(RunState& run) {
 void copy_dat_range(RunState& run) {
     const CommandLine& cl = run.cl;
     StepReader reader(run, 1, run.primary_is_vector);
-    while (reader.next(run.res_)) {
+    while (reader.next_for_copy(run.res_)) {
         const float t = run.res_.time;
         if (t - cl.range_a <= -cl.time_tol) {
             console().line("Skipping time: " + time_field(t));
         } else if (t - cl.range_b <= cl.time_tol) {
-            results::WRITE_OUTPUT_TIMESTEP(run.output(), run.res_);
+            reader.copy_to(run.output(), run.res_);
         } else {
             console().line("Time is after range B option - exiting: " + time_field(t));
             break;

@@ -32,8 +32,8 @@ void remove_xmdf_step(RunState& run) {
     reader.leave_out(removed);
     for (;;) {
         if (reader.upcoming() == removed) console().line("Skipping Timestep: " + util::integer_field(removed, 3));
-        if (!reader.next(run.res_)) break;
-        results::WRITE_OUTPUT_TIMESTEP(run.output(), run.res_);
+        if (!reader.next_for_copy(run.res_)) break;
+        reader.copy_to(run.output(), run.res_);
     }
 }
 
@@ -46,12 +46,12 @@ void remove_dat_records(RunState& run) {
     bool found = false;
     do {
         util::line_after_gap("Loading next timestep from .dat.");
-        if (!reader.next(run.res_)) break;
+        if (!reader.next_for_copy(run.res_)) break;
         if (std::fabs(run.res_.time - cl.target_time) - cl.time_tol <= 0.0f) {
             console().line("Skipping time: " + time_field(run.res_.time));
             found = true;
         } else {
-            results::WRITE_OUTPUT_TIMESTEP(run.output(), run.res_);
+            reader.copy_to(run.output(), run.res_);
         }
     } while (!reader.at_last());
     if (!found) util::fail("ERROR - Could not find specified timestep in .dat file.");

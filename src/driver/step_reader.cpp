@@ -3,6 +3,7 @@
 #include "driver/step_reader.hpp"
 
 #include "results/dat.hpp"
+#include "results/results_writer.hpp"
 #include "util/text.hpp"
 #include "util/units.hpp"
 #include "xmdf_read/extract.hpp"
@@ -26,7 +27,18 @@ void StepReader::limit(std::int32_t first, std::int32_t last) {
 
 void StepReader::leave_out(std::int32_t s) { left_out_ = s; }
 
-bool StepReader::next(results::RES_TYPE& res) {
+bool StepReader::next(results::RES_TYPE& res) { return read(res, false); }
+
+bool StepReader::next_for_copy(results::RES_TYPE& res) { return read(res, true); }
+
+void StepReader::copy_to(results::OutputDescription& out, results::RES_TYPE& res) {
+    if (xmdf_)
+        results::WRITE_OUTPUT_TIMESTEP(out, res);
+    else
+        results::write_output_step_as_stored(out, res, stored_);
+}
+
+bool StepReader::read(results::RES_TYPE& res, bool as_stored) {
     if (last_) return false;
     if (xmdf_) {
         const std::int32_t s = step_ == 0 ? (from_ == left_out_ ? from_ + 1 : from_) : after(step_);
@@ -48,7 +60,10 @@ bool StepReader::next(results::RES_TYPE& res) {
         util::fail("ERROR - No time record found in .dat file: \"" + util::trimmed(run_.input_name(input_)) + "\"");
     res.is_vector = vector_;
     res.end_of_data = false;
-    results::NEXTDATTIMESTEP(run_.units[k], res);
+    if (as_stored)
+        stored_ = results::next_dat_step_as_stored(run_.units[k], res);
+    else
+        results::NEXTDATTIMESTEP(run_.units[k], res);
     last_ = res.end_of_data;
     return true;
 }

@@ -7,10 +7,13 @@
 // An ".xmdf" walk may be limited to a run of steps and may leave one step out; the first
 // step it reads still opens the group and the last one it reads closes it.
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "driver/run_state.hpp"
 #include "results/res_type.hpp"
+#include "results/results_writer.hpp"
 
 namespace zorvel::driver {
 
@@ -30,6 +33,11 @@ public:
     // Reads the next step into res; false, with nothing read, when the input had no
     // further step. A ".dat" input without any time record ends the run.
     bool next(results::RES_TYPE& res);
+    // Reads the next step as next() does, for a copy that writes it unchanged with
+    // copy_to: a ".dat" record's values are kept as the file stores them, not put into res.
+    bool next_for_copy(results::RES_TYPE& res);
+    // Writes the step just read by next_for_copy to the output, as it was read.
+    void copy_to(results::OutputDescription& out, results::RES_TYPE& res);
 
     // The step just read is the input's last.
     bool at_last() const { return last_; }
@@ -44,6 +52,8 @@ public:
 private:
     // The step of an ".xmdf" walk that comes after step s, the left-out one passed over.
     std::int32_t after(std::int32_t s) const { return s + 1 == left_out_ ? s + 2 : s + 1; }
+    // The next step into res; a ".dat" record's values kept as stored when as_stored is set.
+    bool read(results::RES_TYPE& res, bool as_stored);
 
     RunState& run_;
     std::int32_t input_;
@@ -57,6 +67,7 @@ private:
     std::int32_t step_ = 0;
     std::int32_t reads_ = 0;
     bool last_ = false;
+    std::span<const std::byte> stored_;  // values of the ".dat" record read for a copy
 };
 
 // Reads input 1's one step at the run's -t (or -k) time into res: an ".xmdf" input's

@@ -170,6 +170,24 @@ void read_record(int unit, bool vector, std::int32_t nnodes, std::int32_t ncells
     card = dat_io::finish_record(f);
 }
 
+// Writes the line that announces a time record, its card, flag byte and time and the
+// record's cell flags (0 past those it holds); the values follow.
+util::File& start_record(int unit, const RES_TYPE& res, std::string_view out_path) {
+    util::line_after_gap("Writing output data to: " + util::trimmed(out_path));
+    util::File& f = output(unit);
+    std::byte head[9];
+    std::byte* p = head;
+    put_int(p, kCardTimeRecord);
+    *p++ = std::byte{1};
+    put_real(p, res.time);
+    f.write(head, sizeof head);
+    const std::size_t nc = length_of(res.ncells);
+    const std::size_t have_cells = std::min(nc, res.CELL.size());
+    if (have_cells > 0) f.write(res.CELL.data(), have_cells);
+    for (std::size_t i = have_cells; i < nc; ++i) f.put(0);
+    return f;
+}
+
 }  // namespace
 
 void READDATHEADER(int unit, std::int32_t& nnodes, std::int32_t& ncells, std::int32_t& card, bool& vector,
@@ -256,22 +274,7 @@ void WRITE_DAT_HEADER(int unit, std::string_view name, bool vector, std::int32_t
 }
 
 void WRITE_DAT_TIMESTEP(int unit, const RES_TYPE& res, std::string_view out_path, bool vector) {
-    util::Console& con = util::console();
-    con.line();
-    con.line("Writing output data to: " + util::trimmed(out_path));
-    util::File& f = output(unit);
-    std::byte head[9];
-    std::byte* p = head;
-    put_int(p, kCardTimeRecord);
-    *p++ = std::byte{1};
-    put_real(p, res.time);
-    f.write(head, sizeof head);
-
-    const std::size_t nc = length_of(res.ncells);
-    const std::size_t have_cells = std::min(nc, res.CELL.size());
-    if (have_cells > 0) f.write(res.CELL.data(), have_cells);
-    for (std::size_t i = have_cells; i < nc; ++i) f.put(0);
-
+    util::File& f = start_record(unit, res, out_path);
     // Values go out through a small gather buffer, a block of nodes at a time.
     constexpr std::size_t kBlock = 8192;
     float block[2 * kBlock];
@@ -287,7 +290,15 @@ void WRITE_DAT_TIMESTEP(int unit, const RES_TYPE& res, std::string_view out_path
         f.write(block, static_cast<std::size_t>(out - block) * sizeof(float));
     }
     check_written(f, out_path);
-    con.line("Done.");
+    util::console().line("Done.");
+}
+
+void write_dat_step_as_stored(int unit, const RES_TYPE& res, std::span<const std::byte> values,
+                              std::string_view out_path) {
+    util::File& f = start_record(unit, res, out_path);
+    if (!values.empty()) f.write(values.data(), values.size());
+    check_written(f, out_path);
+    util::console().line("Done.");
 }
 
 void WRITE_DAT_END_CARD(int unit) {

@@ -30,6 +30,7 @@
 // the run with an "ERROR - " line naming the file, as do a layout the reader does not
 // handle (cards 110 and 120) and a record followed by a card of no record.
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -62,11 +63,20 @@ void READDATFILE2(int unit, bool vector, std::int32_t nnodes, std::int32_t ncell
 void WRITE_DAT_HEADER(int unit, std::string_view name, bool vector, std::int32_t nnodes, std::int32_t ncells);
 // Writes one time record of the record at its time, with its cell flags.
 void WRITE_DAT_TIMESTEP(int unit, const RES_TYPE& res, std::string_view out_path, bool vector);
+// WRITE_DAT_TIMESTEP with values as a ".dat" record of the output's layout stores them.
+void write_dat_step_as_stored(int unit, const RES_TYPE& res, std::span<const std::byte> values,
+                              std::string_view out_path);
 // Writes the end card that closes the data.
 void WRITE_DAT_END_CARD(int unit);
 
 // Reads the next time record into the record; sets end_of_data when none follows.
 void NEXTDATTIMESTEP(int unit, RES_TYPE& res);
+// NEXTDATTIMESTEP for a record that is to be written again unchanged: its time, cell
+// flags and end mark go into the record, but its values are kept as the file stores
+// them (valid until the next such read) in place of the record's nodes.
+std::span<const std::byte> next_dat_step_as_stored(int unit, RES_TYPE& res);
+// Puts values kept as a ".dat" record stores them into the record's nodes.
+void dat_values_into(std::span<const std::byte> values, RES_TYPE& res);
 // Reads the next time record's values (first components) and flags into the water levels.
 void NEXTDATVALUES(int unit, const RES_TYPE& res, WaterLevelRecord& wl);
 // Reads the file from its header to the record within tol of time, into the record.

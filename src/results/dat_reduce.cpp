@@ -30,6 +30,7 @@ std::vector<float> g_values;       // running values: x, or x and y per node
 std::vector<float> g_speeds;       // speeds of the running vectors
 std::vector<float> g_times;        // time of each node's extreme
 std::vector<std::int8_t> g_flags;  // flags of an earlier record, read again
+std::vector<std::byte> g_stored;   // values of a record as the file stores them, kept for a copy
 
 // The nodes and cells that a record counts and holds.
 std::span<ND_RES_TYPE> nodes_of(RES_TYPE& res) {
@@ -353,9 +354,11 @@ std::string whole_part(float t) {
     return std::string(buf, r.ptr);
 }
 
-}  // namespace
-
-void NEXTDATTIMESTEP(int unit, RES_TYPE& res) {
+// Reads the next time record into the record (nothing once end_of_data is set): its
+// time and cell flags, its values handed to take in place before the file is read on,
+// then the card after it, which sets end_of_data when no record follows.
+template <typename Take>
+void next_record(int unit, RES_TYPE& res, Take&& take) {
     if (res.end_of_data) return;
     util::Console& con = util::console();
     con.line("   Call ReadDatFile.");
@@ -366,7 +369,7 @@ void NEXTDATTIMESTEP(int unit, RES_TYPE& res) {
     const std::size_t nv = dat_io::value_bytes(res.nnodes, res.is_vector);
     const std::byte* body = dat_io::view_bytes(f, nc + nv);
     if (nc > 0) copy_flags(body, cells_of(res));
-    scatter_values(body + nc, res.is_vector, nodes_of(res));
+    take(body + nc);
     const std::int32_t card = dat_io::finish_record(f);
     con.line("   Done.");
     if (card != kCardTimeRecord) {
@@ -374,6 +377,26 @@ void NEXTDATTIMESTEP(int unit, RES_TYPE& res) {
         con.line("End of .dat file.");
         res.end_of_data = true;
     }
+}
+
+}  // namespace
+
+void NEXTDATTIMESTEP(int unit, RES_TYPE& res) {
+    next_record(unit, res, [&](const std::byte* values) { scatter_values(values, res.is_vector, nodes_of(res)); });
+}
+
+std::span<const std::byte> next_dat_step_as_stored(int unit, RES_TYPE& res) {
+    std::span<std::byte> kept;
+    next_record(unit, res, [&](const std::byte* values) {
+        kept = work_array(g_stored, static_cast<std::int64_t>(dat_io::value_bytes(res.nnodes, res.is_vector)));
+        if (!kept.empty()) std::memcpy(kept.data(), values, kept.size());
+    });
+    return kept;
+}
+
+void dat_values_into(std::span<const std::byte> values, RES_TYPE& res) {
+    if (values.size() < dat_io::value_bytes(res.nnodes, res.is_vector)) return;
+    scatter_values(values.data(), res.is_vector, nodes_of(res));
 }
 
 void NEXTDATVALUES(int unit, const RES_TYPE& res, WaterLevelRecord& wl) {

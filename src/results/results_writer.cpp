@@ -235,6 +235,16 @@ void WRITE_OUTPUT_TIMESTEP(OutputDescription& out, RES_TYPE& res) {
     }
 }
 
+void write_output_step_as_stored(OutputDescription& out, RES_TYPE& res, std::span<const std::byte> values) {
+    if (kind_of(out) == Kind::dat && out.is_vector == res.is_vector &&
+        values.size() == length_of(res.nnodes) * (res.is_vector ? 8u : 4u)) {
+        write_dat_step_as_stored(out.handle, res, values, out.out_path);
+        return;
+    }
+    dat_values_into(values, res);
+    WRITE_OUTPUT_TIMESTEP(out, res);
+}
+
 void WRITE_XMDF_TIMESTEP(OutputDescription& out, RES_TYPE& res) {
     util::Console& con = util::console();
     const double time = res.time;

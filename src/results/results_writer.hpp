@@ -18,7 +18,9 @@
 // cut at 1000 characters. Every XMDF status is tested, closing calls included; a
 // failure ends the run with an "ERROR - " line naming the call in square brackets.
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -59,6 +61,10 @@ void WRITE_OUTPUT_HEADER(OutputDescription& out, const RES_TYPE& res);
 void CREATE_XMDF_DATASETS(OutputDescription& out);
 // Writes one timestep of the record (nothing for a text output).
 void WRITE_OUTPUT_TIMESTEP(OutputDescription& out, RES_TYPE& res);
+// WRITE_OUTPUT_TIMESTEP for a record whose values are kept as a ".dat" input stores them
+// (next_dat_step_as_stored): a ".dat" output of the same layout takes them as they are,
+// any other output once they are in the record's nodes.
+void write_output_step_as_stored(OutputDescription& out, RES_TYPE& res, std::span<const std::byte> values);
 // Writes one timestep to the XMDF datasets; for a vector output every node's value
 // holds the magnitude of its vector afterwards.
 void WRITE_XMDF_TIMESTEP(OutputDescription& out, RES_TYPE& res);
