@@ -5,11 +5,13 @@
 
 #include "driver/ends.hpp"
 #include "results/dat.hpp"
+#include "results/mesh_2dm.hpp"
 #include "results/res_ops.hpp"
 #include "util/console.hpp"
 #include "util/numbers.hpp"
 #include "util/paths.hpp"
 #include "util/text.hpp"
+#include "util/units.hpp"
 
 namespace zorvel::driver {
 
@@ -212,6 +214,18 @@ void write_output_header(RunState& run) {
 void size_mesh(results::MESH_TYPE& mesh, std::int32_t nnodes, std::int32_t ncells) {
     results::CHECK_ALLOC(results::allocate_array(mesh.NODES, nnodes));
     results::CHECK_ALLOC(results::allocate_array(mesh.CELLS, ncells));
+}
+
+void read_first_mesh(RunState& run) {
+    console().line("...need to read .2dm file for _h data type");
+    InputRecord& first = run.input(1);
+    std::string name = util::trimmed(first.mesh_file);
+    int unit = 0;
+    util::OPENFILE(unit, "I ", name);
+    first.mesh_file = name;
+    size_mesh(run.geom_, run.n_nodes, run.n_cells);
+    results::SCAN2DM(unit, run.geom_);
+    results::READ2DM(unit, run.geom_);
 }
 
 }  // namespace zorvel::driver

@@ -36,9 +36,9 @@ using namespace zorvel;
     switch (run.op) {
     case Operation::max:
     case Operation::min: driver::run_max_min(run);
-    case Operation::avg: not_built();
-    case Operation::toi: not_built();
-    case Operation::dur: not_built();
+    case Operation::avg: driver::run_avg(run);
+    case Operation::toi:
+    case Operation::dur: driver::run_dur_toi(run);
     case Operation::dif: driver::run_dif(run);
     case Operation::times: not_built();
     case Operation::keep: driver::run_keep(run);

@@ -78,19 +78,6 @@ void start_records(RunState& run, const Extreme& e) {
     for (results::CELL_RES_TYPE& c : run.wk_res_.CELL) c.flag = flag;
 }
 
-// Reads input 1's mesh for the wet-cell rule of water levels.
-void read_mesh(RunState& run) {
-    console().line("...need to read .2dm file for _h data type");
-    InputRecord& first = run.input(1);
-    std::string name = util::trimmed(first.mesh_file);
-    int unit = 0;
-    util::OPENFILE(unit, "I ", name);
-    first.mesh_file = name;
-    size_mesh(run.geom_, run.n_nodes, run.n_cells);
-    results::SCAN2DM(unit, run.geom_);
-    results::READ2DM(unit, run.geom_);
-}
-
 // Reads input i's contribution into res_: its step at the -t time, its stored extreme,
 // or its extreme over all times. True when it was scanned over its times.
 bool read_input(RunState& run, std::int32_t i, const Extreme& e) {
@@ -230,7 +217,7 @@ void run_max_min(RunState& run) {
     bool scanned = false;
     for (std::int32_t i = 1; i <= run.n_inputs(); ++i) {
         if (run.input(i).is_h && !run.fv_mesh && !mesh_read) {
-            read_mesh(run);
+            read_first_mesh(run);
             mesh_read = true;
         }
         start_input_record(run, e);

@@ -12,6 +12,13 @@ namespace zorvel::driver {
 // input, the time at which it occurred.
 [[noreturn]] void run_max_min(RunState& run);
 
+// -avg: the mean of every node over the output times of the one input, written at time 0.
+[[noreturn]] void run_avg(RunState& run);
+
+// -dur and -toi: per node of input 1, the hours at or above the cut-off, or the time at
+// which it first reached its threshold, over its steps one at a time; written at time 0.
+[[noreturn]] void run_dur_toi(RunState& run);
+
 // -k: input 1's one step at the -k time, in an output named after it.
 [[noreturn]] void run_keep(RunState& run);
 // -con: every step of every input, one input after another.

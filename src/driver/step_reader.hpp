@@ -7,6 +7,7 @@
 // An ".xmdf" walk may be limited to a run of steps and may leave one step out; the first
 // step it reads still opens the group and the last one it reads closes it.
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -16,6 +17,10 @@
 #include "results/results_writer.hpp"
 
 namespace zorvel::driver {
+
+// A ".dat" record whose time is a time code beyond every output time: a stored maximum or
+// minimum, or the time of either (99999, 99999.1, -99999, -99999.1), not a step.
+inline bool is_stored_extreme(float time) { return std::fabs(time) > 99998.0f; }
 
 class StepReader {
 public:

@@ -1,0 +1,112 @@
+// -dur and -toi: one walk over the steps of input 1, one step in memory at a time.
+//   -dur  per node the hours at or above the cut-off, interpolated where the value crosses
+//         it between two steps; always a scalar dataset.
+//   -toi  per node the time at which it first reached its threshold (its first value plus
+//         the cut-off, or the cut-off's magnitude when the cut-off is negative),
+//         interpolated inside the step of the crossing; 0 where it never did. A vector
+//         input gives (time, 0) per node.
+// Vector steps count by their magnitudes. A ".dat" record whose time is a stored extreme
+// ends the walk unused; every other record is a step, the last one included. The result
+// is one step at time 0 in <results>/Duration or <results>/Time to of an ".xmdf" output,
+// or the one record of a ".dat" output.
+
+#include <span>
+
+#include "driver/ends.hpp"
+#include "driver/operations.hpp"
+#include "driver/step_reader.hpp"
+#include "results/res_ops.hpp"
+#include "results/step_ops.hpp"
+#include "util/console.hpp"
+#include "util/numbers.hpp"
+
+namespace zorvel::driver {
+
+namespace {
+
+using util::console;
+
+// The step's value of each node as the walk compares it: the magnitude of a vector.
+void current_values(const results::RES_TYPE& step, std::span<float> now) {
+    const std::size_t n = std::min(now.size(), step.ND.size());
+    const results::ND_RES_TYPE* nd = step.ND.data();
+    if (step.is_vector) {
+        for (std::size_t j = 0; j < n; ++j) now[j] = util::VECTOR_MAGNITUDE(nd[j].value, nd[j].y);
+    } else {
+        for (std::size_t j = 0; j < n; ++j) now[j] = nd[j].value;
+    }
+}
+
+// The per-node result into the values of the record written.
+void take_values(std::span<const float> values, results::RES_TYPE& wk) {
+    const std::size_t n = std::min(values.size(), wk.ND.size());
+    for (std::size_t j = 0; j < n; ++j) wk.ND[j].value = values[j];
+}
+
+// The duration walk: the first step starts the previous values, every later one adds.
+void walk_duration(RunState& run, StepReader& reader, bool dat) {
+    results::DurationState state;
+    results::CHECK_ALLOC(results::allocate_duration_state(state, run.res_.nnodes));
+    state.cutoff = run.cl.cutoff;
+    for (bool first = true; reader.next(run.res_); first = false) {
+        const bool skip = dat && is_stored_extreme(run.res_.time);
+        current_values(run.res_, state.now);
+        if (first) {
+            state.time_prev = run.res_.time;
+            state.prev = state.now;
+        } else if (!skip) {
+            results::RES_DURATION(state, run.res_, run.wk_res_);
+        }
+        if (skip) break;
+    }
+    take_values(state.duration, run.wk_res_);
+    run.wk_res_.is_vector = false;
+}
+
+// The time-of-increase walk: the first step sets the thresholds, every later one marks.
+void walk_toi(RunState& run, StepReader& reader, bool dat) {
+    results::ToiState state;
+    results::CHECK_ALLOC(results::allocate_toi_state(state, run.res_.nnodes));
+    const float cutoff = run.cl.cutoff;
+    for (bool first = true; reader.next(run.res_); first = false) {
+        const bool skip = dat && is_stored_extreme(run.res_.time);
+        current_values(run.res_, state.now);
+        if (first) {
+            for (std::size_t j = 0; j < state.now.size(); ++j)
+                state.threshold[j] = cutoff < 0.0f ? -cutoff : state.now[j] + cutoff;
+            state.time_prev = run.res_.time;
+            state.prev = state.now;
+        } else if (!skip) {
+            results::RES_TOI(state, run.res_, run.wk_res_);
+        }
+        if (skip) break;
+    }
+    take_values(state.toi, run.wk_res_);
+}
+
+}  // namespace
+
+void run_dur_toi(RunState& run) {
+    const bool dur = run.op == Operation::dur;
+    if (run.n_inputs() > 1) {
+        console().line();
+        console().line(dur ? "WARNING - Only one file used for duration (-dur) option"
+                           : "WARNING - Only one file used for time of increase (-toi) option");
+    }
+    StepReader reader(run, 1, run.primary_is_vector);
+    const bool dat = !run.input(1).input_is_xmdf;
+    if (dur)
+        walk_duration(run, reader, dat);
+    else
+        walk_toi(run, reader, dat);
+
+    run.wk_res_.time = 0.0f;
+    results::WRITE_OUTPUT_TIMESTEP(run.output(), run.wk_res_);
+    results::CLOSE_OUTPUT(run.output());
+    console().line();
+    console().line("Finished.");
+    console().line();
+    end_normal(run.cl.batch);
+}
+
+}  // namespace zorvel::driver

@@ -1,0 +1,90 @@
+#!/usr/bin/python3
+"""Fixtures of the operations that walk an input's steps (-avg, -dur, -toi): ".dat" files
+packed byte by byte (gen_driver_dat.py's writer) and an XMDF file written with h5py alone.
+
+Every file belongs to driver_mesh.2dm (6 nodes, 3 cells). The scalar steps are the same in
+every file, at 1, 2, 3 and 5 hours:
+
+    node      1     2     3     4     5      6
+    1 h       0     1     0.5   2     0      4
+    2 h       2     1     0.5   0     0.5    4
+    3 h       2     2     0.5   2     1.5    4
+    5 h       0     1     0.5   3     1.25   0
+    cells: 1 h (0 0 1), 2 h (1 1 0), 3 h (0 1 0), 5 h (0 0 0)
+
+walk_h.dat      the four steps as water levels, then a stored maximum (99999), its time
+                (99999.1), a stored minimum (-99999) and its time (-99999.1)
+walk_d.dat      the four steps as depths, nothing stored after them
+walk_cut_d.dat  walk_d.dat cut off inside its third record
+walk_V.dat      velocity vectors at 0.5, 1 and 1.5 hours:
+                  0.5 h  (0,0) (3,4)  (0,-1) (0.5,0)  (0,2)  (0,0)   cells 1 0 0
+                  1.0 h  (-2,0) (-4,3) (0,0) (0,-0.5) (0,0)  (0,0)   cells 1 1 0
+                  1.5 h  (0,2) (0,0)  (0,0)  (1.5,0)  (-2,0) (0,0)   cells 0 0 1
+walk.xmdf       group "walk", folder Temporal: "Depth" (the four steps), "Water Level"
+                (the first step alone, one output time) and "Vector Velocity" (the vectors)
+"""
+import os
+import sys
+
+import numpy as np
+
+from gen_driver_dat import write
+from xmdf_h5 import dataset_group, generic, xmdf_file
+
+TIMES = [1.0, 2.0, 3.0, 5.0]
+VALUES = [[0.0, 1.0, 0.5, 2.0, 0.0, 4.0],
+          [2.0, 1.0, 0.5, 0.0, 0.5, 4.0],
+          [2.0, 2.0, 0.5, 2.0, 1.5, 4.0],
+          [0.0, 1.0, 0.5, 3.0, 1.25, 0.0]]
+FLAGS = [[0, 0, 1], [1, 1, 0], [0, 1, 0], [0, 0, 0]]
+STORED = [(99999.0, [1, 1, 1], [2.0, 2.0, 0.5, 3.0, 1.5, 4.0]),
+          (99999.1, [1, 1, 1], [2.0, 3.0, 1.0, 5.0, 3.0, 1.0]),
+          (-99999.0, [1, 1, 1], [0.0, 1.0, 0.5, 0.0, 0.0, 0.0]),
+          (-99999.1, [1, 1, 1], [1.0, 1.0, 1.0, 2.0, 1.0, 5.0])]
+VTIMES = [0.5, 1.0, 1.5]
+VECTORS = [[(0.0, 0.0), (3.0, 4.0), (0.0, -1.0), (0.5, 0.0), (0.0, 2.0), (0.0, 0.0)],
+           [(-2.0, 0.0), (-4.0, 3.0), (0.0, 0.0), (0.0, -0.5), (0.0, 0.0), (0.0, 0.0)],
+           [(0.0, 2.0), (0.0, 0.0), (0.0, 0.0), (1.5, 0.0), (-2.0, 0.0), (0.0, 0.0)]]
+VFLAGS = [[1, 0, 0], [1, 1, 0], [0, 0, 1]]
+
+
+def steps():
+    return list(zip(TIMES, FLAGS, VALUES))
+
+
+def xmdf_dataset(parent, name, kind, times, values, active):
+    values = np.array(values, dtype=np.float32)
+    g = dataset_group(parent, name, kind)
+    g.create_dataset("Times", data=np.array(times, dtype=np.float64))
+    g.create_dataset("Values", data=values)
+    mags = np.sqrt((values ** 2).sum(axis=2)) if kind == "VECTOR" else values
+    g.create_dataset("Mins", data=mags.min(axis=1).astype(np.float32))
+    g.create_dataset("Maxs", data=mags.max(axis=1).astype(np.float32))
+    g.create_dataset("Active", data=np.array(active, dtype=np.uint8))
+
+
+def write_xmdf(path):
+    with xmdf_file(path) as f:
+        temporal = generic(generic(f, "walk"), "Temporal")
+        xmdf_dataset(temporal, "Depth", "SCALAR", TIMES, VALUES, FLAGS)
+        xmdf_dataset(temporal, "Water Level", "SCALAR", TIMES[:1], VALUES[:1], FLAGS[:1])
+        xmdf_dataset(temporal, "Vector Velocity", "VECTOR", VTIMES, VECTORS, VFLAGS)
+
+
+def main():
+    out = sys.argv[1]
+    os.makedirs(out, exist_ok=True)
+    write(out, "walk_h.dat", "Water Level", 6, 3, steps() + STORED)
+    write(out, "walk_d.dat", "Depth", 6, 3, steps())
+    with open(os.path.join(out, "walk_d.dat"), "rb") as f:
+        whole = f.read()
+    header = 92
+    record = 4 + 1 + 4 + 3 + 6 * 4
+    with open(os.path.join(out, "walk_cut_d.dat"), "wb") as f:
+        f.write(whole[:header + 2 * record + 20])
+    write(out, "walk_V.dat", "Velocity", 6, 3, list(zip(VTIMES, VFLAGS, VECTORS)), vector=True)
+    write_xmdf(os.path.join(out, "walk.xmdf"))
+
+
+if __name__ == "__main__":
+    main()
