@@ -18,24 +18,12 @@
 #include "results/res_ops.hpp"
 #include "results/step_ops.hpp"
 #include "util/console.hpp"
-#include "util/numbers.hpp"
 
 namespace zorvel::driver {
 
 namespace {
 
 using util::console;
-
-// The step's value of each node as the walk compares it: the magnitude of a vector.
-void current_values(const results::RES_TYPE& step, std::span<float> now) {
-    const std::size_t n = std::min(now.size(), step.ND.size());
-    const results::ND_RES_TYPE* nd = step.ND.data();
-    if (step.is_vector) {
-        for (std::size_t j = 0; j < n; ++j) now[j] = util::VECTOR_MAGNITUDE(nd[j].value, nd[j].y);
-    } else {
-        for (std::size_t j = 0; j < n; ++j) now[j] = nd[j].value;
-    }
-}
 
 // The per-node result into the values of the record written.
 void take_values(std::span<const float> values, results::RES_TYPE& wk) {
@@ -48,9 +36,8 @@ void walk_duration(RunState& run, StepReader& reader, bool dat) {
     results::DurationState state;
     results::CHECK_ALLOC(results::allocate_duration_state(state, run.res_.nnodes));
     state.cutoff = run.cl.cutoff;
-    for (bool first = true; reader.next(run.res_); first = false) {
+    for (bool first = true; reader.next_magnitudes(run.res_, state.now); first = false) {
         const bool skip = dat && is_stored_extreme(run.res_.time);
-        current_values(run.res_, state.now);
         if (first) {
             state.time_prev = run.res_.time;
             state.prev = state.now;
@@ -68,9 +55,8 @@ void walk_toi(RunState& run, StepReader& reader, bool dat) {
     results::ToiState state;
     results::CHECK_ALLOC(results::allocate_toi_state(state, run.res_.nnodes));
     const float cutoff = run.cl.cutoff;
-    for (bool first = true; reader.next(run.res_); first = false) {
+    for (bool first = true; reader.next_magnitudes(run.res_, state.now); first = false) {
         const bool skip = dat && is_stored_extreme(run.res_.time);
-        current_values(run.res_, state.now);
         if (first) {
             for (std::size_t j = 0; j < state.now.size(); ++j)
                 state.threshold[j] = cutoff < 0.0f ? -cutoff : state.now[j] + cutoff;

@@ -2,13 +2,31 @@
 
 #include "driver/step_reader.hpp"
 
+#include <algorithm>
+
 #include "results/dat.hpp"
 #include "results/results_writer.hpp"
+#include "util/numbers.hpp"
 #include "util/text.hpp"
 #include "util/units.hpp"
 #include "xmdf_read/extract.hpp"
 
 namespace zorvel::driver {
+
+namespace {
+
+// Each node's value of the record, the magnitude of a vector.
+void magnitudes_of(const results::RES_TYPE& res, std::span<float> now) {
+    const std::size_t n = std::min({now.size(), res.ND.size(), results::length_of(res.nnodes)});
+    const results::ND_RES_TYPE* nd = res.ND.data();
+    if (res.is_vector) {
+        for (std::size_t j = 0; j < n; ++j) now[j] = util::VECTOR_MAGNITUDE(nd[j].value, nd[j].y);
+    } else {
+        for (std::size_t j = 0; j < n; ++j) now[j] = nd[j].value;
+    }
+}
+
+}  // namespace
 
 StepReader::StepReader(RunState& run, std::int32_t input, bool is_vector, bool group_per_step)
     : run_(run),
@@ -27,9 +45,13 @@ void StepReader::limit(std::int32_t first, std::int32_t last) {
 
 void StepReader::leave_out(std::int32_t s) { left_out_ = s; }
 
-bool StepReader::next(results::RES_TYPE& res) { return read(res, false); }
+bool StepReader::next(results::RES_TYPE& res) { return read(res, Values::nodes); }
 
-bool StepReader::next_for_copy(results::RES_TYPE& res) { return read(res, true); }
+bool StepReader::next_for_copy(results::RES_TYPE& res) { return read(res, Values::as_stored); }
+
+bool StepReader::next_magnitudes(results::RES_TYPE& res, std::span<float> now) {
+    return read(res, Values::magnitudes, now);
+}
 
 void StepReader::copy_to(results::OutputDescription& out, results::RES_TYPE& res) {
     if (xmdf_)
@@ -38,7 +60,7 @@ void StepReader::copy_to(results::OutputDescription& out, results::RES_TYPE& res
         results::write_output_step_as_stored(out, res, stored_);
 }
 
-bool StepReader::read(results::RES_TYPE& res, bool as_stored) {
+bool StepReader::read(results::RES_TYPE& res, Values take, std::span<float> now) {
     if (last_) return false;
     if (xmdf_) {
         const std::int32_t s = step_ == 0 ? (from_ == left_out_ ? from_ + 1 : from_) : after(step_);
@@ -52,6 +74,7 @@ bool StepReader::read(results::RES_TYPE& res, bool as_stored) {
         last_ = after(s) > to_;
         xmdf_read::xmdf_get_data_time(run_.xmdf, run_.input(input_).xmdf_index, vector_, res, s,
                                       group_per_step_ || first, group_per_step_ || last_);
+        if (take == Values::magnitudes) magnitudes_of(res, now);
         return true;
     }
     ++step_;
@@ -60,8 +83,10 @@ bool StepReader::read(results::RES_TYPE& res, bool as_stored) {
         util::fail("ERROR - No time record found in .dat file: \"" + util::trimmed(run_.input_name(input_)) + "\"");
     res.is_vector = vector_;
     res.end_of_data = false;
-    if (as_stored)
+    if (take == Values::as_stored)
         stored_ = results::next_dat_step_as_stored(run_.units[k], res);
+    else if (take == Values::magnitudes)
+        results::next_dat_magnitudes(run_.units[k], res, now);
     else
         results::NEXTDATTIMESTEP(run_.units[k], res);
     last_ = res.end_of_data;

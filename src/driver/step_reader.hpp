@@ -43,6 +43,10 @@ public:
     bool next_for_copy(results::RES_TYPE& res);
     // Writes the step just read by next_for_copy to the output, as it was read.
     void copy_to(results::OutputDescription& out, results::RES_TYPE& res);
+    // Reads the next step as next() does, for a walk that compares one value per node
+    // from step to step: now gets each node's value (the magnitude of a vector); a ".dat"
+    // step's node values do not go into res (its time and flags do).
+    bool next_magnitudes(results::RES_TYPE& res, std::span<float> now);
 
     // The step just read is the input's last.
     bool at_last() const { return last_; }
@@ -57,8 +61,11 @@ public:
 private:
     // The step of an ".xmdf" walk that comes after step s, the left-out one passed over.
     std::int32_t after(std::int32_t s) const { return s + 1 == left_out_ ? s + 2 : s + 1; }
-    // The next step into res; a ".dat" record's values kept as stored when as_stored is set.
-    bool read(results::RES_TYPE& res, bool as_stored);
+    // Where a step's values go: into res's nodes, kept as a ".dat" record stores them, or
+    // into an array of one value (or magnitude) per node.
+    enum class Values { nodes, as_stored, magnitudes };
+    // The next step into res, its values as take says (now for magnitudes).
+    bool read(results::RES_TYPE& res, Values take, std::span<float> now = {});
 
     RunState& run_;
     std::int32_t input_;

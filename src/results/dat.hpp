@@ -77,6 +77,10 @@ void NEXTDATTIMESTEP(int unit, RES_TYPE& res);
 std::span<const std::byte> next_dat_step_as_stored(int unit, RES_TYPE& res);
 // Puts values kept as a ".dat" record stores them into the record's nodes.
 void dat_values_into(std::span<const std::byte> values, RES_TYPE& res);
+// NEXTDATTIMESTEP for the walks that compare one value per node from step to step: the
+// record gets the time and flags, now the values (the magnitudes of vectors); the
+// record's node values are left as they were.
+void next_dat_magnitudes(int unit, RES_TYPE& res, std::span<float> now);
 // Reads the next time record's values (first components) and flags into the water levels.
 void NEXTDATVALUES(int unit, const RES_TYPE& res, WaterLevelRecord& wl);
 // Reads the file from its header to the record within tol of time, into the record.

@@ -399,6 +399,20 @@ void dat_values_into(std::span<const std::byte> values, RES_TYPE& res) {
     scatter_values(values.data(), res.is_vector, nodes_of(res));
 }
 
+void next_dat_magnitudes(int unit, RES_TYPE& res, std::span<float> now) {
+    next_record(unit, res, [&](const std::byte* values) {
+        const std::size_t n = std::min(length_of(res.nnodes), now.size());
+        if (!res.is_vector) {
+            if (n > 0) std::memcpy(now.data(), values, 4 * n);
+            return;
+        }
+        for (std::size_t j = 0; j < n; ++j) {
+            if (j % 512 == 0) dat_fold::ask_ahead(values + 8 * j);
+            now[j] = util::VECTOR_MAGNITUDE(load_real(values + 8 * j), load_real(values + 8 * j + 4));
+        }
+    });
+}
+
 void NEXTDATVALUES(int unit, const RES_TYPE& res, WaterLevelRecord& wl) {
     if (wl.end_of_data) return;
     util::File& f = dat_io::input(unit);

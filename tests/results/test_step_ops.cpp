@@ -120,7 +120,7 @@ TEST(StepOps, DurationInterpolatesCrossingsOfTheCutoff) {
     EXPECT_EQ(d.duration[2], 1.0f);
     EXPECT_EQ(d.duration[3], 0.0f);
     EXPECT_EQ(d.duration[4], 0.0f);
-    EXPECT_EQ(d.prev, d.now);
+    EXPECT_EQ(d.prev, (std::vector<float>{0.2f, 0.0f, 0.1f, 0.05f, 1.0f}));  // the values now
     EXPECT_EQ(d.time_prev, 3.0f);
     EXPECT_EQ(flags_of(result), (std::vector<int>{1, 0, 1}));
 
@@ -135,6 +135,39 @@ TEST(StepOps, DurationInterpolatesCrossingsOfTheCutoff) {
     EXPECT_FLOAT_EQ(d.duration[2], 1.0f + 0.5f * (0.1f - 0.1f) / 0.1f);
     EXPECT_EQ(d.duration[4], 0.5f);
     EXPECT_EQ(flags_of(result), (std::vector<int>{1, 1, 1}));
+}
+
+TEST(StepOps, DurationOfManyNodesFollowsTheFourCases) {
+    // Values around the cut-off 0.5, exactly at it, and NaN, in every pairing; each node's
+    // hours worked out one by one by the four cases.
+    const std::vector<float> levels = {0.0f, 0.25f, 0.5f, 0.75f, 1.0f, NAN, -1.0f};
+    DurationState d;
+    std::vector<float> want;
+    for (float e : levels) {
+        for (float v : levels) {
+            d.prev.push_back(e);
+            d.now.push_back(v);
+            float add = 0.0f;
+            if (0.5f <= v && 0.5f <= e)
+                add = 2.0f;
+            else if (0.5f <= v && e < 0.5f)
+                add = (v - 0.5f) / (v - e) * 2.0f;
+            else if (v < 0.5f && 0.5f <= e)
+                add = (e - 0.5f) / (e - v) * 2.0f;
+            want.push_back(1.0f + add);
+        }
+    }
+    const std::vector<float> now = d.now;
+    d.duration.assign(now.size(), 1.0f);
+    d.cutoff = 0.5f;
+    d.time_prev = 1.0f;
+    RES_TYPE step = scalar(std::vector<float>(now.size(), 0.0f));
+    step.time = 3.0f;
+    RES_TYPE result = scalar(std::vector<float>(now.size(), 0.0f));
+    console_of([&] { RES_DURATION(d, step, result); });
+    EXPECT_EQ(d.duration, want);
+    for (std::size_t i = 0; i < now.size(); ++i)
+        EXPECT_TRUE(d.prev[i] == now[i] || (std::isnan(d.prev[i]) && std::isnan(now[i]))) << i;
 }
 
 TEST(StepOps, TimeOfIncreaseInterpolatesOnlyInsideTheStep) {
