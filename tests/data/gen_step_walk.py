@@ -22,6 +22,8 @@ walk_V.dat      velocity vectors at 0.5, 1 and 1.5 hours:
                   1.5 h  (0,2) (0,0)  (0,0)  (1.5,0)  (-2,0) (0,0)   cells 0 0 1
 walk.xmdf       group "walk", folder Temporal: "Depth" (the four steps), "Water Level"
                 (the first step alone, one output time) and "Vector Velocity" (the vectors)
+walk_short.xmdf group "walk_short", folder Temporal: "Depth" with the four output times but
+                the values of the first two steps only
 """
 import os
 import sys
@@ -71,6 +73,17 @@ def write_xmdf(path):
         xmdf_dataset(temporal, "Vector Velocity", "VECTOR", VTIMES, VECTORS, VFLAGS)
 
 
+def write_short_xmdf(path):
+    with xmdf_file(path) as f:
+        temporal = generic(generic(f, "walk_short"), "Temporal")
+        g = dataset_group(temporal, "Depth", "SCALAR")
+        g.create_dataset("Times", data=np.array(TIMES, dtype=np.float64))
+        g.create_dataset("Values", data=np.array(VALUES[:2], dtype=np.float32))
+        g.create_dataset("Mins", data=np.array([min(r) for r in VALUES], dtype=np.float32))
+        g.create_dataset("Maxs", data=np.array([max(r) for r in VALUES], dtype=np.float32))
+        g.create_dataset("Active", data=np.array(FLAGS[:2], dtype=np.uint8))
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -84,6 +97,7 @@ def main():
         f.write(whole[:header + 2 * record + 20])
     write(out, "walk_V.dat", "Velocity", 6, 3, list(zip(VTIMES, VFLAGS, VECTORS)), vector=True)
     write_xmdf(os.path.join(out, "walk.xmdf"))
+    write_short_xmdf(os.path.join(out, "walk_short.xmdf"))
 
 
 if __name__ == "__main__":
