@@ -1,8 +1,10 @@
 // zorvel: post-processes the map output of a two-dimensional hydraulic model.
 // main reads as the stages of one run; it is the only place that catches RunEnd,
-// the one way every run ends, and turns it into the exit status.
+// the one way every run ends, and turns it into the exit status. A std::bad_alloc
+// from anywhere in the run becomes the end of the allocation check.
 
 #include <memory>
+#include <new>
 #include <span>
 #include <string>
 #include <vector>
@@ -15,6 +17,7 @@
 #include "driver/operations.hpp"
 #include "driver/output_names.hpp"
 #include "driver/run_state.hpp"
+#include "results/res_ops.hpp"
 #include "results/results_writer.hpp"
 #include "results/xmdf/binding.hpp"
 #include "util/fpu.hpp"
@@ -103,7 +106,12 @@ int main(int argc, char** argv) {
     const std::vector<std::string> words(argv + 1, argv + argc);
     int status = 0;
     try {
-        run(words);
+        try {
+            run(words);
+        } catch (const std::bad_alloc&) {
+            // Memory that ran out anywhere in the run ends it as the allocation check does.
+            results::CHECK_ALLOC(1);
+        }
     } catch (const util::RunEnd& end) {
         status = end.status;
     }

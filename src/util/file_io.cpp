@@ -9,6 +9,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "util/text.hpp"
+#include "util/units.hpp"
+
 namespace zorvel::util {
 
 namespace {
@@ -275,6 +278,7 @@ bool File::rewind() {
         return false;
     }
     file_pos_ = 0;
+    lines_read_ = 0;
     struct stat st {};
     if (::fstat(fd_, &st) == 0) size_ = static_cast<std::uint64_t>(st.st_size);
     return true;
@@ -441,19 +445,32 @@ void File::on_bus_fault(int sig, siginfo_t* info, void* context) {
 bool File::read_line(std::string& line) {
     line.clear();
     for (;;) {
-        if (next_ == fill_ && !refill()) return !line.empty();
+        if (next_ == fill_ && !refill()) {
+            if (line.empty()) return false;
+            ++lines_read_;
+            return true;
+        }
         const char* begin = buffer_.data() + next_;
         const char* end = buffer_.data() + fill_;
         const char* nl = static_cast<const char*>(std::memchr(begin, '\n', static_cast<std::size_t>(end - begin)));
+        const std::size_t take = static_cast<std::size_t>((nl ? nl : end) - begin);
+        // One byte over the bound may still be the "\r" of a "\r\n" line end.
+        if (line.size() + take > kMaxLine + 1) line_too_long();
+        line.append(begin, take);
+        next_ += take;
         if (nl) {
-            line.append(begin, nl);
-            next_ += static_cast<std::size_t>(nl - begin) + 1;
+            ++next_;
             if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (line.size() > kMaxLine) line_too_long();
+            ++lines_read_;
             return true;
         }
-        line.append(begin, end);
-        next_ = fill_;
     }
+}
+
+// Ends the run on a line longer than kMaxLine, naming the file and the line.
+void File::line_too_long() const {
+    fail("ERROR - Line too long in file: \"" + trimmed(name_) + "\", line " + std::to_string(lines_read_ + 1));
 }
 
 // Writes out the bytes waiting in the buffer; a failed write sets failed().

@@ -1,7 +1,7 @@
 #pragma once
 // The file layer under the file units: one open file, read or written through a
 // large buffer over a file descriptor. Byte-stream inputs read n bytes in one call
-// and skip what they only count; text inputs read whole lines of any length. An
+// and skip what they only count; text inputs read whole lines up to kMaxLine bytes. An
 // input can also be looked at in place (view): a regular file is then mapped a
 // window at a time, which moves on with the reader, so that a record is read
 // straight from the page cache without a copy.
@@ -57,6 +57,9 @@ public:
     static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
     // The least length of the mapped window behind view().
     static constexpr std::size_t kWindowSize = std::size_t{64} << 20;
+    // The longest text line read; a longer one ends the run, so that a file without
+    // line ends (or a device that never ends) cannot take the memory.
+    static constexpr std::size_t kMaxLine = std::size_t{1} << 20;
 
     // Opens the file; nullptr when it cannot be opened (errno tells why).
     // Outputs are created or replaced.
@@ -90,7 +93,10 @@ public:
     // Input: moves n bytes on; false when fewer remain (then it stops at the end).
     bool skip(std::uint64_t n);
     // Input: the next line without its line end ("\n" or "\r\n"); false at end of file.
+    // A line longer than kMaxLine ends the run with "ERROR - Line too long in file: ".
     bool read_line(std::string& line);
+    // Input: the number of lines that read_line has handed out since the open or rewind.
+    std::uint64_t lines_read() const { return lines_read_; }
     // Input: true when no byte is left to read.
     bool at_end();
     // Input: goes back to the first byte, so the file can be read again from its start;
@@ -133,6 +139,7 @@ private:
     void watch();
     void unwatch();
     static void on_bus_fault(int sig, siginfo_t* info, void* context);
+    [[noreturn]] void line_too_long() const;
 
     int fd_;
     std::string name_;
@@ -145,6 +152,7 @@ private:
     std::size_t out_limit_ = 0;  // the buffer size while writing, else 0
     std::uint64_t file_pos_ = 0;  // the descriptor's offset (after buffered input, before waiting output)
     std::uint64_t size_ = 0;
+    std::uint64_t lines_read_ = 0;
     bool failed_ = false;
     bool readable_ = false;
     bool writable_ = false;

@@ -107,6 +107,49 @@ TEST_F(FileIo, BytesSurviveTheBufferBoundaries) {
     EXPECT_FALSE(in->read(c, 1));
 }
 
+// Text lines are bounded: a line of exactly the bound (with or without "\r\n") is read,
+// one byte more ends the run naming the file and the line, and a device that never
+// ends a line (/dev/zero) ends the same way after one bound's worth of reading.
+TEST_F(FileIo, ALineLongerThanTheBoundEndsTheRun) {
+    const std::string longest(File::kMaxLine, 'a');
+    make_file("ok.txt", "first\n" + longest + "\r\n" + longest);
+    auto ok = File::open("ok.txt", FileKind::text_in);
+    ASSERT_TRUE(ok);
+    std::string line;
+    ASSERT_TRUE(ok->read_line(line));
+    ASSERT_TRUE(ok->read_line(line));
+    EXPECT_EQ(line.size(), File::kMaxLine);
+    ASSERT_TRUE(ok->read_line(line));
+    EXPECT_EQ(line.size(), File::kMaxLine);
+    EXPECT_EQ(ok->lines_read(), 3u);
+    EXPECT_FALSE(ok->read_line(line));
+
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"over.2dm", "MESH2D\nND 1\n" + longest + "b\n", "ERROR - Line too long in file: \"over.2dm\", line 3"},
+        {"no_end.sup", longest + "bb", "ERROR - Line too long in file: \"no_end.sup\", line 1"},
+        {"/dev/zero", "", "ERROR - Line too long in file: \"/dev/zero\", line 1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.bytes.empty()) make_file(c.name, c.bytes);
+        auto in = File::open(c.name, FileKind::text_in);
+        ASSERT_TRUE(in);
+        testing::Dialogue console("");
+        EXPECT_EQ(end_status([&] {
+                      while (in->read_line(line)) {
+                      }
+                  }),
+                  1);
+        EXPECT_NE(console.text().find(std::string("\n") + c.message + "\n"), std::string::npos) << console.text();
+        EXPECT_LE(line.capacity(), 2 * File::kMaxLine + 64);
+    }
+}
+
 // Views, reads and skips in one walk over a file larger than several windows: views
 // served from the read buffer, views that move the window, a view larger than the
 // default window, a return to the start and the end of the file.
