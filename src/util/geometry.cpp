@@ -14,8 +14,7 @@ namespace zorvel::util {
 
 namespace {
 
-constexpr float kTiny = 1.0e-6f;    // a difference below this counts as none
-constexpr double kOnEdge = 1.0e-6;  // a barycentric weight this far below 0 still counts as inside
+constexpr float kTiny = 1.0e-6f;  // a difference below this counts as none
 
 // n held to the number of entries the lists really have.
 std::int32_t held(std::int32_t n, std::size_t size) {
@@ -265,12 +264,13 @@ float weighted(const double (&w)[3], std::span<const float, 3> cz) {
     return static_cast<float>(w[0] * cz[0] + w[1] * cz[1] + w[2] * cz[2]);
 }
 
-// The plane's value at a point inside the triangle (within a small tolerance on its edges).
+// The value at any point (inside the triangle, on an edge or outside it) of the plane
+// through the three corners; none for corners on one line.
 template <typename T>
 bool interpolate_t(T xp, T yp, std::span<const T, 3> cx, std::span<const T, 3> cy, std::span<const float, 3> cz,
                    float& v) {
     double w[3];
-    if (!plane_weights(xp, yp, cx, cy, w) || !(w[0] >= -kOnEdge && w[1] >= -kOnEdge && w[2] >= -kOnEdge)) {
+    if (!plane_weights(xp, yp, cx, cy, w)) {
         v = kNoValue;
         return false;
     }
@@ -583,12 +583,12 @@ void SET_SUB_GRID_AREA(std::span<const float> x, std::span<const float> y, std::
     ymin = *ylo;
     ymax = *yhi;
     if (!(cell > 0.0f)) return;
-    const std::int32_t rows = std::max(nrows, 0);
-    const std::int32_t cols = std::max(ncols, 0);
-    first_col = std::clamp(cell_number(xmin, cell), 1, cols + 1);
-    first_row = std::clamp(cell_number(ymin, cell), 1, rows + 1);
-    last_col = std::clamp(cell_number(xmax, cell), 0, cols);
-    last_row = std::clamp(cell_number(ymax, cell), 0, rows);
+    // A first cell left of or below the grid's first one is given as 0; a last one
+    // beyond the grid as the grid's last.
+    first_col = std::max(cell_number(xmin, cell), 0);
+    first_row = std::max(cell_number(ymin, cell), 0);
+    last_col = std::min(cell_number(xmax, cell), ncols);
+    last_row = std::min(cell_number(ymax, cell), nrows);
 }
 
 void GRID_INSIDE_POLYGON(GridCells& grid, float dx, float dy, const GridFill& fill, GridBox& box,

@@ -79,8 +79,8 @@ void POINTS_INSIDE_POLYGON_8(std::span<std::int32_t> flags, std::span<const doub
                              std::span<const double> y, std::int32_t n, std::span<const std::int32_t> part_ends,
                              std::int32_t part_count);
 
-// Linear interpolation of the corner values at p; false and kNoValue when p lies outside
-// the triangle or the triangle has no area.
+// The value at p of the plane through the corner values, for p inside the triangle, on
+// an edge or outside it; false and kNoValue when the corners lie on one line.
 bool INTERPOLATE_TRIANGLE(float xp, float yp, std::span<const float, 3> cx, std::span<const float, 3> cy,
                           std::span<const float, 3> cz, float& v);
 bool INTERPOLATE_TRIANGLE_8(double xp, double yp, std::span<const double, 3> cx, std::span<const double, 3> cy,
@@ -95,8 +95,9 @@ void INTERPOLATE_TRIANGLE_NO_CHECKS_8(double xp, double yp, std::span<const doub
 bool INTERPOLATE_ELEMENT_8(double xp, double yp, std::span<const double> cx, std::span<const double> cy,
                            std::span<const float> cz, std::int32_t ncorners, double xmin, float& v);
 
-// Bounding box of the points and the range of grid cells it covers. A cell size that is
-// not positive, or a box off the grid, gives an empty range (first above last).
+// Bounding box of the points and the range of grid cells it covers; a first row or
+// column that is not positive is given as 0. A cell size that is not positive, or a box
+// off the grid, gives an empty range (first above last).
 void SET_SUB_GRID_AREA(std::span<const float> x, std::span<const float> y, std::int32_t n, float cell,
                        std::int32_t nrows, std::int32_t ncols, std::int32_t& first_row, std::int32_t& first_col,
                        std::int32_t& last_row, std::int32_t& last_col, float& xmin, float& ymin, float& xmax,

@@ -70,12 +70,8 @@ std::string fixed_text(double x, std::int32_t d) {
     } else if (d == 0) {
         s.push_back('.');
     }
-    if (s.size() > kField) {
-        // The zero ahead of the point is optional and goes first when room is short.
-        const std::size_t z = (s[0] == '-') ? 1 : 0;
-        if (s.compare(z, 2, "0.") == 0) s.erase(z, 1);
-        if (s.size() > kField) return stars();
-    }
+    // The zero ahead of the point of a value below 1 is part of the text, as its sign is.
+    if (s.size() > kField) return stars();
     return s;
 }
 

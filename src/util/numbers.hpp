@@ -25,7 +25,8 @@ std::string AINTEGER8PREC0(std::int64_t i, std::int32_t n);
 // Real with decimals chosen by its magnitude, trailing zeros cut, point kept ("2.").
 std::string AREAL(float x);
 std::string AREAL8(double x);
-// Real with exactly n decimals (F20.n), nothing cut.
+// Real with exactly n decimals (F20.n), nothing cut; 20 asterisks when the text, with
+// its zero ahead of the point below 1, needs more than 20 characters.
 std::string AREALD(float x, std::int32_t n);
 std::string AREALD2(float x, std::int32_t n);
 std::string AREALD8(double x, std::int32_t n);

@@ -40,7 +40,7 @@ struct UnitTables {
     int base = 0;
     std::array<SlotEntry, kSlotCount> slots;
     std::array<PoolEntry, kPoolSize> pool;
-    bool pause_before_exit = false;
+    bool pause_before_exit = true;  // also for a caller of the library that never ran FILEUNITINIT
     bool keep_units = false;
     std::string working_name;  // the name OPENFILE is opening
     int io_input_unit = 0;     // the units OPENINPUTOUTPUT opened

@@ -51,6 +51,11 @@ float EXTRACTREAL(const char* line, Len line_len, const char* lower, Len lower_l
 int32_t CHECKLINE(const char* line, Len line_len, const char* command, Len command_len, const char* separator,
                   Len separator_len, const int32_t* column, char* rest, Len rest_len, char* head, Len head_len);
 float DISTANCE(const float* x1, const float* y1, const float* x2, const float* y2);
+int32_t INTERPOLATE_TRIANGLE(const float* xp, const float* yp, const float* cx, const float* cy, const float* cz,
+                             float* v);
+void SET_SUB_GRID_AREA(const float* x, const float* y, const int32_t* n, const float* cell, const int32_t* nrows,
+                       const int32_t* ncols, int32_t* first_row, int32_t* first_col, int32_t* last_row,
+                       int32_t* last_col, float* xmin, float* ymin, float* xmax, float* ymax);
 float VECTOR_MAGNITUDE(const float* u, const float* v);
 int32_t INTERSECTION_POINT_8(const double* x1, const double* y1, const double* x2, const double* y2,
                              const double* x3, const double* y3, const double* x4, const double* y4, double* x,
@@ -175,6 +180,11 @@ static void text_results(void) {
     const double x = 2.5;
     AREALD8(number, 20, &x, &three);
     CHECK(field_is(number, 20, "2.500"));
+    /* No room for the zero ahead of the point: asterisks, not ".5000000000000000000". */
+    const float half = 0.5f;
+    const int32_t nineteen = 19;
+    AREALD(number, 20, &half, &nineteen);
+    CHECK(field_is(number, 20, "********************"));
 
     char suffix[10];
     FILE___EXT(suffix, 10, "C:\\runs\\M01_5m_h.dat   ", 23);
@@ -314,6 +324,24 @@ static void geometry(void) {
     CHECK(INSIDE_POLYGON(&in_x, &in_y, sx, sy, &n, &xmin, ends, &parts) == -1);
     CHECK(INSIDE_POLYGON(&out_x, &in_y, sx, sy, &n, &xmin, ends, &parts) == 0);
 
+    /* The plane through the corners on an edge and outside the triangle; none for corners
+     * on one line. */
+    const float cx[3] = {0, 4, 0}, cy[3] = {0, 0, 2}, cz[3] = {1, 9, 7};
+    const float on_x = 2, on_y = 1, off_x = 3, off_y = 1;
+    float v = 0;
+    CHECK(INTERPOLATE_TRIANGLE(&on_x, &on_y, cx, cy, cz, &v) == -1 && v == 8.0f);
+    CHECK(INTERPOLATE_TRIANGLE(&off_x, &off_y, cx, cy, cz, &v) == -1 && v == 10.0f);
+    const float lx[3] = {0, 1, 2};
+    CHECK(INTERPOLATE_TRIANGLE(&off_x, &off_y, lx, lx, cz, &v) == 0 && v == -99999.0f);
+
+    /* A box left of and below the origin: its first column and row are 0. */
+    const float bx[2] = {-5, 3}, by[2] = {-1, 1}, cell = 1;
+    const int32_t two = 2, rows = 5, cols = 10;
+    int32_t r0 = -7, c0 = -7, r1 = -7, c1 = -7;
+    float bxmin, bymin, bxmax, bymax;
+    SET_SUB_GRID_AREA(bx, by, &two, &cell, &rows, &cols, &r0, &c0, &r1, &c1, &bxmin, &bymin, &bxmax, &bymax);
+    CHECK(r0 == 0 && c0 == 0 && r1 == 2 && c1 == 4);
+
     const float px1 = 0, pz1 = 0, px2 = 2, pz2 = 0, level = 1, factor = 1;
     float area = 0, width = 0, wetted = 0;
     HYD_PARAM(&px1, &pz1, &px2, &pz2, &level, &factor, &area, &width, &wetted);
@@ -352,15 +380,16 @@ static void read_from_unit_not_open(void) {
     READLINE(&unit, line, 10);
 }
 
-/* An end of the run ends the process with its status; the file-unit tables were never
- * set up here, so EXITS has no pause to make. */
+/* An end of the run ends the process with its status, after the pause at "Press Enter to
+ * Close": the file-unit tables were never set up here, and the pause is made all the same.
+ * The console input is at its end, which ends the wait. */
 static void ends_of_the_run(void) {
     const char* out = NULL;
     CHECK(run_to_end(EXITS, &out) == 1);
-    CHECK(strcmp(out, "") == 0);
+    CHECK(strcmp(out, "\nPress Enter to Close\n") == 0);
 
     CHECK(run_to_end(read_from_unit_not_open, &out) == 1);
-    CHECK(strcmp(out, "\nERROR 0201 - Reading text line from file unit number    5\n") == 0);
+    CHECK(strcmp(out, "\nERROR 0201 - Reading text line from file unit number    5\n\nPress Enter to Close\n") == 0);
 }
 
 int main(void) {

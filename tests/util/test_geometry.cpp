@@ -249,31 +249,44 @@ TEST(Geometry, TriangleInterpolation) {
     const double cxd[3] = {0, 4, 0}, cyd[3] = {0, 0, 2};
     struct Case {
         float x, y;
-        bool inside;
     };
+    // The plane's value wherever the point lies: the triangle need not hold it.
     const Case cases[] = {
-        {0, 0, true}, {4, 0, true}, {0, 2, true},  // corners
-        {1, 0.5f, true}, {2, 1, true}, {2, 0, true},  // inside, on the hypotenuse, on an edge
-        {3, 1, false}, {-1, 1, false}, {1, -0.5f, false},  // outside, beyond each edge
+        {0, 0}, {4, 0}, {0, 2},     // corners
+        {1, 0.5f}, {2, 1}, {2, 0},  // inside, on the hypotenuse, on an edge
+        {3, 1}, {-1, 1}, {1, -0.5f},  // outside, beyond each edge
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(testing::Message() << k.x << "," << k.y);
         const float plane = 1 + 2 * k.x + 3 * k.y;
         float v = 0, v8 = 0, free = 0, free8 = 0;
-        EXPECT_EQ(INTERPOLATE_TRIANGLE(k.x, k.y, cx, cy, cz, v), k.inside);
-        EXPECT_EQ(INTERPOLATE_TRIANGLE_8(k.x, k.y, cxd, cyd, cz, v8), k.inside);
-        EXPECT_FLOAT_EQ(v, k.inside ? plane : kNoValue);
-        EXPECT_FLOAT_EQ(v8, k.inside ? plane : kNoValue);
-        // Without checks the plane is extended beyond the triangle.
+        EXPECT_TRUE(INTERPOLATE_TRIANGLE(k.x, k.y, cx, cy, cz, v));
+        EXPECT_TRUE(INTERPOLATE_TRIANGLE_8(k.x, k.y, cxd, cyd, cz, v8));
+        EXPECT_FLOAT_EQ(v, plane);
+        EXPECT_FLOAT_EQ(v8, plane);
         INTERPOLATE_TRIANGLE_NO_CHECKS(k.x, k.y, cx, cy, cz, free);
         INTERPOLATE_TRIANGLE_NO_CHECKS_8(k.x, k.y, cxd, cyd, cz, free8);
         EXPECT_NEAR(free, plane, 1.0e-5);
         EXPECT_NEAR(free8, plane, 1.0e-5);
     }
+    // A point on the hypotenuse of a triangle far from the origin, whose coordinates are
+    // rounded to 32 bits: it lies a little off the edge, and still gets the plane's value.
+    {
+        const float fx[3] = {500000, 500010, 500000}, fy[3] = {0, 0, 10}, fz[3] = {0, 10, 10};
+        const float px = 500003.3f, py = 6.7f;  // stored as 500003.3125 and 6.6999998
+        float v = 0;
+        EXPECT_TRUE(INTERPOLATE_TRIANGLE(px, py, fx, fy, fz, v));
+        EXPECT_NEAR(v, (px - 500000) + py, 1.0e-3);
+        const double dx[3] = {500000, 500010, 500000}, dy[3] = {0, 0, 10};
+        EXPECT_TRUE(INTERPOLATE_TRIANGLE_8(px, py, dx, dy, fz, v));
+        EXPECT_NEAR(v, (px - 500000) + py, 1.0e-3);
+    }
     // A triangle without area: no point found, and a defined value without checks.
     const float lx[3] = {0, 1, 2}, ly[3] = {0, 1, 2};
     float v = 0;
     EXPECT_FALSE(INTERPOLATE_TRIANGLE(1, 1, lx, ly, cz, v));
+    EXPECT_EQ(v, kNoValue);
+    EXPECT_FALSE(INTERPOLATE_TRIANGLE(5, -3, lx, ly, cz, v));
     EXPECT_EQ(v, kNoValue);
     INTERPOLATE_TRIANGLE_NO_CHECKS(1, 1, lx, ly, cz, v);
     EXPECT_FLOAT_EQ(v, 17.0f / 3.0f);
@@ -312,17 +325,20 @@ TEST(Geometry, SubGridArea) {
     EXPECT_EQ(c1, 4);
     EXPECT_EQ(r1, 5);  // int(12/2)+1 = 7 held to the grid's 5 rows
 
-    // A box reaching left of the origin starts at the grid's first cell.
+    // A box reaching left of and below the origin: first column int(-5)+1 and first row
+    // int(-1)+1 are not positive, and are given as 0.
     const std::vector<float> xl{-5.0f, 3.0f}, yl{-1.0f, 1.0f};
     SET_SUB_GRID_AREA(xl, yl, 2, 1.0f, 5, 10, r0, c0, r1, c1, xmin, ymin, xmax, ymax);
-    EXPECT_EQ(c0, 1);
-    EXPECT_EQ(r0, 1);
+    EXPECT_EQ(c0, 0);
+    EXPECT_EQ(r0, 0);
     EXPECT_EQ(c1, 4);
     EXPECT_EQ(r1, 2);
 
-    // Off the grid to the right, or a cell size of 0: an empty range.
-    const std::vector<float> xr{50.0f, 60.0f};
+    // Off the grid to the right or to the left, or a cell size of 0: an empty range.
+    const std::vector<float> xr{50.0f, 60.0f}, xw{-5.0f, -3.0f};
     SET_SUB_GRID_AREA(xr, y, 2, 1.0f, 5, 10, r0, c0, r1, c1, xmin, ymin, xmax, ymax);
+    EXPECT_GT(c0, c1);
+    SET_SUB_GRID_AREA(xw, y, 2, 1.0f, 5, 10, r0, c0, r1, c1, xmin, ymin, xmax, ymax);
     EXPECT_GT(c0, c1);
     SET_SUB_GRID_AREA(x, y, 3, 0.0f, 5, 10, r0, c0, r1, c1, xmin, ymin, xmax, ymax);
     EXPECT_GT(c0, c1);
@@ -481,9 +497,10 @@ TEST(Geometry, PointValues) {
     EXPECT_EQ(ints, (std::vector<std::int32_t>{12, 10, 12}));
     SET_POINT_VALUES_8(flags, px, py, ints, reals, 3, false, true, 2.0f, false, cx, cy, cz, 5);
     EXPECT_EQ(reals, (std::vector<float>{2, 1, 2}));
-    // Interpolation: the point outside the triangle keeps its value.
+    // Interpolation: every flagged point gets the plane's value, also one outside the
+    // triangle (z = 1 + 2x + 3y, 26 at (5, 5)); the point without a flag keeps its value.
     SET_POINT_VALUES_8(flags, px, py, ints, reals, 3, false, false, 0.0f, true, cx, cy, cz, 5);
-    EXPECT_EQ(reals, (std::vector<float>{2 + 4.5f, 1, 2}));
+    EXPECT_EQ(reals, (std::vector<float>{2 + 4.5f, 1, 2 + 26}));
 }
 
 TEST(Geometry, AreasAndSections) {

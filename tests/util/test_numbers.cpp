@@ -107,11 +107,13 @@ TEST(Numbers, FixedDecimals) {
     EXPECT_EQ(AREALD2(1.25f, 1), "1.3");
     EXPECT_EQ(AREALD8(1.0 / 3.0, 12), "0.333333333333");
     EXPECT_EQ(AREALD8(-2.0, 5), "-2.00000");
-    // Width: 20 characters at most; the zero ahead of the point goes first.
+    // Width: 20 characters at most, the zero ahead of the point of a value below 1 included.
     EXPECT_EQ(AREALD8(1234567890.0, 9), "1234567890.000000000");
     EXPECT_EQ(AREALD8(1234567890.0, 10), std::string(20, '*'));
     EXPECT_EQ(AREALD8(0.5, 18), "0.500000000000000000");
-    EXPECT_EQ(AREALD8(0.5, 19), ".5000000000000000000");
+    EXPECT_EQ(AREALD8(0.5, 19), std::string(20, '*'));
+    EXPECT_EQ(AREALD(0.5f, 19), std::string(20, '*'));
+    EXPECT_EQ(AREALD(-0.5f, 17), "-0.50000000000000000");
     EXPECT_EQ(AREALD8(-0.5, 19), std::string(20, '*'));
     EXPECT_EQ(AREALD(1.0f, 1000000000), std::string(20, '*'));
     EXPECT_EQ(AREALD8(9.9e18, 0), "9900000000000000000.");

@@ -123,7 +123,7 @@ std::int32_t INSIDE_POLYGON_8(const double* xp, const double* yp, const double* 
     });
 }
 
-// Value at the point interpolated in a triangle; true when found.
+// Value at the point of the plane through a triangle's corner values; false only for corners on one line.
 std::int32_t INTERPOLATE_TRIANGLE(const float* xp, const float* yp, const float* cx, const float* cy, const float* cz,
                                   float* v) {
     return guarded(
