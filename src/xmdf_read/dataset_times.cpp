@@ -2,7 +2,9 @@
 
 #include "xmdf_read/dataset_times.hpp"
 
+#include <set>
 #include <string>
+#include <utility>
 
 #include "results/xmdf/binding.hpp"
 #include "util/console.hpp"
@@ -32,8 +34,11 @@ bool to_hours(const std::string& units, ToHours& to) {
     return true;
 }
 
-// Warns that the dataset's time units are not known.
+// Warns that the dataset's time units are not known, once in the run for each dataset
+// (the water levels of a difference read their times again at every step).
 void warn_unknown_units(const XmdfFile& file, const std::string& path, const std::string& units) {
+    static std::set<std::pair<std::string, std::string>> warned;
+    if (!warned.emplace(name_of(file), path).second) return;
     util::line_after_gap("WARNING - Unknown time units \"" + units + "\" of dataset \"" + path + "\" in " +
                          name_of(file) + ", its times are read as hours.");
 }

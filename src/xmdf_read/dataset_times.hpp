@@ -3,9 +3,8 @@
 // A dataset's "TimeUnits" attribute says what its Times hold: "Seconds", "Minutes",
 // "Hours" or "Days" (any letter case) are turned into hours; a dataset without the
 // attribute, or with a blank one, is taken to be in hours already. A unit of another
-// name is read as hours after a "WARNING - " line naming it and the dataset, written
-// when the times are read from the file: once in a run, as the search reads them once
-// and the readers after it take them from the dataset list.
+// name is read as hours after one "WARNING - " line naming it and the dataset, the
+// first time in the run that the dataset's times are read.
 
 #include <cstdint>
 #include <span>

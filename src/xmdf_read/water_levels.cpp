@@ -15,6 +15,7 @@
 #include "util/text.hpp"
 #include "util/units.hpp"
 #include "xmdf_read/data_group.hpp"
+#include "xmdf_read/dataset_times.hpp"
 
 namespace zorvel::xmdf_read {
 
@@ -32,7 +33,7 @@ constexpr float kTimesCode = 99999.1f;  // 99999.1015625 as a 32-bit real
     util::EXITS();
 }
 
-// The output times of a scalar dataset of the file, read from its group (opened in the
+// The output times of a scalar dataset of the file in hours, read from its group (opened in the
 // shared group and closed again) into a buffer reused from call to call.
 std::span<const double> dataset_times(const XmdfFile& file, std::int32_t dataset) {
     static std::vector<double> times;
@@ -44,8 +45,7 @@ std::span<const double> dataset_times(const XmdfFile& file, std::int32_t dataset
     xf::XF_GET_DATASET_NUM_TIMES(data_group().id, n, status);
     if (status < 0) util::fail_at_once(error);
     results::CHECK_ALLOC(results::allocate_array(times, n));
-    xf::XF_GET_DATASET_TIMES(data_group().id, n, times, status);
-    if (status < 0) util::fail_at_once(error);
+    if (!read_times_in_hours(file, n, times)) util::fail_at_once(error);
     if (close_data_group() < 0) util::fail_at_once("ERROR - Closing group [XF_CLOSE_GROUP]");
     return times;
 }

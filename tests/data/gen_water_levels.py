@@ -9,6 +9,8 @@ wl_both.xmdf           1 run/Maximums/Depth, 2 run/Maximums/Water Level (99999),
 wl_temporal_only.xmdf  1 run/Temporal/Depth (1, 2), 2 run/Temporal/water level (1, 2: lower case)
 wl_none.xmdf           1 run/Extra/Water Level (a folder of no meaning), 2 run/Maximums/Depth,
                        3 run/Temporal/Depth (1, 2)
+wl_seconds.xmdf        1 run/Temporal/Depth, 2 run/Temporal/Water Level, both with their times
+                       in seconds (1800, 3600: half an hour and an hour)
 
 Water levels of step s (from 1) at node j (from 1) are 10 * s + j, flags of step s are
 [s % 2, 1]; a stored maximum holds 100 + j with flags [1, 0].
@@ -23,8 +25,8 @@ from xmdf_h5 import dataset_group, generic, xmdf_file
 NODES = 4
 
 
-def scalar(parent, name, times, values, active):
-    g = dataset_group(parent, name, "SCALAR")
+def scalar(parent, name, times, values, active, time_units=True):
+    g = dataset_group(parent, name, "SCALAR", time_units)
     values = np.array(values, dtype=np.float32)
     g.create_dataset("Times", data=np.array(times, dtype=np.float64))
     g.create_dataset("Values", data=values)
@@ -69,12 +71,20 @@ def write_none(path):
         scalar(generic(run, "Temporal"), "Depth", [1.0, 2.0], *depths(2))
 
 
+def write_seconds(path):
+    with xmdf_file(path) as f:
+        temporal = generic(generic(f, "run"), "Temporal")
+        scalar(temporal, "Depth", [1800.0, 3600.0], *depths(2), time_units="Seconds")
+        scalar(temporal, "Water Level", [1800.0, 3600.0], *levels(2), time_units="Seconds")
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
     write_both(os.path.join(out, "wl_both.xmdf"))
     write_temporal_only(os.path.join(out, "wl_temporal_only.xmdf"))
     write_none(os.path.join(out, "wl_none.xmdf"))
+    write_seconds(os.path.join(out, "wl_seconds.xmdf"))
 
 
 if __name__ == "__main__":

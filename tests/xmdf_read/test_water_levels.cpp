@@ -137,6 +137,17 @@ TEST_F(WaterLevels, TemporalTimeSearchesTheLevelsOwnTimes) {
                   std::string(kExitTail));
 }
 
+TEST_F(WaterLevels, TemporalTimeSearchGoesByHours) {
+    load("wl_seconds.xmdf");  // levels stored at 1800 and 3600 seconds
+    FIND_WATER_LEVEL(table, wl, 1, false);
+    console.take();
+    GET_WATER_LEVEL(table, wl, 1, 1.0f, 1.0e-4f, -99, -99);
+    EXPECT_EQ(console.take(), "\nUsing /Temporal/ folder.\n   Found closest time: 1.\n" +
+                                  read_lines(path, "run/Temporal/Water Level", 2));
+    EXPECT_EQ(levels(), (std::vector<float>{21, 22, 23, 24}));
+    EXPECT_EQ(water_level_step(table, wl, 1, 0.5f, 1.0e-4f, 7), 1);
+}
+
 TEST_F(WaterLevels, GivenDatasetAndStepReadWithoutSearch) {
     load("wl_both.xmdf");
     GET_WATER_LEVEL(table, wl, 1, -99.0f, 1.0e-4f, 5, 3);
