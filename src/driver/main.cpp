@@ -51,7 +51,7 @@ using namespace zorvel;
     case Operation::trim: driver::run_trim(run);
     case Operation::va: driver::run_va(run);
     case Operation::xnfo: not_built();
-    case Operation::conv: not_built();
+    case Operation::conv: driver::run_conv(run);
     case Operation::ensight: not_built();
     case Operation::ddur: break;  // ended with the inputs; never dispatched
     }

@@ -34,5 +34,8 @@ namespace zorvel::driver {
 // -dif: input 1 minus input 2 at the -t time or at every output time they share, with
 // the wet/dry codes unless the test is off.
 [[noreturn]] void run_dif(RunState& run);
+// -conv: ".dat" inputs into one ".xmdf" file per model run, or the datasets of the first
+// ".xmdf" input into one ".dat" file per map output type and one for its /Times/ datasets.
+[[noreturn]] void run_conv(RunState& run);
 
 }  // namespace zorvel::driver

@@ -86,8 +86,8 @@ std::string normalised(std::string_view name) {
     return full.lexically_normal().string();
 }
 
-// True when the two names are the same file: by identity when both exist, by their
-// normalised names when neither does.
+}  // namespace
+
 bool same_file(std::string_view a, std::string_view b) {
     util::FileId ia, ib;
     const bool has_a = util::file_id(util::TRIMF(a), ia);
@@ -95,8 +95,6 @@ bool same_file(std::string_view a, std::string_view b) {
     if (has_a || has_b) return has_a && has_b && ia == ib;
     return normalised(a) == normalised(b);
 }
-
-}  // namespace
 
 void name_output(RunState& run) {
     CommandLine& cl = run.cl;

@@ -20,6 +20,8 @@
 // A -dif or -ddur output is named by a third input name when there is one, else
 // "<name 1> - <name 2>" in the current folder.
 
+#include <string_view>
+
 #include "driver/run_state.hpp"
 
 namespace zorvel::driver {
@@ -27,6 +29,10 @@ namespace zorvel::driver {
 // Makes output description 1 and names it for the run's operation (nothing for -conv).
 // A third -dif or -ddur name becomes the output and leaves two inputs.
 void name_output(RunState& run);
+
+// True when the two names are the same file: by identity when both exist, by their
+// normalised names when neither does.
+bool same_file(std::string_view a, std::string_view b);
 
 // Ends the run when the named output is one of its inputs (the same file, however its
 // name is spelled), before anything is opened.

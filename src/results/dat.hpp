@@ -96,7 +96,17 @@ void DATMINIMUMS(int unit, bool vector, RES_TYPE& min, RES_TYPE& tmin, bool igno
 // Adds the file's remaining output times into the record and divides by their number.
 void DATAVERAGES(int unit, bool vector, RES_TYPE& res);
 
-// A short label for a time or time code, at most 20 characters.
+// What a record's time stands for: an output time, or one of the time codes (99999 a
+// stored maximum, -99999 a stored minimum, 900001 and 900002 the times of peak water
+// level and velocity, 100000 + x the time of first depth above x, 200000 + x the
+// duration above x); every other value is unknown. The tests are on 32-bit reals.
+enum class TimeKind { temporal, maximum, minimum, peak_h, peak_v, first_depth, duration, unknown };
+TimeKind time_kind(float time);
+// The label of a time or time code, in full: "Temporal", "Maximums", "Minimums", "Time of
+// Peak h", "Time of Peak V", "Time of First Depth > 0.10m", "Duration Above 0.30m", or
+// "Unknown " and the whole-number part of the time.
+std::string time_label(float time);
+// The label cut to 20 characters.
 std::string TIMELABEL(float time);
 
 }  // namespace zorvel::results

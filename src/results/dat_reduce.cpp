@@ -504,25 +504,31 @@ void DATAVERAGES(int unit, bool vector, RES_TYPE& res) {
     con.line("Finished processing file.");
 }
 
-std::string TIMELABEL(float t) {
-    std::string label;
-    if (99999.0f + t > 0.001f && t - 99999.0f < -0.001f)
-        label = "Temporal";
-    else if (std::fabs(t - 99999.0f) < 0.001f)
-        label = "Maximums";
-    else if (std::fabs(t + 99999.0f) < 0.001f)
-        label = "Minimums";
-    else if (std::fabs(t - 900001.0f) < 0.001f)
-        label = "Time of Peak h";
-    else if (std::fabs(t - 900002.0f) < 0.001f)
-        label = "Time of Peak V";
-    else if (t >= 100000.0f && t < 200000.0f)
-        label = "Time of First Depth > " + util::AREALD(t - 100000.0f, 2) + "m";
-    else if (t >= 200000.0f && t < 300000.0f)
-        label = "Duration Above " + util::AREALD(t - 200000.0f, 2) + "m";
-    else
-        label = "Unknown " + whole_part(t);
-    return util::fit(label, 20);
+TimeKind time_kind(float t) {
+    if (99999.0f + t > 0.001f && t - 99999.0f < -0.001f) return TimeKind::temporal;
+    if (std::fabs(t - 99999.0f) < 0.001f) return TimeKind::maximum;
+    if (std::fabs(t + 99999.0f) < 0.001f) return TimeKind::minimum;
+    if (std::fabs(t - 900001.0f) < 0.001f) return TimeKind::peak_h;
+    if (std::fabs(t - 900002.0f) < 0.001f) return TimeKind::peak_v;
+    if (t >= 100000.0f && t < 200000.0f) return TimeKind::first_depth;
+    if (t >= 200000.0f && t < 300000.0f) return TimeKind::duration;
+    return TimeKind::unknown;
 }
+
+std::string time_label(float t) {
+    switch (time_kind(t)) {
+        case TimeKind::temporal: return "Temporal";
+        case TimeKind::maximum: return "Maximums";
+        case TimeKind::minimum: return "Minimums";
+        case TimeKind::peak_h: return "Time of Peak h";
+        case TimeKind::peak_v: return "Time of Peak V";
+        case TimeKind::first_depth: return "Time of First Depth > " + util::AREALD(t - 100000.0f, 2) + "m";
+        case TimeKind::duration: return "Duration Above " + util::AREALD(t - 200000.0f, 2) + "m";
+        case TimeKind::unknown: break;
+    }
+    return "Unknown " + whole_part(t);
+}
+
+std::string TIMELABEL(float t) { return util::fit(time_label(t), 20); }
 
 }  // namespace zorvel::results
