@@ -10,8 +10,8 @@
 //                                         goes into the dataset made last)
 //   99999 / -99999        Maximums / Minimums, at its time
 //   900001 / 900002       Times, "Time of Peak h" / "Time of Peak V", at its time
-//   100000 + x            Times, "Time of First Depth > x m" (2 decimals), at time 0
-//   200000 + x            Times, "Duration Above x m", at time 0
+//   100000 + x            Times, "Time of First Depth > <x>m" (x with 2 decimals), at time 0
+//   200000 + x            Times, "Duration Above <x>m", at time 0
 //   any other             "Unknown <whole part>", at its time
 //
 // ".xmdf" inputs to ".dat": the datasets of the first ".xmdf" input go to the ".dat" files
@@ -111,7 +111,8 @@ void plan_dat_outputs(RunState& run, OutputFileList& list) {
     xmdf_read::ASSIGN_OUTPUT_FILES(table, list);
     line_after_gap("Finished counting unique outputs.");
     console().line("   Found " + util::AINTEGER(list.count) + " possible outputs.");
-    if (list.count < 1) end_exits("\nERROR - No datasets to convert in: \"" + util::trimmed(table.file(1).file_name) + "\"");
+    if (list.count < 1)
+        end_exits("\nERROR - No datasets to convert in: \"" + util::trimmed(table.file(1).file_name) + "\"");
 }
 
 // The output file of an input; every input goes to output 1 when -out merged the outputs.
@@ -143,8 +144,8 @@ Placement place_record(float t, const std::string& own_name, bool first_record) 
 // The dataset name of a ".dat" input: the description of the last map output type whose
 // code is its data type (without the "_"), else that code.
 std::string own_dataset_name(const InputRecord& in) {
-    const std::string code = util::fit(util::trimmed(std::string_view(in.data_type).substr(in.data_type.empty() ? 0 : 1)),
-                                       util::kTypeCodeLen);
+    const std::string_view type = in.data_type;
+    const std::string code = util::fit(util::trimmed(type.substr(type.empty() ? 0 : 1)), util::kTypeCodeLen);
     const int row = xmdf_read::map_type_by_code(code);
     return row > 0 ? std::string(xmdf_read::map_type_description(row)) : code;
 }
@@ -160,7 +161,7 @@ void convert_dat_input(RunState& run, std::int32_t i, OutputDescription& out) {
     res.end_of_data = false;
     res.is_vector = in.input_is_vector;
     StepReader steps(run, i, in.input_is_vector);
-    while (steps.next(res)) {
+    while (steps.next_for_copy(res)) {
         const Placement p = place_record(res.time, own_name, steps.step() == 1);
         if (p.new_group) {
             results::CLOSE_OUTPUT_GROUPS(out);
@@ -169,7 +170,7 @@ void convert_dat_input(RunState& run, std::int32_t i, OutputDescription& out) {
             results::WRITE_OUTPUT_HEADER(out, res);
         }
         res.time = p.time;
-        results::WRITE_OUTPUT_TIMESTEP(out, res);
+        steps.copy_to(out, res);
     }
 }
 
@@ -216,7 +217,8 @@ void refuse_inputs_as_outputs(const RunState& run) {
     refuse_inputs_as_outputs(run);
     for (OutputDescription& out : run.outputs) results::OPEN_OUTPUT(out);
 
-    for (std::int32_t i = 1; i <= run.n_inputs(); ++i) convert_dat_input(run, i, output(run, output_of(run, i, merged)));
+    for (std::int32_t i = 1; i <= run.n_inputs(); ++i)
+        convert_dat_input(run, i, output(run, output_of(run, i, merged)));
     end_closing_outputs(run);
 }
 
@@ -481,7 +483,8 @@ void convert_times(RunState& run) {
         convert_type(run, row);
     }
     if (file.has_times && !cl.type_given) convert_times(run);
-    const bool any = std::any_of(run.outputs.begin(), run.outputs.end(), [](const OutputDescription& o) { return o.is_open; });
+    const bool any =
+        std::any_of(run.outputs.begin(), run.outputs.end(), [](const OutputDescription& o) { return o.is_open; });
     if (!any) end_exits("\nERROR - No datasets to convert in: \"" + util::trimmed(file.file_name) + "\"");
     end_finished(run);
 }

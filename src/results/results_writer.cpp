@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <span>
 #include <system_error>
@@ -124,9 +126,40 @@ std::span<const std::int8_t> cell_flags(const RES_TYPE& res) {
     const std::size_t n = length_of(res.ncells);
     std::span<std::int8_t> flags = work_array(state().flags, n);
     const std::size_t have = std::min(n, res.CELL.size());
-    for (std::size_t i = 0; i < have; ++i) flags[i] = res.CELL[i].flag;
+    if (have > 0) std::memcpy(flags.data(), res.CELL.data(), have);
     std::fill(flags.begin() + static_cast<std::ptrdiff_t>(have), flags.end(), std::int8_t{0});
     return flags;
+}
+
+// The magnitude of each (x, y) pair of xy into mags.
+void magnitudes_of(std::span<const float> xy, std::span<float> mags) {
+    for (std::size_t j = 0; j < mags.size(); ++j) {
+        const float x = xy[2 * j];
+        const float y = xy[2 * j + 1];
+        mags[j] = std::sqrt(x * x + y * y);
+    }
+}
+
+// Writes one timestep to the XMDF datasets: for a vector output the (x, y) pairs in xy,
+// and then, for every output, the values (a vector's magnitudes).
+void write_xmdf_arrays(OutputDescription& out, const RES_TYPE& res, std::span<const float> xy,
+                       std::span<const float> values) {
+    util::Console& con = util::console();
+    const double time = res.time;
+    const std::span<const std::int8_t> flags = cell_flags(res);
+    std::int32_t status = 0;
+    if (out.is_vector) {
+        xf::XF_WRITE_VECTOR_TIMESTEP(out.vector_id, time, res.nnodes, 2, xy, status);
+        if (status >= 0) xf::XF_WRITE_ACTIVITY_TIMESTEP(out.vector_id, res.ncells, flags, status);
+        if (status < 0)
+            xmdf_failure(out, "ERROR - Writing data [XF_WRITE_VECTOR_TIMESTEP] " + util::trimmed(out.folder_name));
+        con.line("   Done.");
+    }
+    xf::XF_WRITE_SCALAR_TIMESTEP(out.scalar_id, time, res.nnodes, values, status);
+    if (status >= 0) xf::XF_WRITE_ACTIVITY_TIMESTEP(out.scalar_id, res.ncells, flags, status);
+    if (status < 0)
+        xmdf_failure(out, "ERROR - Writing data [XF_WRITE_SCALAR_TIMESTEP] " + util::trimmed(out.folder_name));
+    con.line("   Done.");
 }
 
 }  // namespace
@@ -236,9 +269,31 @@ void WRITE_OUTPUT_TIMESTEP(OutputDescription& out, RES_TYPE& res) {
 }
 
 void write_output_step_as_stored(OutputDescription& out, RES_TYPE& res, std::span<const std::byte> values) {
-    if (kind_of(out) == Kind::dat && out.is_vector == res.is_vector &&
-        values.size() == length_of(res.nnodes) * (res.is_vector ? 8u : 4u)) {
+    const std::size_t n = length_of(res.nnodes);
+    const bool same_layout =
+        out.is_vector == res.is_vector && values.size() == n * (res.is_vector ? 2 : 1) * sizeof(float);
+    if (same_layout && kind_of(out) == Kind::dat) {
         write_dat_step_as_stored(out.handle, res, values, out.out_path);
+        return;
+    }
+    if (same_layout && kind_of(out) == Kind::xmdf) {
+        // The kept values are whole reals, written as they lie when they are aligned as
+        // reals are, else from a copy.
+        const std::size_t count = values.size() / sizeof(float);
+        const float* reals = reinterpret_cast<const float*>(values.data());
+        if (reinterpret_cast<std::uintptr_t>(reals) % alignof(float) != 0) {
+            const std::span<float> copy = work_array(state().pairs, static_cast<std::int64_t>(count));
+            if (count > 0) std::memcpy(copy.data(), values.data(), values.size());
+            reals = copy.data();
+        }
+        const std::span<const float> kept(reals, count);
+        if (out.is_vector) {
+            const std::span<float> mags = work_array(state().values, n);
+            magnitudes_of(kept, mags);
+            write_xmdf_arrays(out, res, kept, mags);
+        } else {
+            write_xmdf_arrays(out, res, {}, kept);
+        }
         return;
     }
     dat_values_into(values, res);
@@ -246,40 +301,25 @@ void write_output_step_as_stored(OutputDescription& out, RES_TYPE& res, std::spa
 }
 
 void WRITE_XMDF_TIMESTEP(OutputDescription& out, RES_TYPE& res) {
-    util::Console& con = util::console();
-    const double time = res.time;
     const std::size_t n = length_of(res.nnodes);
     const std::size_t have = std::min(n, res.ND.size());
-    const std::span<const std::int8_t> flags = cell_flags(res);
-    std::int32_t status = 0;
-
-    if (out.is_vector) {
-        std::span<float> xy = work_array(state().pairs, 2 * n);
-        for (std::size_t j = 0; j < have; ++j) {
-            xy[2 * j] = res.ND[j].value;
-            xy[2 * j + 1] = res.ND[j].y;
-        }
-        std::fill(xy.begin() + static_cast<std::ptrdiff_t>(2 * have), xy.end(), 0.0f);
-        xf::XF_WRITE_VECTOR_TIMESTEP(out.vector_id, time, res.nnodes, 2, xy, status);
-        if (status >= 0) xf::XF_WRITE_ACTIVITY_TIMESTEP(out.vector_id, res.ncells, flags, status);
-        if (status < 0)
-            xmdf_failure(out, "ERROR - Writing data [XF_WRITE_VECTOR_TIMESTEP] " + util::trimmed(out.folder_name));
-        con.line("   Done.");
-        for (std::size_t j = 0; j < have; ++j) {
-            const float x = xy[2 * j];
-            const float y = xy[2 * j + 1];
-            res.ND[j].value = std::sqrt(x * x + y * y);
-        }
+    const std::span<float> values = work_array(state().values, n);
+    if (!out.is_vector) {
+        for (std::size_t j = 0; j < have; ++j) values[j] = res.ND[j].value;
+        std::fill(values.begin() + static_cast<std::ptrdiff_t>(have), values.end(), 0.0f);
+        write_xmdf_arrays(out, res, {}, values);
+        return;
     }
-
-    std::span<float> values = work_array(state().values, n);
-    for (std::size_t j = 0; j < have; ++j) values[j] = res.ND[j].value;
-    std::fill(values.begin() + static_cast<std::ptrdiff_t>(have), values.end(), 0.0f);
-    xf::XF_WRITE_SCALAR_TIMESTEP(out.scalar_id, time, res.nnodes, values, status);
-    if (status >= 0) xf::XF_WRITE_ACTIVITY_TIMESTEP(out.scalar_id, res.ncells, flags, status);
-    if (status < 0)
-        xmdf_failure(out, "ERROR - Writing data [XF_WRITE_SCALAR_TIMESTEP] " + util::trimmed(out.folder_name));
-    con.line("   Done.");
+    const std::span<float> xy = work_array(state().pairs, 2 * n);
+    for (std::size_t j = 0; j < have; ++j) {
+        xy[2 * j] = res.ND[j].value;
+        xy[2 * j + 1] = res.ND[j].y;
+    }
+    std::fill(xy.begin() + static_cast<std::ptrdiff_t>(2 * have), xy.end(), 0.0f);
+    magnitudes_of(xy, values);
+    write_xmdf_arrays(out, res, xy, values);
+    // The record holds the magnitudes afterwards.
+    for (std::size_t j = 0; j < have; ++j) res.ND[j].value = values[j];
 }
 
 void CLOSE_OUTPUT(OutputDescription& out) {

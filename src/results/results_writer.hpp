@@ -62,8 +62,8 @@ void CREATE_XMDF_DATASETS(OutputDescription& out);
 // Writes one timestep of the record (nothing for a text output).
 void WRITE_OUTPUT_TIMESTEP(OutputDescription& out, RES_TYPE& res);
 // WRITE_OUTPUT_TIMESTEP for a record whose values are kept as a ".dat" input stores them
-// (next_dat_step_as_stored): a ".dat" output of the same layout takes them as they are,
-// any other output once they are in the record's nodes.
+// (next_dat_step_as_stored): a ".dat" or ".xmdf" output of the same layout takes them as
+// they are (the record's nodes untouched), any other output once they are in the nodes.
 void write_output_step_as_stored(OutputDescription& out, RES_TYPE& res, std::span<const std::byte> values);
 // Writes one timestep to the XMDF datasets; for a vector output every node's value
 // holds the magnitude of its vector afterwards.

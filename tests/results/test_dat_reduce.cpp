@@ -482,5 +482,27 @@ TEST(TimeLabel, NamesTimesAndTimeCodes) {
     for (const Case& c : cases) EXPECT_EQ(TIMELABEL(c.time), c.label) << c.time;
 }
 
+TEST(TimeLabel, FullLabelsAndKinds) {
+    struct Case {
+        float time;
+        TimeKind kind;
+        const char* label;
+    };
+    const std::vector<Case> cases = {
+        {1.5f, TimeKind::temporal, "Temporal"},
+        {99999.0f, TimeKind::maximum, "Maximums"},
+        {-99999.0f, TimeKind::minimum, "Minimums"},
+        {900002.0f, TimeKind::peak_v, "Time of Peak V"},
+        {100000.1f, TimeKind::first_depth, "Time of First Depth > 0.10m"},
+        {222222.0f, TimeKind::duration, "Duration Above 22222.00m"},
+        {99999.1f, TimeKind::unknown, "Unknown 99999"},
+        {-111111.0f, TimeKind::unknown, "Unknown -111111"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(time_kind(c.time), c.kind) << c.time;
+        EXPECT_EQ(time_label(c.time), c.label) << c.time;
+    }
+}
+
 }  // namespace
 }  // namespace zorvel::results

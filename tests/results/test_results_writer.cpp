@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -238,6 +239,44 @@ TEST_F(ResultsWriter, WritesAVectorWithItsMagnitudeCompanion) {
     EXPECT_EQ(f.values(mag + "/Times"), (Values{0.5, 1.0}));
     EXPECT_EQ(f.values(mag + "/Values"), (Values{5, 2, 10, 1}));
     EXPECT_EQ(f.values(mag + "/Active"), (Values{1, 0}));
+}
+
+// Values as a ".dat" record stores them.
+std::vector<std::byte> stored(const std::vector<float>& values) {
+    std::vector<std::byte> bytes(values.size() * sizeof(float));
+    if (!bytes.empty()) std::memcpy(bytes.data(), values.data(), bytes.size());
+    return bytes;
+}
+
+TEST_F(ResultsWriter, XmdfOutputsTakeStoredValuesAsTheyAre) {
+    const std::string path = dir_.file("run.xmdf");
+    OutputDescription vec = xmdf_output(path, "run", "Temporal", "Vector Velocity", true);
+    RES_TYPE res = record(0.5f, {{-1, -1, 0}, {-1, -1, 0}}, {1});
+    res.is_vector = true;
+    OPEN_OUTPUT(vec);
+    WRITE_OUTPUT_HEADER(vec, res);
+    clear_console();
+    write_output_step_as_stored(vec, res, stored({3, 4, 0, -2}));
+    EXPECT_EQ(console_text(), "   Done.\n   Done.\n");
+    EXPECT_FLOAT_EQ(res.ND[0].value, -1.0f) << "the record's nodes are left as they are";
+    CLOSE_OUTPUT_GROUPS(vec);
+    vec.folder_name = "Maximums";
+    vec.dataset_name = "Depth";
+    vec.is_vector = false;
+    res.is_vector = false;
+    res.time = 99999.0f;
+    WRITE_OUTPUT_HEADER(vec, res);
+    write_output_step_as_stored(vec, res, stored({1.5f, -2.5f}));
+    CLOSE_OUTPUT(vec);
+
+    RawFile f(path);
+    ASSERT_TRUE(f.ok());
+    EXPECT_EQ(f.values("run/Temporal/Vector Velocity/Values"), (Values{3, 4, 0, -2}));
+    EXPECT_EQ(f.values("run/Temporal/Vector Velocity/Active"), (Values{1}));
+    EXPECT_EQ(f.values("run/Temporal/Velocity/Values"), (Values{5, 2}));
+    EXPECT_EQ(f.values("run/Temporal/Velocity/Times"), (Values{0.5}));
+    EXPECT_EQ(f.values("run/Maximums/Depth/Values"), (Values{1.5, -2.5}));
+    EXPECT_EQ(f.values("run/Maximums/Depth/Times"), (Values{99999}));
 }
 
 TEST_F(ResultsWriter, NamesTheScalarCompanionOfAVector) {
