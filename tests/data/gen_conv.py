@@ -6,6 +6,7 @@ conv_m01_h.dat     water levels at 1, 2 hours and a stored maximum (99999)
 conv_m01_d.dat     depths at 0.5, 1.5 hours
 conv_m01_V.dat     velocity vectors at 1, 2 hours and a stored maximum (99999)
 conv_m02_h.dat     water levels at 1, 2, 3 hours
+conv_cut_h.dat     conv_m01_h.dat cut off inside its second record
 conv_codes_h.dat   water levels at 1 hour, then records at the time codes 900001, 99999.1,
                    100000.1, 200000.5, -99999 and 99999 (values 1..6 plus 10 times the record)
 conv_a.xmdf        group "a" (scalars, in listing order):
@@ -62,6 +63,10 @@ def write_dat(out):
         (2.0, LEVEL_FLAGS[1], [v + 1.0 for v in LEVELS[1]]),
         (3.0, LEVEL_FLAGS[2], [v + 1.0 for v in LEVELS[2]]),
     ])
+    with open(os.path.join(out, "conv_m01_h.dat"), "rb") as f:
+        whole = f.read()
+    with open(os.path.join(out, "conv_cut_h.dat"), "wb") as f:
+        f.write(whole[:150])
     times = [1.0, 900001.0, 99999.1, 100000.1, 200000.5, -99999.0, 99999.0]
     write(out, "conv_codes_h.dat", "Water Level", NODES, CELLS, [
         (t, [1, k % 2, 0], [10.0 * k + j for j in range(1, NODES + 1)]) for k, t in enumerate(times)
