@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <system_error>
 
 #include "util/text.hpp"
@@ -127,6 +128,53 @@ bool date_field(std::string_view field, std::int32_t& value) {
     return true;
 }
 
+// Asterisks across a field of width characters; returns the end of the field.
+char* fill_stars(char* out, std::size_t width) {
+    std::memset(out, '*', width);
+    return out + width;
+}
+
+// The text right-justified in width characters at out, or asterisks when it is wider.
+char* put_right_justified(char* out, std::string_view text, std::size_t width) {
+    if (text.size() > width) return fill_stars(out, width);
+    std::memset(out, ' ', width - text.size());
+    std::memcpy(out + width - text.size(), text.data(), text.size());
+    return out + width;
+}
+
+// True when a (positive) lies exactly halfway between two multiples of 10^k: a / 10^k is
+// an odd number of halves. For k below 0 that is a * 2^(1-k) odd (a binary value holds
+// the factors 5^-k in its integer part); for k of 0 or more a must be an integer.
+bool exactly_halfway(double a, int k) {
+    if (k < 0) {
+        if (k < -1070) return false;
+        const double scaled = std::ldexp(a, 1 - k);
+        return std::fmod(scaled, 2.0) == 1.0;
+    }
+    if (k == 0) return std::fmod(2.0 * a, 2.0) == 1.0;
+    if (k > 19 || a >= 18446744073709551616.0 || a != std::floor(a)) return false;
+    // a = odd * 5^k * 2^(k-1)
+    std::uint64_t unit = 1;
+    for (int i = 0; i < k; ++i) unit *= 5;
+    unit <<= (k - 1);
+    const auto u = static_cast<std::uint64_t>(a);
+    return u % unit == 0 && (u / unit) % 2 == 1;
+}
+
+// Adds one unit in the last of n digits, carrying leftwards; true when every digit
+// carried over (the digits then read 1000...: one more place in the exponent).
+bool round_up_digits(char* digits, int n) {
+    for (int k = n - 1; k >= 0; --k) {
+        if (digits[k] != '9') {
+            ++digits[k];
+            return false;
+        }
+        digits[k] = '0';
+    }
+    digits[0] = '1';
+    return true;
+}
+
 }  // namespace
 
 std::string AINTEGER(std::int32_t i) { return integer_text(i); }
@@ -177,6 +225,68 @@ std::string integer_field(std::int64_t value, std::size_t width, std::size_t dig
     if (s.size() < digits) s.insert(0, digits - s.size(), '0');
     if (value < 0) s.insert(0, 1, '-');
     return right_justified(s, width);
+}
+
+char* put_integer_field(char* out, std::int64_t value, std::size_t width) {
+    char digits[24];
+    char* const end = digits + sizeof digits;
+    char* p = end;
+    std::uint64_t m = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    do {
+        *--p = static_cast<char>('0' + m % 10);
+        m /= 10;
+    } while (m != 0);
+    if (value < 0) *--p = '-';
+    return put_right_justified(out, std::string_view(p, static_cast<std::size_t>(end - p)), width);
+}
+
+char* put_e_field(char* out, double value, std::size_t width, int decimals) {
+    const int d = std::clamp(decimals, 1, 17);
+    if (std::isnan(value)) return put_right_justified(out, "NaN", width);
+    if (std::isinf(value)) return put_right_justified(out, value < 0 ? "-Infinity" : "Infinity", width);
+    const double a = std::fabs(value);
+    char text[40];
+    char* p = text;
+    if (value < 0) *p++ = '-';
+    *p++ = '0';
+    *p++ = '.';
+    char* const digits = p;
+    int exponent = 0;  // the value is 0.<digits> x 10^exponent
+    if (a == 0.0) {
+        std::memset(digits, '0', static_cast<std::size_t>(d));
+    } else {
+        char sci[48];  // "D.DDDDe+XX"
+        const auto r = std::to_chars(sci, sci + sizeof sci, a, std::chars_format::scientific, d - 1);
+        const char* e = std::find(sci, r.ptr, 'e');
+        digits[0] = sci[0];
+        if (d > 1) std::memcpy(digits + 1, sci + 2, static_cast<std::size_t>(d - 1));
+        int sci_exponent = 0;
+        std::from_chars(e + (e[1] == '+' ? 2 : 1), r.ptr, sci_exponent);
+        exponent = sci_exponent + 1;
+        // An exact halfway case was rounded to the even digit, so it went down: round it up.
+        if ((digits[d - 1] - '0') % 2 == 0 && exactly_halfway(a, exponent - d) && round_up_digits(digits, d))
+            ++exponent;
+    }
+    p = digits + d;
+    const int e_abs = exponent < 0 ? -exponent : exponent;
+    if (e_abs > 999) return fill_stars(out, width);
+    if (e_abs <= 99) *p++ = 'E';
+    *p++ = exponent < 0 ? '-' : '+';
+    if (e_abs > 99) *p++ = static_cast<char>('0' + e_abs / 100);
+    *p++ = static_cast<char>('0' + e_abs / 10 % 10);
+    *p++ = static_cast<char>('0' + e_abs % 10);
+    std::string_view field(text, static_cast<std::size_t>(p - text));
+    if (field.size() > width) {
+        // The zero ahead of the point is optional and goes first when room is short.
+        char* zero = text + (value < 0 ? 1 : 0);
+        std::memmove(zero, zero + 1, static_cast<std::size_t>(p - zero - 1));
+        field = std::string_view(text, field.size() - 1);
+    }
+    return put_right_justified(out, field, width);
+}
+
+char* put_f_field(char* out, double value, std::size_t width, int decimals) {
+    return put_right_justified(out, fixed_text(value, decimals), width);
 }
 
 std::int32_t NUMBEROFNUMBERS(std::string_view line) {

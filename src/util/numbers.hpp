@@ -1,7 +1,8 @@
 #pragma once
 // Numbers as text: integers and reals as short left-justified texts for messages and
 // names, right-justified in the fixed-width fields of console lines, the grammar of a
-// real number field, the count of numbers on a line, integer tests and day numbers.
+// real number field, the fixed-width fields of big text outputs, the count of numbers on
+// a line, integer tests and day numbers.
 //
 // Every number is edited into a 20-character field as a formatted write would do it
 // (I20 for integers, F20.d for reals: rounded to nearest, halfway away from zero,
@@ -37,6 +38,19 @@ std::string right_justified(std::string_view text, std::size_t width);
 // An integer right-justified in width characters with at least digits digits (leading
 // zeros after the sign), asterisks across the field when it does not fit.
 std::string integer_field(std::int64_t value, std::size_t width, std::size_t digits = 1);
+
+// Fixed-width fields edited straight into a caller's buffer, for text outputs too big for a
+// string per value. Each writes exactly width characters at out (asterisks across the field
+// when the value does not fit) and returns out + width. Rounding is to nearest, halfway
+// away from zero, as in the texts above; a negative zero is written as zero.
+// Iw: an integer right-justified.
+char* put_integer_field(char* out, std::int64_t value, std::size_t width);
+// Ew.d (d from 1 to 17): a blank or "-", "0.", d digits of the value scaled into [0.1, 1),
+// then "E", the exponent's sign and two digits ("+100" and beyond without the "E");
+// zero is " 0.00000E+00" in E12.5. NaN and infinities are written as words.
+char* put_e_field(char* out, double value, std::size_t width, int decimals);
+// Fw.d: the value with d decimals, right-justified (as AREALD8 edits it).
+char* put_f_field(char* out, double value, std::size_t width, int decimals);
 
 // Count of numbers on a line; negative count when the line holds other text.
 std::int32_t NUMBEROFNUMBERS(std::string_view line);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -246,6 +247,58 @@ TEST(Numbers, VectorMagnitude) {
     EXPECT_EQ(VECTOR_MAGNITUDE(0.0f, 0.0f), 0.0f);
     EXPECT_FLOAT_EQ(VECTOR_MAGNITUDE(2.0e-6f, 0.0f), 2.0e-6f);
     EXPECT_FLOAT_EQ(VECTOR_MAGNITUDE(0.0f, -2.0e-6f), 2.0e-6f);
+}
+
+// The buffer editors of fixed-width fields, each checked to write exactly its width.
+TEST(Numbers, FixedWidthFieldsInABuffer) {
+    const auto e = [](double v, std::size_t w = 12, int d = 5) {
+        char buf[64];
+        std::memset(buf, '#', sizeof buf);
+        char* end = put_e_field(buf, v, w, d);
+        EXPECT_EQ(static_cast<std::size_t>(end - buf), w);
+        EXPECT_EQ(buf[w], '#');
+        return std::string(buf, end);
+    };
+    const auto i = [](std::int64_t v, std::size_t w = 10) {
+        char buf[32];
+        return std::string(buf, put_integer_field(buf, v, w));
+    };
+    const auto f = [](double v, std::size_t w = 15, int d = 5) {
+        char buf[32];
+        return std::string(buf, put_f_field(buf, v, w, d));
+    };
+    const struct {
+        double v;
+        const char* text;
+    } e_cases[] = {
+        {0.0, " 0.00000E+00"},   {-0.0, " 0.00000E+00"},      {12.5, " 0.12500E+02"},
+        {0.25, " 0.25000E+00"},  {-1.5, "-0.15000E+01"},      {1.0, " 0.10000E+01"},
+        {0.1, " 0.10000E+00"},   {0.999996, " 0.10000E+01"},  {-0.999994, "-0.99999E+00"},
+        {1.0e-5, " 0.10000E-04"}, {123456.7, " 0.12346E+06"}, {512345.0, " 0.51235E+06"},
+        {123445.0, " 0.12345E+06"},
+        {0.0000015625, " 0.15625E-05"}, {1.5625e-7, " 0.15625E-06"},
+        {static_cast<double>(3.4028235e38f), " 0.34028E+39"}, {1.0e100, " 0.10000+101"},
+        {-2.5e-120, "-0.25000-119"}, {1.0e-320, " 0.99999-320"},
+    };
+    for (const auto& c : e_cases) EXPECT_EQ(e(c.v), c.text) << c.v;
+    EXPECT_EQ(e(0.125, 8, 2), "0.13E+00");  // halfway: away from zero
+    EXPECT_EQ(e(0.125, 7, 2), ".13E+00");   // the zero ahead of the point goes when room is short
+    EXPECT_EQ(e(-0.125, 9, 2), "-0.13E+00");
+    EXPECT_EQ(e(99999.5, 12, 5), " 0.10000E+06");
+    EXPECT_EQ(e(0.5, 4, 2), "****");
+    EXPECT_EQ(e(std::nan(""), 12, 5), "         NaN");
+    EXPECT_EQ(e(-INFINITY, 12, 5), "   -Infinity");
+
+    EXPECT_EQ(i(1), "         1");
+    EXPECT_EQ(i(-2147483648LL, 11), "-2147483648");
+    EXPECT_EQ(i(1234567890), "1234567890");
+    EXPECT_EQ(i(12345678901LL), "**********");
+    EXPECT_EQ(i(0, 3), "  0");
+
+    EXPECT_EQ(f(12.5), "       12.50000");
+    EXPECT_EQ(f(-0.25, 8, 2), "   -0.25");
+    EXPECT_EQ(f(512345.123456), "   512345.12346");
+    EXPECT_EQ(f(1.0e12), "***************");
 }
 
 }  // namespace
