@@ -2,13 +2,13 @@
 // 4-node quadrilaterals, current layout): SCAN2DM + READ2DM beside a plain line-by-line read
 // of the same file.
 
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <string>
 
+#include "mesh_file.hpp"
 #include "results/mesh_2dm.hpp"
 #include "util/console.hpp"
 #include "util/units.hpp"
@@ -18,76 +18,8 @@ namespace {
 using namespace zorvel;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kNodes = 1'000'000;
-constexpr int kCells = 1'000'000;
-constexpr int kColumns = 1000;  // nodes per grid row
-
-// Appends a fixed-point value with the given number of decimals.
-void put_fixed(std::string& out, double v, int decimals) {
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
-    out.append(buf, r.ptr);
-}
-
-// Appends an integer.
-void put_int(std::string& out, long long v) {
-    char buf[24];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, r.ptr);
-}
-
-// Writes the mesh: a grid of nodes; the elements cover its cells, quadrilaterals and
-// triangles in turn.
-void write_mesh(const std::filesystem::path& path) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    std::string out;
-    out.reserve(1 << 22);
-    out += "MESH2D    512345.000000 6123456.000000 0.000000 1.000000 1.000000 0.000000 0.000000 0.000000\n";
-    for (int i = 0; i < kNodes; ++i) {
-        out += "ND ";
-        put_int(out, i + 1);
-        out += ' ';
-        put_fixed(out, 512345.0 + (i % kColumns) * 2.5, 6);
-        out += ' ';
-        put_fixed(out, 6123456.0 + (i / kColumns) * 2.5, 6);
-        out += ' ';
-        put_fixed(out, 10.0 + (i % 977) * 0.001, 3);
-        out += " 0 0.000 0.000 0.000\n";
-        if (out.size() > (1 << 21)) {
-            std::fwrite(out.data(), 1, out.size(), f);
-            out.clear();
-        }
-    }
-    const int cols = kColumns - 1;
-    for (int e = 0; e < kCells; ++e) {
-        const int cell = (e / 2) % (cols * (kNodes / kColumns - 1));
-        const int a = (cell / cols) * kColumns + cell % cols + 1;
-        const int b = a + 1, c = a + kColumns + 1, d = a + kColumns;
-        if (e % 2 == 0) {
-            out += "E4Q ";
-            put_int(out, e + 1);
-            for (int n : {a, b, c, d}) {
-                out += ' ';
-                put_int(out, n);
-            }
-            out += " 1 0 0 0\n";
-        } else {
-            out += "E3T ";
-            put_int(out, e + 1);
-            for (int n : {a, b, c}) {
-                out += ' ';
-                put_int(out, n);
-            }
-            out += " 1 0 0 0 AB\n";
-        }
-        if (out.size() > (1 << 21)) {
-            std::fwrite(out.data(), 1, out.size(), f);
-            out.clear();
-        }
-    }
-    std::fwrite(out.data(), 1, out.size(), f);
-    std::fclose(f);
-}
+constexpr int kNodes = bench::kMeshNodes;
+constexpr int kCells = bench::kMeshCells;
 
 // Puts the mesh on the first pool unit as a text input, without the opener's dialogue.
 int open_on_unit(const std::filesystem::path& path) {
@@ -106,7 +38,7 @@ int main() {
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "zorvel_bench_mesh";
     std::filesystem::create_directories(dir);
     const std::filesystem::path path = dir / "bench.2dm";
-    write_mesh(path);
+    bench::write_mesh(path);
     const double mib = static_cast<double>(std::filesystem::file_size(path)) / (1024.0 * 1024.0);
 
     util::FILEUNITINIT(1000);

@@ -52,7 +52,7 @@ using namespace zorvel;
     case Operation::va: driver::run_va(run);
     case Operation::xnfo: not_built();
     case Operation::conv: driver::run_conv(run);
-    case Operation::ensight: not_built();
+    case Operation::ensight: driver::run_ensight(run);
     case Operation::ddur: break;  // ended with the inputs; never dispatched
     }
     not_built();

@@ -37,5 +37,8 @@ namespace zorvel::driver {
 // -conv: ".dat" inputs into one ".xmdf" file per model run, or the datasets of the first
 // ".xmdf" input into one ".dat" file per map output type and one for its /Times/ datasets.
 [[noreturn]] void run_conv(RunState& run);
+// -ensight: the primary input's mesh and every dataset (".xmdf") or record (".dat") of its
+// results as an EnSight Gold file set with its case file.
+[[noreturn]] void run_ensight(RunState& run);
 
 }  // namespace zorvel::driver

@@ -253,6 +253,30 @@ void ReadDatFile(int unit, bool vector, std::int32_t nnodes, std::int32_t ncells
     read_record(unit, vector, nnodes, ncells, flags, x, y, time, card);
 }
 
+std::vector<float> remaining_record_times(int unit, bool vector, std::int32_t nnodes, std::int32_t ncells) {
+    util::File& f = dat_io::input(unit);
+    const std::uint64_t start = f.position();
+    std::vector<float> times;
+    for (;;) {
+        std::byte head[5];
+        dat_io::read_bytes(f, head, sizeof head);
+        try {
+            times.push_back(dat_io::load_real(head + 1));
+        } catch (const std::bad_alloc&) {
+            CHECK_ALLOC(1);
+        }
+        const std::uint64_t flags = static_cast<std::int8_t>(head[0]) == 1 ? length_of(ncells) : 0;
+        dat_io::skip_bytes(f, flags + dat_io::value_bytes(nnodes, vector));
+        if (f.at_end()) break;
+        const std::int32_t card = read_int(f);
+        if (card != kCardTimeRecord) break;
+        if (f.at_end()) dat_io::cut_off(f);
+    }
+    if (!f.rewind()) dat_io::cut_off(f);
+    dat_io::skip_bytes(f, start);
+    return times;
+}
+
 void READDATFILE2(int unit, bool vector, std::int32_t nnodes, std::int32_t ncells, std::span<std::int8_t> flags,
                   std::span<float> x, std::span<float> y, float& time, std::int32_t& card) {
     util::console().line("Placeholder.");

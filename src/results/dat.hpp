@@ -35,6 +35,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "results/res_type.hpp"
 #include "results/water_level.hpp"
@@ -55,6 +56,10 @@ void READDATHEADER(int unit, std::int32_t& nnodes, std::int32_t& ncells, std::in
 // y is touched only for vectors.
 void ReadDatFile(int unit, bool vector, std::int32_t nnodes, std::int32_t ncells, std::span<std::int8_t> flags,
                  std::span<float> x, std::span<float> y, float& time, std::int32_t& card);
+// The times of the records from the one the file stands at (its card 200 read) to the
+// last, read without a console line and with their values skipped; the file is then put
+// back where it stood.
+std::vector<float> remaining_record_times(int unit, bool vector, std::int32_t nnodes, std::int32_t ncells);
 // ReadDatFile after a line of its own.
 void READDATFILE2(int unit, bool vector, std::int32_t nnodes, std::int32_t ncells, std::span<std::int8_t> flags,
                   std::span<float> x, std::span<float> y, float& time, std::int32_t& card);

@@ -12,12 +12,17 @@ A case folder holds:
   expected/        files the run must leave, compared byte for byte; a file
                    "<name>.h5dump" stands for the HDF5 file <name>, compared as h5dump prints it
   setup            optional: shell commands run in the run folder before zorvel (mkdir, chmod, ...)
+  unchecked        optional: patterns (fnmatch, one per line) of files the run leaves that are
+                   not compared byte by byte, because the check below reads them
+  check            optional: shell commands run in the run folder after the comparisons (they
+                   must end with status 0); ZORVEL_TOOLS names this folder of tools
 
 The run must write nothing on stderr, and leave exactly the expected files besides its inputs
 (unchanged). With --update the case's expected files are rewritten from the run, for review.
 """
 import argparse
 import filecmp
+import fnmatch
 import os
 import shutil
 import subprocess
@@ -99,6 +104,9 @@ def main():
         left = {rel: full for rel, full in after.items()
                 if rel not in before or not filecmp.cmp(full, os.path.join(saved, rel), shallow=False)}
         shutil.rmtree(saved)
+        unchecked_path = os.path.join(case, "unchecked")
+        patterns = open(unchecked_path).read().split() if os.path.exists(unchecked_path) else []
+        left = {rel: full for rel, full in left.items() if not any(fnmatch.fnmatch(rel, p) for p in patterns)}
 
         if a.update:
             with open(stdout_path, "wb") as f:
@@ -151,6 +159,13 @@ def main():
                     problems.append(f"output {rel} differs from expected/{rel}")
         for rel in sorted(set(left) - want_names):
             problems.append(f"unexpected new or changed file {rel}")
+        check = os.path.join(case, "check")
+        if os.path.exists(check):
+            env = dict(os.environ, ZORVEL_TOOLS=os.path.dirname(os.path.abspath(__file__)))
+            c = subprocess.run(["/bin/sh", check], cwd=run_dir, env=env,
+                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=300)
+            if c.returncode != 0:
+                problems.append("check failed:\n" + c.stdout.decode(errors="replace"))
     finally:
         if a.keep:
             print(f"run folder kept: {run_dir}")

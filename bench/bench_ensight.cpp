@@ -1,0 +1,114 @@
+// The whole -ensight run on a mesh of 1,000,000 nodes and 1,000,000 elements with a ".dat"
+// result of 10 records (per-node variables): the real zorvel executable, run as a child
+// process, against a plain read of its inputs and a plain write of as many bytes as it
+// writes, alternately, in one run. Prints the medians: the bytes of the EnSight set over
+// the whole run's time (mesh and results read included) and the plain figures beside it.
+// The files go into a folder under the temp folder (TMPDIR) and are removed at the end.
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "flood_file.hpp"
+#include "mesh_file.hpp"
+#include "util/console.hpp"
+#include "util/file_io.hpp"
+#include "util/units.hpp"
+
+namespace {
+
+using namespace zorvel;
+namespace fs = std::filesystem;
+
+constexpr int kRecords = 10;
+constexpr int kRounds = 5;
+
+// Bytes of the files in the folder that are not among the inputs.
+std::uintmax_t output_bytes(const fs::path& dir, const std::vector<std::string>& inputs) {
+    std::uintmax_t total = 0;
+    for (const fs::directory_entry& e : fs::directory_iterator(dir)) {
+        const std::string name = e.path().filename().string();
+        if (name == "console.txt" || std::find(inputs.begin(), inputs.end(), e.path().string()) != inputs.end())
+            continue;
+        total += e.file_size();
+    }
+    return total;
+}
+
+// Removes what a run wrote, keeping the inputs.
+void remove_outputs(const fs::path& dir, const std::vector<std::string>& inputs) {
+    std::vector<fs::path> outputs;
+    for (const fs::directory_entry& e : fs::directory_iterator(dir))
+        if (std::find(inputs.begin(), inputs.end(), e.path().string()) == inputs.end()) outputs.push_back(e.path());
+    for (const fs::path& p : outputs) fs::remove(p);
+}
+
+// The median of the values.
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const fs::path self = fs::canonical("/proc/self/exe");
+    const std::string zorvel = argc > 1 ? argv[1] : (self.parent_path().parent_path() / "zorvel").string();
+    if (!fs::exists(zorvel)) {
+        std::fprintf(stderr, "zorvel not found at %s (give its path as the argument)\n", zorvel.c_str());
+        return 1;
+    }
+    const fs::path dir = fs::temp_directory_path() / ("zorvel_bench_ensight_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::vector<std::string> inputs = {(dir / "flood.2dm").string(), (dir / "flood_d.dat").string()};
+    bench::write_mesh(inputs[0]);
+    {
+        std::ofstream console_file(dir / "writing.txt");
+        std::istringstream no_input;
+        util::ConsoleCapture capture(console_file, no_input);
+        util::FILEUNITINIT(1000);
+        bench::write_flood_file(inputs[1], "Depth", bench::kMeshNodes, bench::kMeshCells, kRecords, 0.0f,
+                                [](std::int32_t) { return 0.0f; });
+    }
+    fs::remove(dir / "writing.txt");
+    const double in_mb = static_cast<double>(fs::file_size(inputs[0]) + fs::file_size(inputs[1])) / 1.0e6;
+
+    std::uint64_t checksum = 0;
+    bench::plain_read(inputs, checksum);  // settles the page cache
+    std::vector<double> reads, writes, runs;
+    double out_mb = 0.0;
+    long rss_kib = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        reads.push_back(bench::plain_read(inputs, checksum));
+        const bench::Child c = bench::run_zorvel(zorvel, dir.string(), {"-b", "-ensight", "flood_d.dat"});
+        if (c.status != 0) {
+            std::fprintf(stderr, "zorvel ended with status %d; see %s\n", c.status, (dir / "console.txt").c_str());
+            return 1;
+        }
+        runs.push_back(c.seconds);
+        rss_kib = std::max(rss_kib, c.max_rss_kib);
+        const std::uintmax_t written = output_bytes(dir, inputs);
+        out_mb = static_cast<double>(written) / 1.0e6;
+        remove_outputs(dir, inputs);
+        writes.push_back(bench::plain_write((dir / "plain_write.bin").string(), written));
+    }
+    const double run = median(runs), read = median(reads), write = median(writes);
+    std::printf("inputs: mesh of %d nodes and %d elements, %d records of per-node results, %.1f MB\n",
+                bench::kMeshNodes, bench::kMeshCells, kRecords, in_mb);
+    std::printf("EnSight set written: %.1f MB (geometry, logs, %d variable files, case), median of %d\n", out_mb,
+                kRecords, kRounds);
+    std::printf("zorvel -b -ensight:       %8.3f s  %8.1f MB/s written (goal: 100 or more)\n", run, out_mb / run);
+    std::printf("plain read of the inputs: %8.3f s  %8.1f MB/s\n", read, in_mb / read);
+    std::printf("plain write of the bytes: %8.3f s  %8.1f MB/s\n", write, out_mb / write);
+    std::printf("run - plain read:         %8.3f s  %8.1f MB/s written\n", run - read, out_mb / (run - read));
+    std::printf("peak resident memory:     %8.1f MB\n", static_cast<double>(rss_kib) / 1024.0);
+    std::printf("check: %llu\n", static_cast<unsigned long long>(checksum % 1000));
+    fs::remove_all(dir);
+    return 0;
+}

@@ -1,0 +1,83 @@
+#pragma once
+// What the mesh benchmarks share: a ".2dm" mesh of 1,000,000 nodes on a grid and 1,000,000
+// elements (4-node quadrilaterals and triangles in turn, current layout).
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace zorvel::bench {
+
+inline constexpr int kMeshNodes = 1'000'000;
+inline constexpr int kMeshCells = 1'000'000;
+inline constexpr int kMeshColumns = 1000;  // nodes per grid row
+
+// Appends a fixed-point value with the given number of decimals.
+inline void put_fixed(std::string& out, double v, int decimals) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+    out.append(buf, r.ptr);
+}
+
+// Appends an integer.
+inline void put_int(std::string& out, long long v) {
+    char buf[24];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, r.ptr);
+}
+
+// Writes the mesh: a grid of nodes; the elements cover its cells, quadrilaterals and
+// triangles in turn.
+inline void write_mesh(const std::filesystem::path& path) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::string out;
+    out.reserve(1 << 22);
+    out += "MESH2D    512345.000000 6123456.000000 0.000000 1.000000 1.000000 0.000000 0.000000 0.000000\n";
+    for (int i = 0; i < kMeshNodes; ++i) {
+        out += "ND ";
+        put_int(out, i + 1);
+        out += ' ';
+        put_fixed(out, 512345.0 + (i % kMeshColumns) * 2.5, 6);
+        out += ' ';
+        put_fixed(out, 6123456.0 + (i / kMeshColumns) * 2.5, 6);
+        out += ' ';
+        put_fixed(out, 10.0 + (i % 977) * 0.001, 3);
+        out += " 0 0.000 0.000 0.000\n";
+        if (out.size() > (1 << 21)) {
+            std::fwrite(out.data(), 1, out.size(), f);
+            out.clear();
+        }
+    }
+    const int cols = kMeshColumns - 1;
+    for (int e = 0; e < kMeshCells; ++e) {
+        const int cell = (e / 2) % (cols * (kMeshNodes / kMeshColumns - 1));
+        const int a = (cell / cols) * kMeshColumns + cell % cols + 1;
+        const int b = a + 1, c = a + kMeshColumns + 1, d = a + kMeshColumns;
+        if (e % 2 == 0) {
+            out += "E4Q ";
+            put_int(out, e + 1);
+            for (int n : {a, b, c, d}) {
+                out += ' ';
+                put_int(out, n);
+            }
+            out += " 1 0 0 0\n";
+        } else {
+            out += "E3T ";
+            put_int(out, e + 1);
+            for (int n : {a, b, c}) {
+                out += ' ';
+                put_int(out, n);
+            }
+            out += " 1 0 0 0 AB\n";
+        }
+        if (out.size() > (1 << 21)) {
+            std::fwrite(out.data(), 1, out.size(), f);
+            out.clear();
+        }
+    }
+    std::fwrite(out.data(), 1, out.size(), f);
+    std::fclose(f);
+}
+
+}  // namespace zorvel::bench
