@@ -159,7 +159,7 @@ def main():
                     problems.append(f"output {rel} differs from expected/{rel}")
         for rel in sorted(set(left) - want_names):
             problems.append(f"unexpected new or changed file {rel}")
-        check = os.path.join(case, "check")
+        check = os.path.abspath(os.path.join(case, "check"))
         if os.path.exists(check):
             env = dict(os.environ, ZORVEL_TOOLS=os.path.dirname(os.path.abspath(__file__)))
             c = subprocess.run(["/bin/sh", check], cwd=run_dir, env=env,
