@@ -14,7 +14,8 @@ ens_fv.2dm, ens_fv_h.dat, ens_fv.expect.json   finite-volume mesh and results (p
 ens_dat.2dm, ens_dat_h.dat, ens_dat_d.dat, ens_dat.expect.json
                                      ".dat" inputs with temporal records, stored extremes, a
                                      time of peak and a record of an unexpected time
-ens_many.xmdf, ens_many.expect.json  one dataset of 40 output times on the ens_run mesh
+ens_many.xmdf, ens_many.expect.json  one dataset of 40 output times on the ens_run mesh, its
+                                     times stored in seconds (read in hours)
 ens_long.2dm, ens_long_h.dat         10,000 temporal records: more than the files can number
 """
 import json
@@ -26,7 +27,7 @@ import numpy as np
 
 from gen_driver_dat import header as dat_header, record as dat_record, write as write_dat
 from gen_driver_xmdf import dataset, model_file
-from xmdf_h5 import generic
+from xmdf_h5 import fixed, generic
 
 TRIANGLE, QUAD, QUADRATIC_QUAD = 5, 9, 23  # VTK cell types
 
@@ -264,7 +265,9 @@ def write_many(out):
     flags = [[1, k % 2, 1 if k % 3 else 0] for k in range(40)]
     f, run = model_file(os.path.join(out, "ens_many.xmdf"), "ens_many")
     with f:
-        dataset(generic(run, "Temporal"), "Depth", "SCALAR", MANY_TIMES, values, flags)
+        temporal = generic(run, "Temporal")
+        dataset(temporal, "Depth", "SCALAR", [3600.0 * t for t in MANY_TIMES], values, flags)
+        temporal["Depth"].attrs["TimeUnits"] = fixed("Seconds")
     m = RUN_MESH
     variables = {"Depth": {"at": "point", "steps": [[t, m.per_node(v, fl)]
                                                     for t, v, fl in zip(MANY_TIMES, values, flags)]}}
