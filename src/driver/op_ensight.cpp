@@ -13,7 +13,8 @@
 //   one line per variable: "scalar per node: " (or "vector", or "per element") then
 //     static:     <description> <file>.0001
 //     transient:  <time set> <description> <base>.****
-//   descriptions are one word, each used once (a repeat gets "_2", "_3", ...)
+//   descriptions are one word, each used once (a repeat gets "_2", "_3", ...), never
+//   beginning with a digit (such a one gets "_" ahead: a reader takes it for a time set)
 //   four time constants of time set 1, days, hours, minutes and seconds of each step:
 //     one step:   "constant per case:         1 day " E12.5
 //     more:       "constant per case file:    1 day <mesh>_day.txt" (one E12.5 a line)
@@ -104,9 +105,13 @@ public:
         return sets_.size();
     }
 
-    // The description as the case file lists it: one word, not used before.
+    // The description as the case file lists it: one word, not used before, that a reader
+    // cannot take for a time set number ("_" ahead of a leading digit or signed digit).
     std::string description(std::string_view text) {
-        const std::string word = blanks_to_underscores(util::trimmed(text));
+        std::string word = blanks_to_underscores(util::trimmed(text));
+        const auto digit = [&](std::size_t k) { return k < word.size() && word[k] >= '0' && word[k] <= '9'; };
+        const bool sign = !word.empty() && (word[0] == '+' || word[0] == '-');
+        if (digit(0) || (sign && digit(1))) word.insert(0, 1, '_');
         std::string unique = word;
         for (int k = 2; std::find(used_.begin(), used_.end(), unique) != used_.end(); ++k)
             unique = word + "_" + std::to_string(k);

@@ -14,6 +14,8 @@ ens_fv.2dm, ens_fv_h.dat, ens_fv.expect.json   finite-volume mesh and results (p
 ens_dat.2dm, ens_dat_h.dat, ens_dat_d.dat, ens_dat.expect.json
                                      ".dat" inputs with temporal records, stored extremes, a
                                      time of peak and a record of an unexpected time
+ens_digit.expect.json                ens_dat_h.dat named 100yr_h.dat: descriptions that would
+                                     begin with a digit
 ens_many.xmdf, ens_many.expect.json  one dataset of 40 output times on the ens_run mesh, its
                                      times stored in seconds (read in hours)
 ens_long.2dm, ens_long_h.dat         10,000 temporal records: more than the files can number
@@ -235,26 +237,34 @@ DAT_D = [(0.5, [1, 1, 1], [0.5, 0.25, 0.0, 1.0, 0.75, 2.0]),
          (99999.0, [1, 1, 1], [1.5, 1.25, 0.5, 2.0, 1.75, 2.5])]
 
 
-def write_dat_set(out):
-    RUN_MESH.write(os.path.join(out, "ens_dat.2dm"))
-    write_dat(out, "ens_dat_h.dat", "Water Level", 6, 3, DAT_H)
-    write_dat(out, "ens_dat_d.dat", "Depth", 6, 3, DAT_D)
+def dat_h_variables(stem, word):
+    """The variables of <stem>_h.dat (DAT_H) as the case file describes them: word is the
+    description of its temporal records."""
     m = RUN_MESH
 
     def node_steps(records):
         return [[t, m.per_node(v, fl)] for t, fl, v in records]
 
-    h_temporal = [r for r in DAT_H if abs(r[0]) < 99998]
-    d_temporal = [r for r in DAT_D if abs(r[0]) < 99998]
-    variables = {
-        "run_h_Water_Level": {"at": "point", "steps": node_steps(h_temporal)},
-        "Max_run_h_Water_Level": {"at": "point", "steps": node_steps([(0.0,) + DAT_H[4][1:]])},
-        "run_h_Water_Level_2": {"at": "point", "steps": node_steps([(0.0,) + DAT_H[5][1:]])},
-        "Min_run_h_Water_Level": {"at": "point", "steps": node_steps([(0.0,) + DAT_H[6][1:]])},
-        "run_d_Depth": {"at": "point", "steps": node_steps(d_temporal)},
-        "Max_run_d_Depth": {"at": "point", "steps": node_steps([(0.0,) + DAT_D[2][1:]])},
+    return {
+        word: {"at": "point", "steps": node_steps([r for r in DAT_H if abs(r[0]) < 99998])},
+        f"Max_{stem}_h_Water_Level": {"at": "point", "steps": node_steps([(0.0,) + DAT_H[4][1:]])},
+        word + "_2": {"at": "point", "steps": node_steps([(0.0,) + DAT_H[5][1:]])},
+        f"Min_{stem}_h_Water_Level": {"at": "point", "steps": node_steps([(0.0,) + DAT_H[6][1:]])},
     }
+
+
+def write_dat_set(out):
+    RUN_MESH.write(os.path.join(out, "ens_dat.2dm"))
+    write_dat(out, "ens_dat_h.dat", "Water Level", 6, 3, DAT_H)
+    write_dat(out, "ens_dat_d.dat", "Depth", 6, 3, DAT_D)
+    m = RUN_MESH
+    variables = dat_h_variables("run", "run_h_Water_Level")
+    variables["run_d_Depth"] = {"at": "point", "steps": [[t, m.per_node(v, fl)] for t, fl, v in DAT_D[:2]]}
+    variables["Max_run_d_Depth"] = {"at": "point", "steps": [[0.0, m.per_node(DAT_D[2][2], DAT_D[2][1])]]}
     write_expectation(os.path.join(out, "ens_dat.expect.json"), m, variables, "run.2dm_binary.geo")
+    # The same input named 100yr_h.dat: a description that begins with a digit gets "_" ahead.
+    write_expectation(os.path.join(out, "ens_digit.expect.json"), m,
+                      dat_h_variables("100yr", "_100yr_h_Water_Level"), "100yr.2dm_binary.geo")
 
 
 MANY_TIMES = [0.25 * k for k in range(1, 41)]
