@@ -277,6 +277,16 @@ std::vector<float> remaining_record_times(int unit, bool vector, std::int32_t nn
     return times;
 }
 
+void read_dat_time(int unit, bool vector, std::int32_t nnodes, std::int32_t ncells, float& time,
+                   std::int32_t& card) {
+    util::File& f = dat_io::input(unit);
+    const dat_io::RecordHead head = dat_io::read_head(f);
+    time = head.time;
+    const std::uint64_t nc = head.has_flags() ? length_of(ncells) : 0;
+    dat_io::skip_bytes(f, nc + dat_io::value_bytes(nnodes, vector));
+    card = dat_io::finish_record(f);
+}
+
 void READDATFILE2(int unit, bool vector, std::int32_t nnodes, std::int32_t ncells, std::span<std::int8_t> flags,
                   std::span<float> x, std::span<float> y, float& time, std::int32_t& card) {
     util::console().line("Placeholder.");

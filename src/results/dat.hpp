@@ -60,6 +60,10 @@ void ReadDatFile(int unit, bool vector, std::int32_t nnodes, std::int32_t ncells
 // last, read without a console line and with their values skipped; the file is then put
 // back where it stood.
 std::vector<float> remaining_record_times(int unit, bool vector, std::int32_t nnodes, std::int32_t ncells);
+// ReadDatFile for a caller that wants only the time: the same console lines and card,
+// the record's flags and values moved past unread.
+void read_dat_time(int unit, bool vector, std::int32_t nnodes, std::int32_t ncells, float& time,
+                   std::int32_t& card);
 // ReadDatFile after a line of its own.
 void READDATFILE2(int unit, bool vector, std::int32_t nnodes, std::int32_t ncells, std::span<std::int8_t> flags,
                   std::span<float> x, std::span<float> y, float& time, std::int32_t& card);

@@ -360,6 +360,17 @@ void CLOSE_OUTPUT(OutputDescription& out) {
     out.is_open = false;
 }
 
+void finish_text_output(OutputDescription& out) {
+    if (!out.is_open || kind_of(out) != Kind::text) return;
+    const util::File* f = util::unit_file(out.handle);
+    const std::string name = f != nullptr ? f->name() : util::trimmed(out.out_path);
+    out.is_open = false;
+    if (!util::close_held_unit(out.handle)) {
+        util::console().finish_line();
+        util::fail_at_once("ERROR - Writing to \"" + name + "\" failed.");
+    }
+}
+
 void CLOSE_OUTPUT_GROUPS(OutputDescription& out) { close_groups(out); }
 
 void discard_open_outputs() {

@@ -70,6 +70,10 @@ void write_output_step_as_stored(OutputDescription& out, RES_TYPE& res, std::spa
 void WRITE_XMDF_TIMESTEP(OutputDescription& out, RES_TYPE& res);
 // Finishes and closes the output and marks it closed; an output not open is left alone.
 void CLOSE_OUTPUT(OutputDescription& out);
+// Closes a text output without a console line, so that it is complete on disk however
+// the run ends later; its unit stays booked until the end of the run. A text output
+// whose lines did not all reach the disk is removed and ends the run.
+void finish_text_output(OutputDescription& out);
 // Closes the XMDF vector dataset, the scalar dataset and the group (each id above 0)
 // and sets their ids to 0, so that a new header can make a group beside them.
 void CLOSE_OUTPUT_GROUPS(OutputDescription& out);

@@ -113,8 +113,9 @@ bool is_table_unit(int unit);
 void attach_unit_file(int unit, std::unique_ptr<File> file);
 // The unit of an open entry whose file is the one identified, 0 when none holds it.
 int unit_holding(const FileId& id);
-// The close the engine's close question makes: closes the unit's file under its owner
-// and holds the entry until the owner's CLOSER; false when the close failed.
+// The close the engine's close question makes, and the early close of a finished text
+// output: closes the unit's file under its owner and holds the entry until the owner's
+// CLOSER (or the end of the run); false when the close failed (an output is then removed).
 bool close_held_unit(int unit);
 
 // Closes every file still open at the end of the process. At an error end
