@@ -43,14 +43,14 @@ using namespace zorvel;
     case Operation::toi:
     case Operation::dur: driver::run_dur_toi(run);
     case Operation::dif: driver::run_dif(run);
-    case Operation::times: not_built();
+    case Operation::times: driver::run_times(run);
     case Operation::keep: driver::run_keep(run);
     case Operation::con: driver::run_con(run);
     case Operation::remove: driver::run_remove(run);
     case Operation::range: driver::run_range(run);
     case Operation::trim: driver::run_trim(run);
     case Operation::va: driver::run_va(run);
-    case Operation::xnfo: not_built();
+    case Operation::xnfo: driver::run_xnfo(run);
     case Operation::conv: driver::run_conv(run);
     case Operation::ensight: driver::run_ensight(run);
     case Operation::ddur: break;  // ended with the inputs; never dispatched

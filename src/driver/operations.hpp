@@ -41,4 +41,10 @@ namespace zorvel::driver {
 // results as an EnSight Gold file set with its case file.
 [[noreturn]] void run_ensight(RunState& run);
 
+// -times: the output times of input 1 into a text file, one per line; ends as the listing
+// of output times ends (the inputs closed, "Finished.", a wait without a line of its own).
+[[noreturn]] void run_times(RunState& run);
+// -xnfo: the datasets and output times of every ".xmdf" input into one text file each.
+[[noreturn]] void run_xnfo(RunState& run);
+
 }  // namespace zorvel::driver
