@@ -239,6 +239,9 @@ bool File::skip(std::uint64_t n) {
         next_ += static_cast<std::size_t>(n);
         return true;
     }
+    // A mapped input skips in its window: nothing is read, and what follows the skip is
+    // looked at in place rather than read a whole buffer at a time.
+    if (!in_window_ && mappable_) enter_window();
     if (in_window_) {
         // Only the position moves; the descriptor follows when the buffer is next used.
         if (!holds(file_pos_, n)) {
@@ -310,12 +313,7 @@ const std::byte* File::view(std::size_t n) {
 // The next n bytes from the mapped window, moved on as needed; nullptr at the end
 // of the file, or (with mappable_ then false) when the file cannot be mapped.
 const std::byte* File::window_view(std::size_t n) {
-    if (!in_window_) {
-        // Bytes read ahead into the buffer are dropped; the position stays.
-        file_pos_ = position();
-        next_ = fill_ = 0;
-        in_window_ = true;
-    }
+    if (!in_window_) enter_window();
     const std::uint64_t at = file_pos_;
     if (!holds(at, n)) {
         file_pos_ = std::max(at, size_);
@@ -337,6 +335,14 @@ const std::byte* File::window_view(std::size_t n) {
     }
     file_pos_ = at + n;
     return map_ + (at - map_at_);
+}
+
+// Goes over to the mapped window at the position reached; bytes read ahead into the
+// buffer are dropped. The window itself is mapped when it is first looked at.
+void File::enter_window() {
+    file_pos_ = position();
+    next_ = fill_ = 0;
+    in_window_ = true;
 }
 
 // Maps a window holding bytes [at, at + n) and the like of them after it.

@@ -90,7 +90,8 @@ public:
     // position is then at the end). Regular input files are mapped; other files are
     // read into a buffer that the File keeps (std::bad_alloc when it cannot grow).
     const std::byte* view(std::size_t n);
-    // Input: moves n bytes on; false when fewer remain (then it stops at the end).
+    // Input: moves n bytes on; false when fewer remain (then it stops at the end). A
+    // regular file reads nothing to skip: it goes on in its mapped window.
     bool skip(std::uint64_t n);
     // Input: the next line without its line end ("\n" or "\r\n"); false at end of file.
     // A line longer than kMaxLine ends the run with "ERROR - Line too long in file: ".
@@ -132,6 +133,7 @@ private:
     bool to_reading();
     bool to_writing();
     const std::byte* window_view(std::size_t n);
+    void enter_window();
     bool map_window(std::uint64_t at, std::size_t n);
     void leave_window();
     void unmap();
