@@ -12,6 +12,7 @@
 #include "util/text.hpp"
 #include "util/units.hpp"
 #include "xmdf_read/data_group.hpp"
+#include "xmdf_read/dataset_times.hpp"
 
 namespace zorvel::xmdf_read {
 
@@ -57,7 +58,7 @@ std::int32_t read_times(Listing& l, bool is_vector, std::int32_t j) {
     xf::XF_GET_DATASET_NUM_TIMES(id, n, status);
     if (status >= 0) {
         hold_times(l, n);
-        if (n > 0) xf::XF_GET_DATASET_TIMES(id, n, l.times, status);
+        if (n > 0 && !read_times_in_hours(*l.file, n, l.times)) status = -1;
     }
     const bool closed = close_data_group() >= 0;
     if (status < 0) return -1;

@@ -8,6 +8,7 @@
 //     per dataset: empty line, its path, "Num Times" and the number of times (I5),
 //                  then each time on a line of its own (F15.3)
 //   (only when the file has scalar datasets) the same under "Scalar Datasets"
+// Times are in hours, whatever units the dataset stores them in (dataset_times.hpp).
 // A count too wide for its field shows asterisks across the field. A dataset whose times
 // cannot be read is listed with its path and 0 times.
 
