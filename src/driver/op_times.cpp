@@ -24,7 +24,16 @@ namespace zorvel::driver {
 namespace {
 
 constexpr std::size_t kTimeWidth = 15;
-constexpr std::int32_t kTimeDecimals = 4;
+constexpr int kTimeDecimals = 4;
+
+// Writes one time as a line of the listing (F15.4).
+void put_time(util::File* out, double time) {
+    if (out == nullptr) return;
+    char line[kTimeWidth + 1];
+    util::put_f_field(line, time, kTimeWidth, kTimeDecimals);
+    line[kTimeWidth] = '\n';
+    out->write(line, sizeof line);
+}
 
 // Lists the times of the selected dataset of an ".xmdf" input 1: the vector dataset's
 // when one was found, else the scalar dataset's, else none.
@@ -36,9 +45,9 @@ void list_xmdf_times(RunState& run, int unit) {
     else if (file.scalars.type_found)
         list = &file.scalars;
     if (list == nullptr) return;
+    util::File* out = util::unit_file(unit);
     const std::size_t n = std::min(results::length_of(list->n_times), list->output_times.size());
-    for (std::size_t k = 0; k < n; ++k)
-        util::unit_line(unit, util::right_justified(util::AREALD8(list->output_times[k], kTimeDecimals), kTimeWidth));
+    for (std::size_t k = 0; k < n; ++k) put_time(out, list->output_times[k]);
 }
 
 // Lists the time of every record of a ".dat" input 1 from the one its header ended at.
@@ -46,10 +55,11 @@ void list_dat_times(RunState& run, int unit) {
     const int in = run.units[0];
     std::int32_t& card = run.next_card[0];
     util::File* f = util::unit_file(in);
+    util::File* out = util::unit_file(unit);
     while (card == results::kCardTimeRecord && f != nullptr && !f->at_end()) {
         float time = 0.0f;
         results::read_dat_time(in, run.primary_is_vector, run.n_nodes, run.n_cells, time, card);
-        util::unit_line(unit, util::right_justified(util::AREALD(time, kTimeDecimals), kTimeWidth));
+        put_time(out, time);
     }
 }
 

@@ -20,6 +20,9 @@ namespace xf = results::xmdf;
 
 namespace {
 
+constexpr std::size_t kTimeWidth = 15;
+constexpr int kTimeDecimals = 3;
+
 // One listing being written: its unit, the input it lists and the times of one dataset,
 // a work list that only grows.
 struct Listing {
@@ -30,6 +33,18 @@ struct Listing {
 
 // Writes one line of the listing.
 void put(Listing& l, std::string_view text) { util::unit_line(l.unit, text); }
+
+// Writes the first n times of the work list, one a line (F15.3).
+void put_times(Listing& l, std::int32_t n) {
+    util::File* f = util::unit_file(l.unit);
+    if (f == nullptr) return;
+    char line[kTimeWidth + 1];
+    line[kTimeWidth] = '\n';
+    for (std::int32_t k = 0; k < n; ++k) {
+        util::put_f_field(line, l.times[static_cast<std::size_t>(k)], kTimeWidth, kTimeDecimals);
+        f->write(line, sizeof line);
+    }
+}
 
 // The console lines of a dataset whose times could not be read.
 void times_failed(const Listing& l, std::string_view path) {
@@ -84,8 +99,7 @@ void list_datasets(Listing& l, bool is_vector) {
         put(l, "");
         put(l, path);
         put(l, "Num Times" + util::integer_field(n, 5));
-        for (std::int32_t k = 0; k < n; ++k)
-            put(l, util::right_justified(util::AREALD8(l.times[static_cast<std::size_t>(k)], 3), 15));
+        put_times(l, n);
     }
 }
 
