@@ -1,96 +1,260 @@
-// The whole -max run against a plain read of its inputs: two scalar ".dat" files of
-// 1,000,000 nodes and cells with 100 records each (about 500 MB each) are written into a
-// temp folder, read plainly, and then reduced by the real zorvel executable (the one
-// built beside this program), run as a child process so that its peak resident memory
-// comes from the kernel's own account (wait4). Prints the time ratio and the peak memory
-// per node; the files are removed at the end.
+// -max as a user runs it, against cat of the same files: the real zorvel executable (the
+// one built beside this program) and `cat files > /dev/null` run as child processes in
+// paired rounds, in turns (cat first in even rounds, zorvel first in odd ones). The figure
+// of a case is the median over the rounds of zorvel's time over cat's; the peak resident
+// memory is the largest the kernel accounted for zorvel (wait4), per node.
+//
+// Cases (all inputs 1,000,000 nodes and as many cells unless said, files of about 500 MB):
+//   scalar2  two scalar ".dat" files of 100 records
+//   scalar1  one of them: the time of each node's maximum is written too
+//   vector2  two vector ".dat" files of 56 records
+//   level2   two water-level ".dat" files of 100 records (998,001 cells) with the
+//            1,000,000-node ".2dm" mesh of the first (wet-cell rule); cat reads the two files
+//            and the mesh
+//   fixed    one scalar ".dat" file of one record: the fixed cost of a run, in milliseconds
+//   fresh    scalar2 on files just written (not read since) against the same run on files
+//            read before; the files are written again before every fresh run
+//
+// bench_max [--zorvel PATH] [--dir DIR] [--keep] [--rounds N] [case ...]
+// Without cases every case runs. The files are written into DIR (default: a new folder
+// under $TMPDIR) and removed at the end unless --keep is given; --keep with a DIR that
+// already holds them reuses them.
 
 #include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "flood_file.hpp"
-#include "results/dat.hpp"
-#include "util/console.hpp"
-#include "util/file_io.hpp"
-#include "util/units.hpp"
+#include "mesh_file.hpp"
 
 namespace {
 
 using namespace zorvel;
-using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
 
 constexpr std::int32_t kNodes = 1'000'000;
 constexpr std::int32_t kCells = 1'000'000;
 constexpr int kRecords = 100;
-constexpr int kRounds = 3;
+constexpr int kVectorRecords = 56;
+// The water levels belong to a 1000 x 1000 grid of nodes: one element per grid cell.
+constexpr std::int32_t kGridCells = 999 * 999;
 
-// A rising and falling flood, shifted by phase so that the two runs differ.
-void write_file(const std::string& path, float phase) {
-    bench::write_flood_file(path, "Depth", kNodes, kCells, kRecords, phase, [](std::int32_t) { return 0.0f; });
+// The bed under node j of the water-level files.
+float bed(std::int32_t j) { return 0.01f * static_cast<float>(j % 997); }
+
+// Where and how the benchmark runs.
+struct Setup {
+    std::string zorvel;
+    fs::path dir;
+    bool keep = false;
+    int rounds = 7;
+};
+
+// Writes a file with make unless it is there already (from an earlier run with --keep).
+void ensure(const Setup& s, const std::string& name, const std::function<void(const std::string&)>& make) {
+    const fs::path p = s.dir / name;
+    if (fs::exists(p) && fs::file_size(p) > 0) return;
+    std::printf("writing %s\n", p.c_str());
+    std::fflush(stdout);
+    make(p.string());
 }
 
-// Runs zorvel -max on the two files in the folder.
-bench::Child run_zorvel(const std::string& zorvel, const std::filesystem::path& dir) {
-    return bench::run_zorvel(zorvel, dir.string(), {"-b", "-max", "a_d.dat", "b_d.dat"});
+// The inputs of the cases, written as needed.
+void write_scalars(const Setup& s) {
+    const auto flat = [](std::int32_t) { return 0.0f; };
+    ensure(s, "a_d.dat", [&](const std::string& p) { bench::write_flood_file(p, "Depth", kNodes, kCells, kRecords, 0.0f, flat); });
+    ensure(s, "b_d.dat", [&](const std::string& p) { bench::write_flood_file(p, "Depth", kNodes, kCells, kRecords, 0.1f, flat); });
+}
+void write_vectors(const Setup& s) {
+    ensure(s, "a_V.dat", [](const std::string& p) { bench::write_vector_flood_file(p, "Velocity", kNodes, kCells, kVectorRecords, 0.0f); });
+    ensure(s, "b_V.dat", [](const std::string& p) { bench::write_vector_flood_file(p, "Velocity", kNodes, kCells, kVectorRecords, 0.1f); });
+}
+void write_levels(const Setup& s) {
+    ensure(s, "a_h.dat", [](const std::string& p) {
+        bench::write_flood_file(p, "Water Level", kNodes, kGridCells, kRecords, 0.0f, bed);
+    });
+    ensure(s, "b_h.dat", [](const std::string& p) {
+        bench::write_flood_file(p, "Water Level", kNodes, kGridCells, kRecords, 0.1f, bed);
+    });
+    ensure(s, "a.2dm", [](const std::string& p) { bench::write_grid_mesh(p, kNodes, kGridCells, 1000); });
+}
+void write_one_record(const Setup& s) {
+    ensure(s, "one_d.dat", [](const std::string& p) {
+        bench::write_flood_file(p, "Depth", kNodes, kCells, 1, 0.0f, [](std::int32_t) { return 0.0f; });
+    });
+}
+
+// Ends the benchmark when a run of zorvel failed.
+void require_ok(const bench::Child& c, const Setup& s) {
+    if (c.status == 0) return;
+    std::fprintf(stderr, "zorvel ended with status %d; see %s\n", c.status, (s.dir / "console.txt").c_str());
+    std::exit(1);
+}
+
+// Total size of the files in MB.
+double megabytes(const Setup& s, const std::vector<std::string>& files) {
+    std::uintmax_t n = 0;
+    for (const std::string& f : files) n += fs::file_size(s.dir / f);
+    return static_cast<double>(n) / 1.0e6;
+}
+
+// The figures of one case.
+struct Figures {
+    double zorvel = 0.0;  // median seconds
+    double cat = 0.0;     // median seconds
+    double ratio = 0.0;   // median of the paired ratios
+    long rss_kib = 0;     // largest peak
+};
+
+// Runs zorvel with the words and cat of the files in paired rounds.
+Figures paired(const Setup& s, const std::vector<std::string>& words, const std::vector<std::string>& files,
+               const std::string& output) {
+    // A first run of each settles the page cache.
+    bench::run_cat(s.dir.string(), files);
+    require_ok(bench::run_child(s.zorvel, s.dir.string(), words, "console.txt"), s);
+    fs::remove(s.dir / output);
+    std::vector<double> z, c, r;
+    Figures f;
+    for (int round = 0; round < s.rounds; ++round) {
+        bench::Child cat, run;
+        if (round % 2 == 0) cat = bench::run_cat(s.dir.string(), files);
+        run = bench::run_child(s.zorvel, s.dir.string(), words, "console.txt");
+        require_ok(run, s);
+        fs::remove(s.dir / output);
+        if (round % 2 == 1) cat = bench::run_cat(s.dir.string(), files);
+        z.push_back(run.seconds);
+        c.push_back(cat.seconds);
+        r.push_back(run.seconds / cat.seconds);
+        f.rss_kib = std::max(f.rss_kib, run.max_rss_kib);
+    }
+    f.zorvel = bench::median(z);
+    f.cat = bench::median(c);
+    f.ratio = bench::median(r);
+    return f;
+}
+
+// Prints the line of a case.
+void report(const char* name, const Figures& f, double mb, double goal_ratio, double goal_bytes) {
+    const double per_node = static_cast<double>(f.rss_kib) * 1024.0 / kNodes;
+    std::printf("%-8s %8.1f MB  cat %7.3f s  zorvel %7.3f s  ratio %5.2f (goal %.2f)  peak %6.1f MB = %5.1f B/node",
+                name, mb, f.cat, f.zorvel, f.ratio, goal_ratio, static_cast<double>(f.rss_kib) / 1024.0, per_node);
+    if (goal_bytes > 0.0) std::printf(" (goal %.0f)", goal_bytes);
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+// One case of two (or one) inputs against cat of its files.
+void run_case(const Setup& s, const char* name, const std::vector<std::string>& words,
+              const std::vector<std::string>& files, const std::string& output, double goal_ratio,
+              double goal_bytes) {
+    const Figures f = paired(s, words, files, output);
+    report(name, f, megabytes(s, files), goal_ratio, goal_bytes);
+}
+
+// The fixed cost: one record of 1,000,000 nodes, in milliseconds.
+void run_fixed(const Setup& s) {
+    write_one_record(s);
+    const Figures f = paired(s, {"-b", "-max", "one_d.dat"}, {"one_d.dat"}, "one_d(maxmax).dat");
+    std::printf("fixed    %8.1f MB  cat %7.1f ms  zorvel %7.1f ms (goal 30 ms or less)  peak %6.1f MB\n",
+                megabytes(s, {"one_d.dat"}), 1000.0 * f.cat, 1000.0 * f.zorvel,
+                static_cast<double>(f.rss_kib) / 1024.0);
+    std::fflush(stdout);
+}
+
+// Files just written against files read before: in each round the two scalar files are
+// written again, reduced at once, read with cat and reduced again.
+void run_fresh(const Setup& s) {
+    const std::vector<std::string> words{"-b", "-max", "a_d.dat", "b_d.dat"};
+    const std::vector<std::string> files{"a_d.dat", "b_d.dat"};
+    std::vector<double> fresh, read, r;
+    const int rounds = std::max(1, s.rounds / 2);
+    for (int round = 0; round < rounds; ++round) {
+        fs::remove(s.dir / "a_d.dat");
+        fs::remove(s.dir / "b_d.dat");
+        write_scalars(s);
+        const bench::Child a = bench::run_child(s.zorvel, s.dir.string(), words, "console.txt");
+        require_ok(a, s);
+        fs::remove(s.dir / "a_d(maxmax).dat");
+        bench::run_cat(s.dir.string(), files);
+        const bench::Child b = bench::run_child(s.zorvel, s.dir.string(), words, "console.txt");
+        require_ok(b, s);
+        fs::remove(s.dir / "a_d(maxmax).dat");
+        fresh.push_back(a.seconds);
+        read.push_back(b.seconds);
+        r.push_back(a.seconds / b.seconds);
+    }
+    std::printf("fresh    just written %7.3f s  read before %7.3f s  ratio %5.2f (goal 1.20 or less)\n",
+                bench::median(fresh), bench::median(read), bench::median(r));
+    std::fflush(stdout);
+}
+
+// Runs one case by name; false when there is no such case.
+bool run_named(const Setup& s, const std::string& name) {
+    if (name == "scalar2") {
+        write_scalars(s);
+        run_case(s, "scalar2", {"-b", "-max", "a_d.dat", "b_d.dat"}, {"a_d.dat", "b_d.dat"}, "a_d(maxmax).dat",
+                 1.0, 30.0);
+    } else if (name == "scalar1") {
+        write_scalars(s);
+        run_case(s, "scalar1", {"-b", "-max", "a_d.dat"}, {"a_d.dat"}, "a_d(maxmax).dat", 1.1, 0.0);
+    } else if (name == "vector2") {
+        write_vectors(s);
+        run_case(s, "vector2", {"-b", "-max", "a_V.dat", "b_V.dat"}, {"a_V.dat", "b_V.dat"}, "a_V(maxmax).dat",
+                 1.5, 0.0);
+    } else if (name == "level2") {
+        write_levels(s);
+        run_case(s, "level2", {"-b", "-max", "a_h.dat", "b_h.dat"}, {"a_h.dat", "b_h.dat", "a.2dm"},
+                 "a_h(maxmax).dat", 2.0, 60.0);
+    } else if (name == "fixed") {
+        run_fixed(s);
+    } else if (name == "fresh") {
+        run_fresh(s);
+    } else {
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::filesystem::path self = std::filesystem::canonical("/proc/self/exe");
-    const std::string zorvel = argc > 1 ? argv[1] : (self.parent_path().parent_path() / "zorvel").string();
-    if (!std::filesystem::exists(zorvel)) {
-        std::fprintf(stderr, "zorvel not found at %s (give its path as the argument)\n", zorvel.c_str());
+    Setup s;
+    s.zorvel = (fs::canonical("/proc/self/exe").parent_path().parent_path() / "zorvel").string();
+    std::vector<std::string> cases;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--zorvel" && i + 1 < argc)
+            s.zorvel = argv[++i];
+        else if (a == "--dir" && i + 1 < argc)
+            s.dir = argv[++i];
+        else if (a == "--keep")
+            s.keep = true;
+        else if (a == "--rounds" && i + 1 < argc)
+            s.rounds = std::max(1, std::atoi(argv[++i]));
+        else
+            cases.push_back(a);
+    }
+    if (!fs::exists(s.zorvel)) {
+        std::fprintf(stderr, "zorvel not found at %s (give its path with --zorvel)\n", s.zorvel.c_str());
         return 1;
     }
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("zorvel_bench_max_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const std::vector<std::string> paths = {(dir / "a_d.dat").string(), (dir / "b_d.dat").string()};
-    {
-        std::ofstream console_file(dir / "writing.txt");
-        std::istringstream no_input;
-        util::ConsoleCapture capture(console_file, no_input);
-        util::FILEUNITINIT(1000);
-        write_file(paths[0], 0.0f);
-        write_file(paths[1], 0.1f);
-    }
-    const double mb = static_cast<double>(std::filesystem::file_size(paths[0]) + std::filesystem::file_size(paths[1])) /
-                      1.0e6;
-
-    std::uint64_t checksum = 0;
-    bench::plain_read(paths, checksum);  // settles the page cache
-    double best_read = 1e30;
-    bench::Child best;
-    best.seconds = 1e30;
-    for (int round = 0; round < kRounds; ++round) {
-        best_read = std::min(best_read, bench::plain_read(paths, checksum));
-        const bench::Child c = run_zorvel(zorvel, dir);
-        if (c.status != 0) {
-            std::fprintf(stderr, "zorvel ended with status %d; see %s\n", c.status, (dir / "console.txt").c_str());
-            return 1;
+    if (s.dir.empty()) s.dir = fs::temp_directory_path() / ("zorvel_bench_max_" + std::to_string(::getpid()));
+    fs::create_directories(s.dir);
+    s.zorvel = fs::absolute(s.zorvel).string();
+    if (cases.empty()) cases = {"scalar2", "scalar1", "vector2", "level2", "fixed", "fresh"};
+    std::printf("cores: %ld; %d paired rounds per case; ratios are zorvel over cat of the same files\n",
+                ::sysconf(_SC_NPROCESSORS_ONLN), s.rounds);
+    int status = 0;
+    for (const std::string& c : cases) {
+        if (!run_named(s, c)) {
+            std::fprintf(stderr, "no case %s (scalar2 scalar1 vector2 level2 fixed fresh)\n", c.c_str());
+            status = 1;
         }
-        if (c.seconds < best.seconds) best = c;
-        std::filesystem::remove(dir / "a_d(maxmax).dat");
     }
-    std::printf("inputs: 2 files, %.1f MB, %d records of %d nodes and %d cells each (best of %d)\n", mb, kRecords,
-                kNodes, kCells, kRounds);
-    std::printf("plain read of both:   %8.1f MB/s  (%.3f s)\n", mb / best_read, best_read);
-    std::printf("zorvel -b -max:       %8.1f MB/s  (%.3f s)\n", mb / best.seconds, best.seconds);
-    std::printf("run / read:           %8.2f  (goal: 1.50 or less)\n", best.seconds / best_read);
-    std::printf("peak resident memory: %8.1f MB, %.1f bytes per node (goal: under 100)\n",
-                static_cast<double>(best.max_rss_kib) / 1024.0,
-                static_cast<double>(best.max_rss_kib) * 1024.0 / kNodes);
-    std::printf("check: %llu\n", static_cast<unsigned long long>(checksum % 1000));
-    std::filesystem::remove_all(dir);
-    return 0;
+    if (!s.keep) fs::remove_all(s.dir);
+    return status;
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -48,29 +49,94 @@ inline void close_unit(int unit) {
         }
 }
 
+// Writes a ".dat" file byte by byte, in the layout the results writer gives it: the
+// header, then records of flags and values that the caller fills, then the end card.
+class DatWriter {
+public:
+    DatWriter(const std::string& path, const char* name, bool vector, std::int32_t nodes, std::int32_t cells)
+        : f_(std::fopen(path.c_str(), "wb")), vector_(vector), nodes_(nodes), cells_(cells) {
+        if (f_ == nullptr) {
+            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+            std::exit(1);
+        }
+        std::setvbuf(f_, nullptr, _IOFBF, std::size_t{1} << 20);
+        for (std::int32_t v : {3000, 100, 3, 110, 4, 120, 1, vector ? 140 : 130, 170, nodes, 180, cells, 190}) put(v);
+        char text[40];
+        std::memset(text, ' ', sizeof text);
+        std::memcpy(text, name, std::min(std::strlen(name), sizeof text));
+        std::fwrite(text, 1, sizeof text, f_);
+    }
+    ~DatWriter() {
+        put(210);
+        std::fclose(f_);
+    }
+    DatWriter(const DatWriter&) = delete;
+    DatWriter& operator=(const DatWriter&) = delete;
+
+    // One record at time t: cells flags, then nodes values (pairs for vectors).
+    void record(float t, const std::vector<std::int8_t>& flags, const std::vector<float>& values) {
+        put(200);
+        const std::int8_t with_flags = 1;
+        std::fwrite(&with_flags, 1, 1, f_);
+        std::fwrite(&t, 4, 1, f_);
+        std::fwrite(flags.data(), 1, static_cast<std::size_t>(cells_), f_);
+        std::fwrite(values.data(), 4, static_cast<std::size_t>(nodes_) * (vector_ ? 2 : 1), f_);
+    }
+
+private:
+    void put(std::int32_t v) { std::fwrite(&v, 4, 1, f_); }
+    std::FILE* f_;
+    bool vector_;
+    std::int32_t nodes_;
+    std::int32_t cells_;
+};
+
+// The height of a flood that rises and falls over the records, at record k of n, shifted
+// by phase (a fraction of the records).
+inline float flood_wave(int k, int n, float phase) {
+    return std::sin(3.14159265f * (static_cast<float>(k) / static_cast<float>(n) + phase));
+}
+
+// Wet cells of record k: two in three, moving on with the records.
+inline void flood_flags(int k, std::vector<std::int8_t>& flags) {
+    for (std::size_t i = 0; i < flags.size(); ++i) flags[i] = static_cast<std::int8_t>((i + k) % 3 != 0);
+}
+
 // Writes a scalar ".dat" file of a flood rising and falling over the records, shifted
 // by phase (a fraction of the records) and lifted by bed(j) at node j.
 template <typename Bed>
 void write_flood_file(const std::string& path, const char* name, std::int32_t nodes, std::int32_t cells,
                       int records, float phase, Bed bed) {
-    results::RES_TYPE r;
-    r.nnodes = nodes;
-    r.ncells = cells;
-    r.ND.resize(static_cast<std::size_t>(nodes));
-    r.CELL.resize(static_cast<std::size_t>(cells));
-    const int unit = put_on_unit(path, util::FileKind::bytes_out);
-    results::WRITE_DAT_HEADER(unit, name, false, nodes, cells);
+    DatWriter w(path, name, false, nodes, cells);
+    std::vector<float> values(static_cast<std::size_t>(nodes));
+    std::vector<std::int8_t> flags(static_cast<std::size_t>(cells));
     for (int k = 0; k < records; ++k) {
-        r.time = 0.25f * static_cast<float>(k);
-        const float wave = std::sin(3.14159265f * (static_cast<float>(k) / static_cast<float>(records) + phase));
+        const float wave = flood_wave(k, records, phase);
         for (std::int32_t j = 0; j < nodes; ++j)
-            r.ND[static_cast<std::size_t>(j)].value = bed(j) + 2.0f * wave + 0.001f * static_cast<float>(j % 13);
-        for (std::int32_t i = 0; i < cells; ++i)
-            r.CELL[static_cast<std::size_t>(i)].flag = static_cast<std::int8_t>((i + k) % 3 != 0);
-        results::WRITE_DAT_TIMESTEP(unit, r, path, false);
+            values[static_cast<std::size_t>(j)] = bed(j) + 2.0f * wave + 0.001f * static_cast<float>(j % 13);
+        flood_flags(k, flags);
+        w.record(0.25f * static_cast<float>(k), flags, values);
     }
-    results::WRITE_DAT_END_CARD(unit);
-    close_unit(unit);
+}
+
+// Writes a vector ".dat" file of a flood's velocities: speeds rising and falling over the
+// records, shifted by phase, turning with the node number and the record.
+inline void write_vector_flood_file(const std::string& path, const char* name, std::int32_t nodes,
+                                    std::int32_t cells, int records, float phase) {
+    DatWriter w(path, name, true, nodes, cells);
+    std::vector<float> values(2 * static_cast<std::size_t>(nodes));
+    std::vector<std::int8_t> flags(static_cast<std::size_t>(cells));
+    for (int k = 0; k < records; ++k) {
+        const float wave = flood_wave(k, records, phase);
+        for (std::int32_t j = 0; j < nodes; ++j) {
+            const float speed = std::fabs(wave) * (1.0f + 0.01f * static_cast<float>(j % 29));
+            const float angle = 0.1f * static_cast<float>((j + k) % 63);
+            values[2 * static_cast<std::size_t>(j)] = speed * std::cos(angle);
+            values[2 * static_cast<std::size_t>(j) + 1] = speed * std::sin(angle);
+        }
+        flood_flags(k, flags);
+        w.record(0.25f * static_cast<float>(k), flags, values);
+    }
 }
 
 // Seconds to read the files in 1 MiB pieces, one byte of each piece added to the checksum.
@@ -116,22 +182,23 @@ struct Child {
     int status = -1;
 };
 
-// Runs zorvel with the words in the folder, its console going to console.txt there and
-// its standard input empty.
-inline Child run_zorvel(const std::string& zorvel, const std::string& dir, std::initializer_list<const char*> words) {
-    std::vector<const char*> argv{zorvel.c_str()};
-    argv.insert(argv.end(), words.begin(), words.end());
+// Runs a program with the words in the folder, its standard output going to the file
+// out there (or to /dev/null when out is empty) and its standard input empty.
+inline Child run_child(const std::string& program, const std::string& dir, const std::vector<std::string>& words,
+                       const std::string& out) {
+    std::vector<const char*> argv{program.c_str()};
+    for (const std::string& w : words) argv.push_back(w.c_str());
     argv.push_back(nullptr);
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = ::fork();
     if (pid == 0) {
         if (::chdir(dir.c_str()) != 0) ::_exit(126);
-        std::FILE* log = std::fopen("console.txt", "w");
+        std::FILE* log = std::fopen(out.empty() ? "/dev/null" : out.c_str(), "w");
         std::FILE* none = std::fopen("/dev/null", "r");
         if (!log || !none) ::_exit(126);
         ::dup2(::fileno(log), STDOUT_FILENO);
         ::dup2(::fileno(none), STDIN_FILENO);
-        ::execv(zorvel.c_str(), const_cast<char* const*>(argv.data()));
+        ::execvp(program.c_str(), const_cast<char* const*>(argv.data()));
         ::_exit(127);
     }
     Child c;
@@ -142,6 +209,26 @@ inline Child run_zorvel(const std::string& zorvel, const std::string& dir, std::
     c.max_rss_kib = use.ru_maxrss;
     c.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return c;
+}
+
+// Runs zorvel with the words in the folder, its console going to console.txt there and
+// its standard input empty.
+inline Child run_zorvel(const std::string& zorvel, const std::string& dir, std::initializer_list<const char*> words) {
+    return run_child(zorvel, dir, std::vector<std::string>(words.begin(), words.end()), "console.txt");
+}
+
+// Runs cat on the files in the folder, its output going to /dev/null: the plain read that
+// a run is measured against, process start included.
+inline Child run_cat(const std::string& dir, const std::vector<std::string>& files) {
+    return run_child("cat", dir, files, "");
+}
+
+// The middle value (the mean of the two middle ones for an even count).
+inline double median(std::vector<double> v) {
+    if (v.empty()) return 0.0;
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 == 1 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
 }
 
 }  // namespace zorvel::bench
