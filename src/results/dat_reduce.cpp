@@ -163,18 +163,6 @@ void skip_body(util::File& f, const dat_io::RecordHead& head, std::size_t nc, st
     dat_io::skip_bytes(f, fb + nv);
 }
 
-// A copy of a record's parts in the body buffer, for use after further calls on the file.
-Body keep_body(const Body& body, std::size_t nc, std::size_t nv, bool own_flags) {
-    std::byte* kept = dat_io::body_buffer(nc + nv);
-    std::memcpy(kept, body.values, nv);
-    Body copy{body.flags, kept};
-    if (own_flags && nc > 0) {
-        std::memcpy(kept + nv, body.flags, nc);
-        copy.flags = reinterpret_cast<const std::int8_t*>(kept + nv);
-    }
-    return copy;
-}
-
 // The texts and codes of one kind of extreme.
 struct ExtremeKind {
     float stop_code;    // a stored time-of-extreme record: the reduction ends before it
@@ -197,22 +185,39 @@ constexpr ExtremeKind kMinimum{
     "File has minimums stored (time = 99,999) using these values and ignoring all other timesteps.",
     "Ignoring minimum values as -ignore_MM specified."};
 
+// The largest part of a record looked at in place at a time: a reduction folds a record
+// piece by piece, so that only a few of its pages are mapped at once however large it is.
+constexpr std::size_t kPiece = std::size_t{1} << 20;
+
+// Hands the next n bytes of the file to take(piece, offset, length) in place, in pieces
+// of at most kPiece bytes, each a whole number of units.
+template <typename Take>
+void in_pieces(util::File& f, std::size_t n, std::size_t unit, Take&& take) {
+    const std::size_t most = kPiece / unit * unit;
+    for (std::size_t done = 0; done < n;) {
+        const std::size_t len = std::min(most, n - done);
+        take(dat_io::view_bytes(f, len), done, len);
+        done += len;
+    }
+}
+
 // The running extreme of a reduction in dense arrays, taken from and handed back
-// to the extreme record and the time-of-extreme record.
+// to the extreme record and the time-of-extreme record. The times are kept only when
+// the time-of-extreme record holds the nodes.
 struct Running {
-    std::size_t n = 0;  // nodes held by both records
+    std::size_t n = 0;  // nodes of the extreme record
     bool vector = false;
     float* ev = nullptr;  // values: x, or x and y per node
     float* es = nullptr;  // speeds (vectors)
-    float* et = nullptr;  // times
+    float* et = nullptr;  // times, or nullptr when none are kept
 
     // Takes the running extreme and its times from the two records.
     Running(RES_TYPE& ext, RES_TYPE& text, bool is_vector, std::size_t nnodes) : vector(is_vector) {
         const std::span<ND_RES_TYPE> e = nodes_of(ext);
-        n = std::min(e.size(), text.ND.size());
+        n = e.size();
         ev = work_array(g_values, nnodes * (vector ? 2 : 1)).data();
         es = vector ? work_array(g_speeds, nnodes).data() : nullptr;
-        et = work_array(g_times, nnodes).data();
+        if (text.ND.size() >= n) et = work_array(g_times, nnodes).data();
         for (std::size_t j = 0; j < n; ++j) {
             if (vector) {
                 ev[2 * j] = e[j].value;
@@ -221,23 +226,30 @@ struct Running {
             } else {
                 ev[j] = e[j].value;
             }
-            et[j] = text.ND[j].value;
         }
+        if (et != nullptr)
+            for (std::size_t j = 0; j < n; ++j) et[j] = text.ND[j].value;
     }
-    // Folds the record's values into the running extreme.
+    // The bytes of one node's values.
+    std::size_t node_bytes() const { return vector ? 8 : 4; }
+    // Folds the values of count nodes from node first on into the running extreme.
     template <bool Max>
-    void fold(const std::byte* values, float t) {
+    void fold(const std::byte* values, std::size_t first, std::size_t count, float t) {
+        count = first < n ? std::min(count, n - first) : 0;
+        float* times = et != nullptr ? et + first : nullptr;
         if (vector)
-            dat_fold::fold_vectors<Max>(values, n, t, ev, es, et);
+            dat_fold::fold_vectors<Max>(values, count, t, ev + 2 * first, es + first, times);
         else
-            dat_fold::fold_scalars<Max>(values, n, t, ev, et);
+            dat_fold::fold_scalars<Max>(values, count, t, ev + first, times);
     }
-    // Makes a record's values the extreme, all of them at time t.
-    void replace(const std::byte* values, float t) {
-        for (std::size_t j = 0; j < n * (vector ? 2 : 1); ++j) ev[j] = load_real(values + 4 * j);
+    // Makes the values of count nodes from node first on the extreme, all of them at time t.
+    void replace(const std::byte* values, std::size_t first, std::size_t count, float t) {
+        count = first < n ? std::min(count, n - first) : 0;
+        const std::size_t k = vector ? 2 : 1;
+        if (count > 0) std::memcpy(ev + k * first, values, 4 * k * count);
         if (vector)
-            for (std::size_t j = 0; j < n; ++j) es[j] = util::VECTOR_MAGNITUDE(ev[2 * j], ev[2 * j + 1]);
-        std::fill(et, et + n, t);
+            for (std::size_t j = first; j < first + count; ++j) es[j] = util::VECTOR_MAGNITUDE(ev[2 * j], ev[2 * j + 1]);
+        if (et != nullptr) std::fill(et + first, et + first + count, t);
     }
     // Gives the extreme and its times back to the two records.
     void hand_back(RES_TYPE& ext, RES_TYPE& text) const {
@@ -248,8 +260,9 @@ struct Running {
             } else {
                 ext.ND[j].value = ev[j];
             }
-            text.ND[j].value = et[j];
         }
+        if (et != nullptr)
+            for (std::size_t j = 0; j < n; ++j) text.ND[j].value = et[j];
     }
 };
 
@@ -269,6 +282,7 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
     const std::span<CELL_RES_TYPE> ecells = cells_of(ext);
     const std::span<CELL_RES_TYPE> tcells{text.CELL.data(), std::min(ecells.size(), text.CELL.size())};
     Running run(ext, text, vector, length_of(ext.nnodes));
+    const std::size_t nb = run.node_bytes();
     work_array(g_flags, nc);
     LastFlags last_flags(nc);
 
@@ -279,33 +293,60 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
     // Vectors start from the first record folded: every node takes its vector and its
     // time, so the value and the time of a node (zero vectors throughout included)
     // always come from one record, as its source does.
-    const auto fold_body = [&](const Body& body) {
-        if (vector && !values_folded)
-            run.replace(body.values, t);
+    const bool replacing = vector;
+    const auto fold_values = [&](const std::byte* values, std::size_t offset, std::size_t len) {
+        if (replacing && !values_folded)
+            run.replace(values, offset / nb, len / nb, t);
         else
-            run.fold<Max>(body.values, t);
-        values_folded = true;
-        if (body.flags == nullptr) return;
-        dat_fold::fold_flags<Max>(body.flags, ecells);
+            run.fold<Max>(values, offset / nb, len / nb, t);
+    };
+    const auto fold_flags = [&](const std::int8_t* flags, std::size_t first, std::size_t count) {
+        if (first < ecells.size()) dat_fold::fold_flags<Max>(flags, ecells.subspan(first, std::min(count, ecells.size() - first)));
         cells_folded = true;
     };
-    Body kept;  // a stored extreme, kept until the card after it tells whether it is the last record
+    // A record folded in place, piece by piece, before the card after it is read.
+    const auto fold_record = [&](const dat_io::RecordHead& head) {
+        if (head.has_flags()) {
+            last_flags.seen(f.position());
+            in_pieces(f, nc, 1, [&](const std::byte* p, std::size_t off, std::size_t len) {
+                fold_flags(reinterpret_cast<const std::int8_t*>(p), off, len);
+            });
+        } else if (const std::int8_t* earlier = last_flags.get(f)) {
+            fold_flags(earlier, 0, nc);
+        }
+        in_pieces(f, nv, nb, fold_values);
+        values_folded = true;
+    };
+    // A stored extreme, kept until the card after it tells whether it is the last record.
+    Body kept;
+    const auto keep_record = [&](const dat_io::RecordHead& head) {
+        std::byte* copy = dat_io::body_buffer(nc + nv);
+        kept = Body{nullptr, copy};
+        if (head.has_flags()) {
+            last_flags.seen(f.position());
+            in_pieces(f, nc, 1, [&](const std::byte* p, std::size_t off, std::size_t len) {
+                std::memcpy(copy + nv + off, p, len);
+            });
+            kept.flags = reinterpret_cast<const std::int8_t*>(copy + nv);
+        } else {
+            kept.flags = last_flags.get(f);
+        }
+        in_pieces(f, nv, nb, [&](const std::byte* p, std::size_t off, std::size_t len) {
+            std::memcpy(copy + off, p, len);
+        });
+    };
     for (;;) {
         const dat_io::RecordHead head = dat_io::read_head(f);
         t = head.time;
         const bool stop = std::fabs(t - kind.stop_code) <= 0.01f;
         const bool stored = std::fabs(t - kind.stored_code) < 0.01f;
         const bool ignore = ignore_mm && std::fabs(t - kind.stored_code) < 0.001f;
-        if (stop || ignore) {
+        if (stop || ignore)
             skip_body(f, head, nc, nv, last_flags);
-        } else {
-            // A record is folded in place, before the card after it is read.
-            const Body body = view_body(f, head, nc, nv, last_flags);
-            if (stored)
-                kept = keep_body(body, nc, nv, head.has_flags());
-            else
-                fold_body(body);
-        }
+        else if (stored)
+            keep_record(head);
+        else
+            fold_record(head);
         const bool last = dat_io::finish_record(f) != kCardTimeRecord;
         if (stop) break;
         if (last && stored) {
@@ -317,7 +358,11 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
             con.line(kind.ignoring);
         } else {
             con.line(kind.processing);
-            if (stored) fold_body(kept);
+            if (stored) {
+                if (kept.flags != nullptr) fold_flags(kept.flags, 0, nc);
+                fold_values(kept.values, 0, nv);
+                values_folded = true;
+            }
         }
         if (last) break;
     }
@@ -330,7 +375,7 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
             con.line(kind.ignoring_stored);
         } else {
             con.line(kind.stored);
-            run.replace(kept.values, t);
+            run.replace(kept.values, 0, run.n, t);
             if (kept.flags != nullptr) {
                 copy_flags(kept.flags, ecells);
                 copy_flags(kept.flags, tcells);

@@ -16,17 +16,14 @@ namespace zorvel::util {
 
 namespace {
 
-// The memory page size; mapped windows begin on a page.
-std::size_t page_size() {
-    static const std::size_t page = [] {
-        const long p = ::sysconf(_SC_PAGESIZE);
-        return p > 0 ? static_cast<std::size_t>(p) : std::size_t{4096};
-    }();
-    return page;
-}
+// A mapped window moves in steps of this many bytes of the file (a huge page): windows
+// begin on such a step, the reader's pages are mapped ahead of it a step at a time and
+// let go behind it a whole step at a time, so that a huge mapping of the page cache is
+// never split.
+constexpr std::uint64_t kStep = std::uint64_t{2} << 20;
 
-// A mapped window's pages behind the reader are let go once this many have gathered.
-constexpr std::size_t kDropStep = std::size_t{1} << 20;
+// Rounds a file offset down to a step.
+std::uint64_t step_below(std::uint64_t at) { return at / kStep * kStep; }
 
 // The Files that the bus-fault handler must know of: mapped inputs (to name the file
 // that shrank) and outputs (to take back what the run wrote).
@@ -326,13 +323,15 @@ const std::byte* File::window_view(std::size_t n) {
             return nullptr;
         }
     }
-    // Pages behind the reader leave the resident set (they stay in the page cache).
-    const std::uint64_t behind = at / page_size() * page_size();
-    if (behind >= dropped_ + kDropStep) {
+    // Pages behind the reader leave the resident set (they stay in the page cache), and
+    // those of the view are mapped before it is read.
+    const std::uint64_t behind = std::max(step_below(at), dropped_);
+    if (behind > dropped_) {
         ::madvise(const_cast<std::byte*>(map_ + (dropped_ - map_at_)), static_cast<std::size_t>(behind - dropped_),
                   MADV_DONTNEED);
         dropped_ = behind;
     }
+    populate(at + n);
     file_pos_ = at + n;
     return map_ + (at - map_at_);
 }
@@ -358,9 +357,8 @@ bool File::map_window(std::uint64_t at, std::size_t n) {
     unmap();
     watch();
     if (watch_slot_ < 0) return false;
-    const std::size_t page = page_size();
-    const std::uint64_t first = at / page * page;
-    std::uint64_t len = std::max<std::uint64_t>(kWindowSize, 2 * static_cast<std::uint64_t>(n) + page);
+    const std::uint64_t first = step_below(at);
+    std::uint64_t len = std::max<std::uint64_t>(kWindowSize, 2 * static_cast<std::uint64_t>(n) + kStep);
     len = std::min(len, size_ - first);
     void* p = ::mmap(nullptr, static_cast<std::size_t>(len), PROT_READ, MAP_SHARED, fd_, static_cast<off_t>(first));
     if (p == MAP_FAILED) return false;
@@ -368,10 +366,32 @@ bool File::map_window(std::uint64_t at, std::size_t n) {
     map_at_ = first;
     map_len_ = static_cast<std::size_t>(len);
     dropped_ = first;
+    populated_ = first;
     std::atomic_signal_fence(std::memory_order_seq_cst);
     map_ = static_cast<const std::byte*>(p);
     std::atomic_signal_fence(std::memory_order_seq_cst);
     return true;
+}
+
+// Maps the window's pages up to the file offset end (and on to the next step) into
+// the process in one call, so that reading them takes no page faults: files read before
+// and files just written (whose pages the kernel maps a few at a time) are then read
+// alike. Where the kernel cannot do this, the pages are mapped as they are touched.
+void File::populate(std::uint64_t end) {
+#ifdef MADV_POPULATE_READ
+    static bool supported = true;
+    if (!supported || end <= populated_) return;
+    const std::uint64_t to = std::min(step_below(end + kStep - 1), map_at_ + map_len_);
+    const std::uint64_t from = std::max(populated_, dropped_);
+    if (to > from &&
+        ::madvise(const_cast<std::byte*>(map_ + (from - map_at_)), static_cast<std::size_t>(to - from),
+                  MADV_POPULATE_READ) != 0 &&
+        errno == EINVAL)
+        supported = false;
+    populated_ = to;
+#else
+    (void)end;
+#endif
 }
 
 // Goes back to reading through the buffer, from the position reached in the window.

@@ -135,6 +135,7 @@ private:
     const std::byte* window_view(std::size_t n);
     void enter_window();
     bool map_window(std::uint64_t at, std::size_t n);
+    void populate(std::uint64_t end);
     void leave_window();
     void unmap();
     bool holds(std::uint64_t at, std::uint64_t n);
@@ -172,6 +173,7 @@ private:
     std::uint64_t map_at_ = 0;    // the file offset of the window's first byte (page-aligned)
     std::size_t map_len_ = 0;
     std::uint64_t dropped_ = 0;   // the window's pages before this offset are let go
+    std::uint64_t populated_ = 0; // the window's pages before this offset are mapped in
     std::vector<std::byte> view_buffer_;  // views of files that are not mapped
     int watch_slot_ = -1;  // the File's entry in the table the bus-fault handler reads
 };
