@@ -50,12 +50,15 @@ constexpr Extreme kMax{true, "MaxMax", "Max Source", "Max Time", kTimeOfMax, kUn
 constexpr Extreme kMin{false, "MinMin", "Min Source", "Min Time", -kTimeOfMax, kUnsetMin};
 
 // The record of each node's time of extreme, sized like the primary input; its times
-// start unset (and its cells dry).
+// start unset (and its cells dry). The times are written only for a single input, so
+// with more inputs the record holds no nodes and the readers keep no times.
 void allocate_time_record(RunState& run, const Extreme& e) {
     console().line();
     console().line("Allocating secondary arrays for time of max / min.");
-    results::CHECK_ALLOC(results::allocate_array(run.tm_res_.ND, run.n_nodes, {e.unset, e.unset, 0}));
-    results::CHECK_ALLOC(results::allocate_array(run.tm_res_.CELL, run.n_cells));
+    if (run.n_inputs() == 1) {
+        results::CHECK_ALLOC(results::allocate_array(run.tm_res_.ND, run.n_nodes, {e.unset, e.unset, 0}));
+        results::CHECK_ALLOC(results::allocate_array(run.tm_res_.CELL, run.n_cells));
+    }
     console().line("Done.");
     run.tm_res_.nnodes = run.res_.nnodes;
     run.tm_res_.ncells = run.res_.ncells;

@@ -98,7 +98,8 @@ void FINDDATTIME(int unit, RES_TYPE& res, float time, float tol, std::string_vie
 void FINDDATVALUES(int unit, const RES_TYPE& res, WaterLevelRecord& wl, float time, float tol);
 
 // Folds the file's remaining records into the maximum and the time of the maximum,
-// or takes the stored maximum (time 99999) when it is the last record.
+// or takes the stored maximum (time 99999) when it is the last record. A time record
+// that holds fewer nodes than the maximum keeps no times.
 void DATMAXIMUMS(int unit, bool vector, RES_TYPE& max, RES_TYPE& tmax, bool ignore_mm);
 // The same for the minimum (codes -99999 and -99999.1).
 void DATMINIMUMS(int unit, bool vector, RES_TYPE& min, RES_TYPE& tmin, bool ignore_mm);

@@ -177,9 +177,16 @@ enum class Reduction { maximum, minimum, average };
 // Folds one step's scalar values into the running extreme and the time result (strict,
 // so a tie keeps the earlier step and a NaN never wins); written without branches.
 template <bool kMax>
-void fold_scalars(const float* v, float t, std::size_t n, RES_TYPE& res, RES_TYPE& time_res) {
+void fold_scalars(const float* v, float t, std::size_t n, RES_TYPE& res, RES_TYPE* time_res) {
     results::ND_RES_TYPE* nodes = res.ND.data();
-    results::ND_RES_TYPE* times = time_res.ND.data();
+    if (time_res == nullptr) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const float current = nodes[i].value;
+            nodes[i].value = (kMax ? v[i] > current : v[i] < current) ? v[i] : current;
+        }
+        return;
+    }
+    results::ND_RES_TYPE* times = time_res->ND.data();
     for (std::size_t i = 0; i < n; ++i) {
         const float current = nodes[i].value;
         const bool wins = kMax ? v[i] > current : v[i] < current;
@@ -208,6 +215,8 @@ void reduce_temporal(XmdfTable& table, std::int32_t file_number, bool is_vector,
     const DatasetList& list = file.list(is_vector);
     util::line_after_gap(std::string(first_line) + name_of(file));
     check_record(file, res, routine);
+    // A time result without nodes keeps no times.
+    if (time_res != nullptr && time_res->ND.empty() && time_res->CELL.empty()) time_res = nullptr;
     if (time_res != nullptr) check_record(file, *time_res, routine);
     const std::int32_t dataset = list.found_temporal;
     if (!valid_dataset(list, dataset)) no_dataset(file, "Temporal");
@@ -242,13 +251,13 @@ void reduce_temporal(XmdfTable& table, std::int32_t file_number, bool is_vector,
                     magnitude[i] = m;
                     res.ND[i].value = v[2 * i];
                     res.ND[i].y = v[2 * i + 1];
-                    time_res->ND[i].value = t;
+                    if (time_res != nullptr) time_res->ND[i].value = t;
                 }
             }
         } else if (take_max) {
-            fold_scalars<true>(v, t, n, res, *time_res);
+            fold_scalars<true>(v, t, n, res, time_res);
         } else {
-            fold_scalars<false>(v, t, n, res, *time_res);
+            fold_scalars<false>(v, t, n, res, time_res);
         }
         if (take_max)
             fold_flags<true>(flags, c, res, time_res);

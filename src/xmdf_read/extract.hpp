@@ -28,7 +28,8 @@ void GET_XMDF_SINGLE(XmdfTable& table, std::int32_t file, bool is_vector, result
 // Folds every timestep of the list's found_temporal into the running maximum that
 // the record holds (vectors by magnitude, the first step setting every node); the
 // time result's values receive the time of each node's maximum, and both records'
-// cells the flag of largest magnitude. Of equal extremes the earlier step stays.
+// cells the flag of largest magnitude. Of equal extremes the earlier step stays. A time
+// result that holds no nodes and no cells keeps no times.
 void GET_XMDF_TEMPORAL_MAX(XmdfTable& table, std::int32_t file, bool is_vector, results::RES_TYPE& res,
                            results::RES_TYPE& time_res);
 // The same for the minimum; cells take the flag of smallest magnitude.
