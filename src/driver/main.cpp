@@ -100,10 +100,11 @@ using namespace zorvel;
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    util::flush_denormals();
-    results::xmdf::setup_hdf5();
-    const std::vector<std::string> words(argv + 1, argv + argc);
+namespace zorvel::driver {
+
+// One run from its command-line words to its exit status: everything main does past
+// the process set-up. The command-line fuzz harness runs it in-process.
+int run_program(std::span<const std::string> words) {
     int status = 0;
     try {
         try {
@@ -118,5 +119,18 @@ int main(int argc, char** argv) {
     // An error end leaves no output behind half-written.
     if (status != 0) results::discard_open_outputs();
     util::close_all_at_end(status);
+    results::xmdf::close_all_files();
     return status;
 }
+
+}  // namespace zorvel::driver
+
+// The fuzz harness that runs the program in-process brings its own main.
+#ifndef ZORVEL_FUZZ_HARNESS
+int main(int argc, char** argv) {
+    zorvel::util::flush_denormals();
+    zorvel::results::xmdf::setup_hdf5();
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    return zorvel::driver::run_program(words);
+}
+#endif

@@ -414,6 +414,11 @@ void setup_hdf5() {
     (void)done;
 }
 
+void close_all_files() {
+    std::int32_t status = 0;
+    guarded(status, [] { return objects().close_all(); });
+}
+
 void XF_CREATE_FILE(std::string_view name, bool overwrite, std::int32_t& file_id, std::int32_t& status) {
     file_id = 0;
     guarded(status, [&] {

@@ -38,6 +38,9 @@ namespace zorvel::results::xmdf {
 // speaks), no clean-up of HDF5's own at exit (the binding closes what is still open),
 // no memory kept in HDF5's free lists. Called at start-up and on first use.
 void setup_hdf5();
+// Closes every file still open through the binding, with its groups: the end of a run,
+// also after an error, leaves no HDF5 id open.
+void close_all_files();
 
 // Files.
 void XF_CREATE_FILE(std::string_view name, bool overwrite, std::int32_t& file_id, std::int32_t& status);

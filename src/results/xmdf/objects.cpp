@@ -72,16 +72,24 @@ bool ObjectTable::close_file(std::int32_t id) {
     return ok;
 }
 
+bool ObjectTable::close_all() {
+    // Files last, so that each is flushed once nothing in it is open.
+    std::vector<std::int32_t> files;
+    for (const auto& [id, object] : objects_)
+        if (object.kind == ObjectKind::file) files.push_back(id);
+    bool ok = true;
+    for (const std::int32_t id : files) ok = close_file(id) && ok;
+    for (auto& [id, object] : objects_) ok = object.close() && ok;
+    objects_.clear();
+    return ok;
+}
+
 ObjectTable::~ObjectTable() {
-    // At the end of the process: close what is still open, files last, so that it is flushed.
+    // At the end of the process: close what is still open.
     try {
-        std::vector<std::int32_t> files;
-        for (const auto& [id, object] : objects_)
-            if (object.kind == ObjectKind::file) files.push_back(id);
-        for (const std::int32_t id : files) (void)close_file(id);
+        (void)close_all();
     } catch (...) {
     }
-    for (auto& [id, object] : objects_) (void)object.close();
 }
 
 ObjectTable& objects() {

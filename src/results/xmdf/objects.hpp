@@ -74,6 +74,8 @@ public:
     bool close_group(std::int32_t id);
     // Closes and forgets a file with every group still open in it; false likewise.
     bool close_file(std::int32_t id);
+    // Closes and forgets every file with its groups, and any group left; false when a close failed.
+    bool close_all();
 
 private:
     std::unordered_map<std::int32_t, OpenObject> objects_;
