@@ -60,6 +60,15 @@ std::int32_t reserve_mesh(results::MESH_TYPE& mesh, std::int32_t nnodes, std::in
     }
 }
 
+// True when some ".dat" input has a time record: its header has been checked to hold
+// one record of the run's counts within the file.
+bool counts_backed(const RunState& run) {
+    for (std::int32_t i = 1; i <= run.n_inputs(); ++i)
+        if (run.input(i).input_is_dat && run.next_card[static_cast<std::size_t>(i - 1)] == results::kCardTimeRecord)
+            return true;
+    return false;
+}
+
 // One entry of the allocation log: its line, the allocation and "    Done.".
 template <typename Allocate>
 void logged(std::string_view line, Allocate&& allocate) {
@@ -157,12 +166,18 @@ void set_data_types_and_meshes(RunState& run) {
 }
 
 void allocate_records(RunState& run) {
-    const std::int32_t nn = run.n_nodes;
-    const std::int32_t nc = run.n_cells;
+    // Counts that no record backs (only ".dat" inputs, none of them with a time record)
+    // hold no values: nothing is allocated from them. The listing of output times lists
+    // such a file as it is; every other operation has nothing to work on.
+    const bool backed = !run.only_dat_inputs || counts_backed(run);
+    if (!backed && run.op != Operation::times)
+        util::fail("ERROR - No time record found in .dat file: \"" + util::trimmed(run.input_name(1)) + "\"");
+    const std::int32_t nn = backed ? run.n_nodes : 0;
+    const std::int32_t nc = backed ? run.n_cells : 0;
     WorkArrays& w = run.work;
     console().line();
-    console().line("Allocating RAM for a mesh of " + util::AINTEGER(nn) + " nodes and " + util::AINTEGER(nc) +
-                   " cells...");
+    console().line("Allocating RAM for a mesh of " + util::AINTEGER(run.n_nodes) + " nodes and " +
+                   util::AINTEGER(run.n_cells) + " cells...");
     logged("Allocation nd1", [&] { allocate_untouched(w.nd1, nc); });
     logged("Allocation nd2", [&] { allocate_untouched(w.nd2, nc); });
     logged("Allocation nd3", [&] { allocate_untouched(w.nd3, nc); });
@@ -190,14 +205,14 @@ void allocate_records(RunState& run) {
     logged("Allocation geom2_%", [&] { results::CHECK_ALLOC(reserve_mesh(run.geom2_, nn, nc)); });
 
     for (results::RES_TYPE* r : {&run.res_, &run.wk_res_}) {
-        r->nnodes = nn;
-        r->ncells = nc;
+        r->nnodes = run.n_nodes;
+        r->ncells = run.n_cells;
         r->is_vector = run.primary_is_vector;
         r->time = 0.0f;
     }
     run.res_.is_fv = run.fv_mesh;
-    run.geom_.nnodes = nn;
-    run.geom_.ncells = nc;
+    run.geom_.nnodes = run.n_nodes;
+    run.geom_.ncells = run.n_cells;
 }
 
 void write_output_header(RunState& run) {

@@ -242,9 +242,12 @@ void READDATHEADER(int unit, std::int32_t& nnodes, std::int32_t& ncells, std::in
     con.line("Data Description: " + util::trimmed(name));
     if (nnodes < 1 || ncells < 0) dat_io::invalid_header(f);
     if (real_bytes != 4 || flag_bytes != 1) dat_io::unsupported_layout(f, real_bytes, flag_bytes);
+    // Counts are checked against the file before anything is allocated from them: the
+    // first record (its card already read) must fit in the bytes after the header.
     if (card == kCardTimeRecord) {
         const std::uint64_t record = 9 + static_cast<std::uint64_t>(ncells) + dat_io::value_bytes(nnodes, vector);
-        if (record > f.size()) dat_io::invalid_header(f);
+        const std::uint64_t left = f.size() > f.position() ? f.size() - f.position() : 0;
+        if (record - 4 > left) dat_io::invalid_header(f);
     }
 }
 

@@ -24,6 +24,7 @@ const std::vector<std::string> kInputs = {
     "drv_a_h.dat",   "drv_b_h.dat",  "drv_u_V.dat",        "drv_fv_h.dat",      "drv_f4_d.dat",
     "drv_x.xmdf",    "drv_s.xmdf",   "drv_a.2dm=driver_mesh.2dm", "drv_b.2dm=driver_mesh.2dm",
     "drv_x.2dm=driver_mesh.2dm",     "driver_mesh.2dm",    "driver.sup",        "mixed.sup",
+    "mesh_dev_zero.sup",
     "odd_no_record_huge_counts_h.dat", "odd_huge_cells_h.dat", "odd_cut_record_h.dat",
     "odd_ranks.xmdf", "odd_types.xmdf", "odd_missing_arrays.xmdf", "odd_huge_dims.xmdf",
     "odd_strings_for_numbers.xmdf", "odd_root_dataset.xmdf",

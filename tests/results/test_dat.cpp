@@ -172,13 +172,15 @@ TEST_F(DatFormat, CutOffFilesAndImpossibleHeadersEndTheRun) {
         {"inside the name", DatBytes().card(170).i32(3).card(180).i32(2).card(190).raw("Dep", 3), cut},
         {"inside a card", DatBytes().header(3, 2, false, "h").raw("\310", 1), cut},
         {"right after card 200", DatBytes().header(3, 2, false, "h").card(200), cut},
-        {"inside the first record", good.cut(good.size() - 100), cut},
+        {"inside the first record (its counts do not fit after the header)", good.cut(good.size() - 100), bad},
         {"inside the last record's values", good.cut(2), cut},
         {"inside the card after a record", good.cut(good.size() - 117), cut},
         {"after card 200 of a record", good.cut(19), cut},
         {"no nodes", DatBytes().header(0, 2, false, "h").record(1.0f, {1, 1}, {}), bad},
         {"negative cells", DatBytes().header(3, -1, false, "h").record(1.0f, {}, {1, 2, 3}), bad},
         {"a record larger than the file", DatBytes().header(100000, 2, false, "h").record(1.0f, {}, {1, 2, 3}), bad},
+        {"a record within the file's size but not after the header",
+         DatBytes().header(20, 2, false, "h").record(1.0f, {1, 1}, {1, 2, 3}), bad},
         {"no node card", DatBytes().card(180).i32(2).card(130).end(), bad},
     };
     for (const Case& c : cases) {
