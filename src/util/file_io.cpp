@@ -30,6 +30,15 @@ std::uint64_t step_below(std::uint64_t at) { return at / kStep * kStep; }
 constexpr int kWatchSlots = 256;
 std::atomic<File*> g_watched[kWatchSlots];
 
+// Files that a fault removes besides the File outputs: a name kept in place, so that
+// the handler reads it without allocating.
+struct FaultPath {
+    std::atomic<bool> claimed{false};
+    std::atomic<bool> used{false};
+    char path[4096];
+};
+FaultPath g_fault_paths[kWatchSlots];
+
 // Writes text to the console's descriptor from the fault handler.
 void say(const char* text, std::size_t n) {
     while (n > 0) {
@@ -459,13 +468,44 @@ void File::on_bus_fault(int sig, siginfo_t* info, void* context) {
     say("\nERROR - File changed size while it was being read: \"");
     say(shrunk->name_.data(), len);
     say("\"\n");
+    discard_outputs_at_fault();
+    ::_exit(1);
+}
+
+void File::discard_at_fault() {
     for (std::atomic<File*>& slot : g_watched) {
         const File* f = slot.load();
         if (f == nullptr || !f->is_output() || f->fd_ < 0) continue;
         if (f->append_origin_ >= 0 && ::ftruncate(f->fd_, static_cast<off_t>(f->append_origin_)) != 0) continue;
         if (f->created_) ::unlink(f->os_path_.c_str());
     }
-    ::_exit(1);
+}
+
+void discard_outputs_at_fault() {
+    File::discard_at_fault();
+    for (FaultPath& p : g_fault_paths)
+        if (p.used.load()) ::unlink(p.path);
+}
+
+int remove_at_fault(std::string_view path) {
+    if (path.size() >= sizeof(FaultPath::path)) return -1;
+    for (int i = 0; i < kWatchSlots; ++i) {
+        FaultPath& p = g_fault_paths[i];
+        bool expected = false;
+        if (p.claimed.compare_exchange_strong(expected, true)) {
+            std::memcpy(p.path, path.data(), path.size());
+            p.path[path.size()] = '\0';
+            p.used.store(true);
+            return i;
+        }
+    }
+    return -1;
+}
+
+void keep_at_fault(int slot) {
+    if (slot < 0 || slot >= kWatchSlots) return;
+    g_fault_paths[slot].used.store(false);
+    g_fault_paths[slot].claimed.store(false);
 }
 
 bool File::read_line(std::string& line) {

@@ -47,6 +47,16 @@ struct FileId {
 
 // The name as the operating system takes it: every "\" becomes "/".
 std::string os_name(std::string_view name);
+
+// For a process that ends in a signal handler: takes back every output of the run as
+// File::discard() does (outputs of the file layer, and the files entered below), with
+// async-signal-safe calls only.
+void discard_outputs_at_fault();
+// Enters a file that the file layer does not write (an ".xmdf" output) for removal by
+// discard_outputs_at_fault; its slot, or -1 when the table is full.
+int remove_at_fault(std::string_view path);
+// Takes the file of a slot out of that table.
+void keep_at_fault(int slot);
 // True when a regular file (or anything openable for reading) exists under the name.
 bool file_exists(std::string_view name);
 // The identity of the file under the name; false when there is none.
@@ -124,6 +134,9 @@ public:
     // back to its old length; a file kept from before is closed as it is.
     void discard();
     bool is_open() const { return fd_ >= 0; }
+    // Every output of the file layer taken back from a signal handler (see
+    // discard_outputs_at_fault); async-signal-safe.
+    static void discard_at_fault();
 
 private:
     File(int fd, std::string name, FileKind kind);

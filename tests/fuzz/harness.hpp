@@ -27,8 +27,7 @@ void restore_work_folder();
 template <class Body>
 int run_silenced(Body&& body);
 
-// Aborts when any HDF5 id of a file, group, dataset, attribute, datatype or dataspace
-// is open beyond those that the HDF5 library keeps for itself.
+// Aborts when any HDF5 id of a file, group, dataset, attribute or named datatype is open.
 void require_no_hdf5_ids();
 
 // A reader of the input's bytes: small numbers taken from the front, the rest as text.

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <hdf5.h>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -18,6 +19,8 @@
 #include <vector>
 
 #include "results/xmdf/binding.hpp"
+#include "results/xmdf/fault_guard.hpp"
+#include "util/file_io.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -783,4 +786,87 @@ TEST(XmdfBinding, LongRowsKeepTheirValuesAndExtremesOnEveryCompression) {
         EXPECT_EQ(raw_array(raw, "run/Temporal/Vector Velocity/Maxs").values, as_doubles({50, 50}));
         H5Fclose(raw);
     }
+}
+
+namespace {
+
+// Runs the body in a death test's child with stdout going to the file.
+void with_stdout_to(const fs::path& file, const std::function<void()>& body) {
+    std::fflush(stdout);
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(fd, STDOUT_FILENO);
+    body();
+}
+
+std::string read_all(const fs::path& file) {
+    std::FILE* f = std::fopen(file.c_str(), "rb");
+    if (f == nullptr) return {};
+    std::string text;
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+    std::fclose(f);
+    return text;
+}
+
+}  // namespace
+
+// A fault while an HDF5 call is in progress (as HDF5 faults on some damaged files) ends the
+// process with the library's error line naming the file, status 1, and the run's outputs
+// (a ".dat" output of the file layer, an ".xmdf" output entered for removal) removed. A
+// fault outside such a call stays a crash.
+TEST(XmdfBindingDeathTest, AFaultInsideHdf5EndsTheRunAndRemovesTheOutputs) {
+    const fs::path dir = scratch("fault_guard");
+    const fs::path console = dir / "console.txt";
+    const fs::path dat = dir / "out(maxmax).dat";
+    const fs::path xmdf = dir / "out(maxmax).xmdf";
+    xf::setup_hdf5();
+    EXPECT_EXIT(with_stdout_to(console,
+                               [&] {
+                                   auto out = zorvel::util::File::open(dat.string(), zorvel::util::FileKind::bytes_out);
+                                   out->write("data", 4);
+                                   std::fclose(std::fopen(xmdf.c_str(), "wb"));
+                                   (void)zorvel::util::remove_at_fault(xmdf.string());
+                                   const xf::Hdf5Call call("damaged.xmdf");
+                                   std::raise(SIGSEGV);
+                               }),
+                ::testing::ExitedWithCode(1), "");
+    EXPECT_EQ(read_all(console), "\nERROR - The HDF5 library failed while reading: \"damaged.xmdf\"\n");
+    EXPECT_FALSE(fs::exists(dat));
+    EXPECT_FALSE(fs::exists(xmdf));
+
+    EXPECT_DEATH(with_stdout_to(console,
+                                [&] {
+                                    { const xf::Hdf5Call call("damaged.xmdf"); }
+                                    std::raise(SIGSEGV);
+                                }),
+                 "");
+    EXPECT_EQ(read_all(console).find("HDF5 library failed"), std::string::npos);
+}
+
+// Every HDF5 id that the binding opens is closed again: after calls that fail half-way
+// (files that are no XMDF, groups that are no datasets, arrays of the wrong shape) and
+// after the end of a run closes what is left open, no file, group, dataset, attribute or
+// named datatype id remains.
+TEST(XmdfBinding, NoHdf5IdIsLeftOpenAfterFailedCallsAndTheEndOfARun) {
+    const auto open_ids = [] { return H5Fget_obj_count(H5F_OBJ_ALL, H5F_OBJ_ALL); };
+    xf::setup_hdf5();
+    const ssize_t before = open_ids();
+    std::int32_t status = 0;
+    for (const char* name : {"not_hdf5.xmdf", "truncated.xmdf", "drv_x.xmdf", "drv_s.xmdf"}) {
+        std::int32_t file = 0, n = 0, len = 0;
+        xf::XF_OPEN_FILE(fixture(name), true, file, status);
+        xf::XF_GET_SCALAR_DATASETS_INFO(file, n, len, status);
+        for (const char* path : {"drv_x", "drv_x/Temporal", "drv_x/Temporal/Water Level", "Depth", "nowhere"}) {
+            std::int32_t group = 0, values = 0;
+            xf::XF_OPEN_GROUP(file, path, group, status);
+            xf::XF_GET_DATASET_NUMVALS(group, values, status);
+            std::vector<float> too_few(1);
+            xf::XF_READ_SCALAR_VALUES_TIMESTEP(group, 1, 6, too_few, status);
+            xf::XF_READ_SCALAR_VALUES_TIMESTEP(group, 99, 1, too_few, status);
+        }
+        // Files and groups left open, as a run that ends on an error leaves them.
+    }
+    EXPECT_GT(open_ids(), before);
+    xf::close_all_files();
+    EXPECT_EQ(open_ids(), before);
 }

@@ -9,8 +9,10 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <vector>
 
+#include "results/xmdf/fault_guard.hpp"
 #include "results/xmdf/h5_util.hpp"
 #include "results/xmdf/handles.hpp"
 #include "results/xmdf/objects.hpp"
@@ -31,14 +33,26 @@ constexpr hsize_t kMaxChunkValues = hsize_t{1} << 24;
 // Elements per chunk of the one-value-per-step arrays (Times, Mins, Maxs).
 constexpr hsize_t kStepChunk = 1024;
 
-// Runs a routine's body and turns its outcome, or any exception, into the status.
+// Runs a routine's body on the named file under the fault guard and turns its outcome,
+// or any exception, into the status; memory that ran out goes on to end the run.
 template <class Body>
-void guarded(std::int32_t& status, Body&& body) {
+void guarded(std::int32_t& status, std::string_view file, Body&& body) {
+    const Hdf5Call call(file);
     try {
         status = body() ? kOk : kFailed;
+    } catch (const std::bad_alloc&) {
+        throw;
     } catch (...) {
         status = kFailed;
     }
+}
+
+// The same for a routine on an open file or group: the name of its file.
+template <class Body>
+void guarded(std::int32_t& status, std::int32_t id, Body&& body) {
+    const OpenObject* object = objects().find(id);
+    const OpenObject* file = object == nullptr ? nullptr : objects().find(object->file, ObjectKind::file);
+    guarded(status, file == nullptr ? std::string_view() : std::string_view(file->name), body);
 }
 
 // The parts of a path between its "/" separators, empty parts dropped.
@@ -409,6 +423,7 @@ void setup_hdf5() {
         H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
         // Memory that HDF5 lets go of is freed at once, not kept in lists that no exit frees.
         H5set_free_list_limits(0, 0, 0, 0, 0, 0);
+        install_fault_guard();
         return true;
     }();
     (void)done;
@@ -416,18 +431,19 @@ void setup_hdf5() {
 
 void close_all_files() {
     std::int32_t status = 0;
-    guarded(status, [] { return objects().close_all(); });
+    guarded(status, std::string_view(), [] { return objects().close_all(); });
 }
 
 void XF_CREATE_FILE(std::string_view name, bool overwrite, std::int32_t& file_id, std::int32_t& status) {
     file_id = 0;
-    guarded(status, [&] {
+    guarded(status, util::rtrim(name), [&] {
         setup_hdf5();
         const std::string path = util::os_name(util::rtrim(name));
         if (path.empty()) return false;
         PlistHandle fapl = file_access();
         OpenObject file;
         file.kind = ObjectKind::file;
+        file.name = util::rtrim(name);
         file.writable = true;
         file.file_handle = FileHandle(
             H5Fcreate(path.c_str(), overwrite ? H5F_ACC_TRUNC : H5F_ACC_EXCL, H5P_DEFAULT, fapl.get()));
@@ -443,13 +459,14 @@ void XF_CREATE_FILE(std::string_view name, bool overwrite, std::int32_t& file_id
 
 void XF_OPEN_FILE(std::string_view name, bool read_only, std::int32_t& file_id, std::int32_t& status) {
     file_id = 0;
-    guarded(status, [&] {
+    guarded(status, util::rtrim(name), [&] {
         setup_hdf5();
         const std::string path = util::os_name(util::rtrim(name));
         if (path.empty()) return false;
         PlistHandle fapl = file_access();
         OpenObject file;
         file.kind = ObjectKind::file;
+        file.name = util::rtrim(name);
         file.writable = !read_only;
         file.file_handle = FileHandle(H5Fopen(path.c_str(), read_only ? H5F_ACC_RDONLY : H5F_ACC_RDWR, fapl.get()));
         if (!file.file_handle) return false;
@@ -459,12 +476,12 @@ void XF_OPEN_FILE(std::string_view name, bool read_only, std::int32_t& file_id, 
 }
 
 void XF_CLOSE_FILE(std::int32_t file_id, std::int32_t& status) {
-    guarded(status, [&] { return objects().close_file(file_id); });
+    guarded(status, file_id, [&] { return objects().close_file(file_id); });
 }
 
 void XF_GET_LIBRARY_VERSION_FILE(std::int32_t file_id, float& version, std::int32_t& status) {
     version = 0.0f;
-    guarded(status, [&] {
+    guarded(status, file_id, [&] {
         const OpenObject* file = file_object(file_id);
         if (file == nullptr) return false;
         const std::optional<float> stored = h5::read_single_float(file->file_handle.get(), "File Version");
@@ -476,27 +493,27 @@ void XF_GET_LIBRARY_VERSION_FILE(std::int32_t file_id, float& version, std::int3
 
 void XF_GET_SCALAR_DATASETS_INFO(std::int32_t file_id, std::int32_t& n_paths, std::int32_t& max_path_len,
                                  std::int32_t& status) {
-    guarded(status, [&] { return datasets_info(file_id, false, n_paths, max_path_len); });
+    guarded(status, file_id, [&] { return datasets_info(file_id, false, n_paths, max_path_len); });
 }
 
 void XF_GET_VECTOR_DATASETS_INFO(std::int32_t file_id, std::int32_t& n_paths, std::int32_t& max_path_len,
                                  std::int32_t& status) {
-    guarded(status, [&] { return datasets_info(file_id, true, n_paths, max_path_len); });
+    guarded(status, file_id, [&] { return datasets_info(file_id, true, n_paths, max_path_len); });
 }
 
 void XF_GET_SCALAR_DATASET_PATHS(std::int32_t file_id, std::int32_t n_paths, std::int32_t max_path_len,
                                  std::span<char> paths, std::int32_t& status) {
-    guarded(status, [&] { return dataset_paths(file_id, false, n_paths, max_path_len, paths); });
+    guarded(status, file_id, [&] { return dataset_paths(file_id, false, n_paths, max_path_len, paths); });
 }
 
 void XF_GET_VECTOR_DATASET_PATHS(std::int32_t file_id, std::int32_t n_paths, std::int32_t max_path_len,
                                  std::span<char> paths, std::int32_t& status) {
-    guarded(status, [&] { return dataset_paths(file_id, true, n_paths, max_path_len, paths); });
+    guarded(status, file_id, [&] { return dataset_paths(file_id, true, n_paths, max_path_len, paths); });
 }
 
 void XF_OPEN_GROUP(std::int32_t parent_id, std::string_view path, std::int32_t& group_id, std::int32_t& status) {
     group_id = 0;
-    guarded(status, [&] {
+    guarded(status, parent_id, [&] {
         const OpenObject* parent = parent_object(parent_id);
         const std::string name = util::trimmed(path);
         if (parent == nullptr || name.empty()) return false;
@@ -511,12 +528,12 @@ void XF_OPEN_GROUP(std::int32_t parent_id, std::string_view path, std::int32_t& 
 }
 
 void XF_CLOSE_GROUP(std::int32_t id, std::int32_t& status) {
-    guarded(status, [&] { return objects().close_group(id); });
+    guarded(status, id, [&] { return objects().close_group(id); });
 }
 
 void XF_GET_DATASET_NUMVALS(std::int32_t id, std::int32_t& n_values, std::int32_t& status) {
     n_values = 0;
-    guarded(status, [&] {
+    guarded(status, id, [&] {
         OpenObject* set = dataset_object(id);
         if (set == nullptr) return false;
         const bool vector = *set->role == h5::GroupRole::vector;
@@ -528,7 +545,7 @@ void XF_GET_DATASET_NUMVALS(std::int32_t id, std::int32_t& n_values, std::int32_
 
 void XF_GET_DATASET_NUMACTIVE(std::int32_t id, std::int32_t& n_active, std::int32_t& status) {
     n_active = 0;
-    guarded(status, [&] {
+    guarded(status, id, [&] {
         OpenObject* set = dataset_object(id);
         if (set == nullptr) return false;
         const hid_t active = array(*set, set->data.active, "Active");
@@ -540,7 +557,7 @@ void XF_GET_DATASET_NUMACTIVE(std::int32_t id, std::int32_t& n_active, std::int3
 
 void XF_GET_DATASET_TIME_UNITS(std::int32_t id, std::string& time_units, std::int32_t& status) {
     time_units.clear();
-    guarded(status, [&] {
+    guarded(status, id, [&] {
         OpenObject* set = dataset_object(id);
         if (set == nullptr) return false;
         const std::optional<std::string> units = h5::read_text_attribute(set->group_handle.get(), "TimeUnits");
@@ -552,7 +569,7 @@ void XF_GET_DATASET_TIME_UNITS(std::int32_t id, std::string& time_units, std::in
 
 void XF_GET_DATASET_NUM_TIMES(std::int32_t id, std::int32_t& n_times, std::int32_t& status) {
     n_times = 0;
-    guarded(status, [&] {
+    guarded(status, id, [&] {
         OpenObject* set = dataset_object(id);
         hsize_t steps = 0;
         return set != nullptr && step_count(*set, steps) && to_count(steps, n_times);
@@ -560,7 +577,7 @@ void XF_GET_DATASET_NUM_TIMES(std::int32_t id, std::int32_t& n_times, std::int32
 }
 
 void XF_GET_DATASET_TIMES(std::int32_t id, std::int32_t n_times, std::span<double> times, std::int32_t& status) {
-    guarded(status, [&] {
+    guarded(status, id, [&] {
         OpenObject* set = dataset_object(id);
         if (set == nullptr || n_times < 0 || times.size() < static_cast<std::size_t>(n_times)) return false;
         const hid_t stored = array(*set, set->data.times, "Times");
@@ -580,17 +597,17 @@ void XF_GET_DATASET_TIMES(std::int32_t id, std::int32_t n_times, std::span<doubl
 
 void XF_READ_SCALAR_VALUES_TIMESTEP(std::int32_t id, std::int32_t step, std::int32_t n_values,
                                     std::span<float> values, std::int32_t& status) {
-    guarded(status, [&] { return read_values(id, step, n_values, 1, values); });
+    guarded(status, id, [&] { return read_values(id, step, n_values, 1, values); });
 }
 
 void XF_READ_VECTOR_VALUES_TIMESTEP(std::int32_t id, std::int32_t step, std::int32_t n_values,
                                     std::int32_t n_components, std::span<float> values, std::int32_t& status) {
-    guarded(status, [&] { return read_values(id, step, n_values, n_components, values); });
+    guarded(status, id, [&] { return read_values(id, step, n_values, n_components, values); });
 }
 
 void XF_READ_ACTIVITY_TIMESTEP(std::int32_t id, std::int32_t step, std::int32_t n_flags,
                                std::span<std::int32_t> flags, std::int32_t& status) {
-    guarded(status, [&] {
+    guarded(status, id, [&] {
         OpenObject* set = dataset_object(id);
         if (set == nullptr || n_flags < 0 || flags.size() < static_cast<std::size_t>(n_flags)) return false;
         hsize_t steps = 0;
@@ -619,7 +636,7 @@ void XF_READ_ACTIVITY_TIMESTEP(std::int32_t id, std::int32_t step, std::int32_t 
 void XF_CREATE_GENERIC_GROUP(std::int32_t file_id, std::string_view path, std::int32_t& group_id,
                              std::int32_t& status) {
     group_id = 0;
-    guarded(status, [&] {
+    guarded(status, file_id, [&] {
         const OpenObject* parent = parent_object(file_id);
         if (parent == nullptr) return false;
         const std::vector<std::string> parts = path_parts(util::trimmed(path));
@@ -639,28 +656,30 @@ void XF_CREATE_GENERIC_GROUP(std::int32_t file_id, std::string_view path, std::i
 void XF_CREATE_SCALAR_DATASET(std::int32_t group_id, std::string_view name, std::string_view units,
                               std::string_view time_units, std::int32_t compression, std::int32_t& dataset_id,
                               std::int32_t& status) {
-    guarded(status, [&] { return create_dataset(group_id, name, units, time_units, compression, false, dataset_id); });
+    guarded(status, group_id,
+            [&] { return create_dataset(group_id, name, units, time_units, compression, false, dataset_id); });
 }
 
 void XF_CREATE_VECTOR_DATASET(std::int32_t group_id, std::string_view name, std::string_view units,
                               std::string_view time_units, std::int32_t compression, std::int32_t& dataset_id,
                               std::int32_t& status) {
-    guarded(status, [&] { return create_dataset(group_id, name, units, time_units, compression, true, dataset_id); });
+    guarded(status, group_id,
+            [&] { return create_dataset(group_id, name, units, time_units, compression, true, dataset_id); });
 }
 
 void XF_WRITE_SCALAR_TIMESTEP(std::int32_t dataset_id, double time, std::int32_t n_values,
                               std::span<const float> values, std::int32_t& status) {
-    guarded(status, [&] { return write_values(dataset_id, time, n_values, 1, values); });
+    guarded(status, dataset_id, [&] { return write_values(dataset_id, time, n_values, 1, values); });
 }
 
 void XF_WRITE_VECTOR_TIMESTEP(std::int32_t dataset_id, double time, std::int32_t n_values,
                               std::int32_t n_components, std::span<const float> values, std::int32_t& status) {
-    guarded(status, [&] { return write_values(dataset_id, time, n_values, n_components, values); });
+    guarded(status, dataset_id, [&] { return write_values(dataset_id, time, n_values, n_components, values); });
 }
 
 void XF_WRITE_ACTIVITY_TIMESTEP(std::int32_t dataset_id, std::int32_t n_flags, std::span<const std::int8_t> flags,
                                 std::int32_t& status) {
-    guarded(status, [&] {
+    guarded(status, dataset_id, [&] {
         OpenObject* set = dataset_object(dataset_id);
         if (set == nullptr || n_flags < 0 || flags.size() < static_cast<std::size_t>(n_flags)) return false;
         hsize_t steps = 0;

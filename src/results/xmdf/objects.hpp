@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -41,6 +42,7 @@ struct DataArrays {
 struct OpenObject {
     ObjectKind kind = ObjectKind::file;
     std::int32_t file = 0;  // id of the open file that the object belongs to
+    std::string name;       // a file: its name as the caller gave it
     FileHandle file_handle;
     GroupHandle group_handle;
 
