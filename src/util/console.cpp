@@ -18,8 +18,25 @@ void Console::line(std::string_view text) {
 
 std::optional<std::string> Console::read_line() {
     flush();
+    if (too_long_) return std::nullopt;
     std::string answer;
-    if (!std::getline(*in_, answer)) return std::nullopt;
+    std::streambuf* buf = in_->rdbuf();
+    bool got_any = false;
+    for (;;) {
+        const int c = buf == nullptr ? std::char_traits<char>::eof() : buf->sbumpc();
+        if (c == std::char_traits<char>::eof()) {
+            in_->setstate(std::ios::eofbit);
+            if (!got_any) return std::nullopt;
+            break;
+        }
+        got_any = true;
+        if (c == '\n') break;
+        if (answer.size() == kMaxAnswer) {
+            too_long_ = true;
+            return std::nullopt;
+        }
+        answer.push_back(static_cast<char>(c));
+    }
     if (!answer.empty() && answer.back() == '\r') answer.pop_back();
     return answer;
 }
@@ -38,6 +55,7 @@ std::pair<std::ostream*, std::istream*> Console::redirect(std::ostream& out, std
     out_ = &out;
     in_ = &in;
     line_complete_ = true;
+    too_long_ = false;
     return old;
 }
 

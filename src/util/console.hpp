@@ -3,6 +3,7 @@
 // Output is a byte stream; a text written without a line end leaves the cursor
 // after it and the next text continues that line. Every read flushes first.
 
+#include <cstddef>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -18,8 +19,12 @@ public:
     void write(std::string_view text);
     // Writes the text and a line end.
     void line(std::string_view text = {});
-    // Reads one line of the user's answer (line end removed); nullopt at end of input.
+    // Reads one line of the user's answer (line end removed); nullopt at end of input,
+    // and from then on, when a line runs past kMaxAnswer bytes (an endless answer is
+    // never held whole).
     std::optional<std::string> read_line();
+    // The input was given up because a line ran past kMaxAnswer bytes.
+    bool answer_too_long() const { return too_long_; }
     // Waits for Enter; the end of input counts as Enter.
     void wait_for_enter();
     // Ends a line left open by a prompt or trace (nothing when the line is complete).
@@ -35,7 +40,11 @@ private:
     std::ostream* out_;
     std::istream* in_;
     bool line_complete_ = true;
+    bool too_long_ = false;
 };
+
+// The longest answer line the console reads.
+inline constexpr std::size_t kMaxAnswer = std::size_t{1} << 20;
 
 // The process's console, over std::cout and std::cin.
 Console& console();

@@ -126,7 +126,10 @@ void stop_run(std::string_view message) {
 
 void end_of_input(std::string_view what) {
     console().finish_line();
-    console().line("ERROR - End of console input while " + std::string(what) + ".");
+    if (console().answer_too_long())
+        console().line("ERROR - Console input line longer than 1 MiB while " + std::string(what) + ".");
+    else
+        console().line("ERROR - End of console input while " + std::string(what) + ".");
     EXITS();
 }
 

@@ -22,6 +22,24 @@ TEST(Console, TracksWhetherTheLineIsComplete) {
     EXPECT_EQ(out.str(), "\nTrying to open file a.dat...OK.\n");
 }
 
+// An answer is read up to its line end, a last line without one included; a line that runs
+// past the bound gives up the input for good instead of growing without end.
+TEST(Console, AnswersEndAtTheLineEndAndAnEndlessLineEndsTheInput) {
+    std::ostringstream out;
+    std::istringstream in("one\r\nlast");
+    ConsoleCapture capture(out, in);
+    EXPECT_EQ(console().read_line().value(), "one");
+    EXPECT_EQ(console().read_line().value(), "last");
+    EXPECT_FALSE(console().read_line().has_value());
+    EXPECT_FALSE(console().answer_too_long());
+
+    std::istringstream endless(std::string(kMaxAnswer + 10, 'x') + "\nnext\n");
+    ConsoleCapture capture2(out, endless);
+    EXPECT_FALSE(console().read_line().has_value());
+    EXPECT_TRUE(console().answer_too_long());
+    EXPECT_FALSE(console().read_line().has_value());
+}
+
 TEST(Frame, ExitsPausesAndEndsWithTheStatus) {
     std::ostringstream out;
     std::istringstream in("");

@@ -73,6 +73,16 @@ TEST_F(Opener, EndOfInputAtTheNamePromptEndsTheRun) {
                             "\"run.dat\".\n\nPress Enter to Close\n");
 }
 
+TEST_F(Opener, AnEndlessAnswerAtTheNamePromptEndsTheRun) {
+    Dialogue d(std::string(kMaxAnswer + 1, 'x'));
+    int u = 0;
+    std::string name = "run.dat";
+    EXPECT_EQ(end_status([&] { OPENFILE(u, "BI", name); }), 1);
+    EXPECT_EQ(d.text(), "\nTrying to open file run.dat...\nCHECK 0008 - \"run.dat\" cannot be found\n" + kPrompt +
+                            "\nERROR - Console input line longer than 1 MiB while asking for another name for the "
+                            "file \"run.dat\".\n\nPress Enter to Close\n");
+}
+
 TEST_F(Opener, AnOutputInAMissingFolderIsExplainedAndRetriedUntilEndOfInput) {
     Dialogue d("");
     int u = 0;
