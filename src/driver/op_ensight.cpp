@@ -306,6 +306,28 @@ void export_xmdf(RunState& run, CaseFile& set) {
     }
 }
 
+// Ends the run before anything is written when two series of the set would write files of
+// the same name (two ".dat" inputs of one name from different folders, or two dataset paths
+// that come to one base name), so that no series overwrites another's files. Names compare
+// without regard to case, as they do on the systems the set may be moved to.
+void refuse_shared_names(RunState& run) {
+    std::vector<std::string> bases;
+    if (run.only_xmdf_inputs) {
+        const xmdf_read::XmdfFile& file = run.xmdf.file(run.input(1).xmdf_index);
+        for (const bool vector : {false, true})
+            for (const std::string& path : file.list(vector).paths) bases.push_back(base_name(path));
+    } else {
+        for (std::int32_t i = 1; i <= run.n_inputs(); ++i) bases.push_back(util::FILENAME(run.input_name(i)));
+    }
+    std::vector<std::string> seen;
+    for (const std::string& base : bases) {
+        std::string key = util::UPPERCASE(base);
+        if (std::find(seen.begin(), seen.end(), key) != seen.end())
+            end_exits("\nERROR - Two series would write the same ensight files: " + base);
+        seen.push_back(std::move(key));
+    }
+}
+
 // The dataset type name of a ".dat" input: the description of its data type's row of the
 // map output types (the last row whose code matches), else the input's name.
 std::string dat_type_name(const RunState& run, std::int32_t i) {
@@ -397,6 +419,7 @@ void run_ensight(RunState& run) {
         }
     }
 
+    refuse_shared_names(run);
     read_mesh(run);
     const std::string mesh = util::trimmed(run.input(1).mesh_file);
     results::ENSIGHTGEOTEXT(run.geom_, mesh + "_text.geo");
