@@ -38,8 +38,8 @@ void write_file(const std::string& path) {
 
 // Seconds to open the file, read its header and reduce it to its maximum.
 double reduction(const std::string& path, results::RES_TYPE& max, results::RES_TYPE& tmax) {
-    for (results::ND_RES_TYPE& n : max.ND) n = {-99999.0f, -99999.0f, 0};
-    for (results::ND_RES_TYPE& n : tmax.ND) n = {-99999.0f, -99999.0f, 0};
+    std::fill(max.value.begin(), max.value.end(), -99999.0f);
+    std::fill(tmax.value.begin(), tmax.value.end(), -99999.0f);
     const auto start = Clock::now();
     const int unit = bench::put_on_unit(path, util::FileKind::bytes_in);
     std::int32_t nnodes = 0, ncells = 0, card = 0;
@@ -70,8 +70,8 @@ int main() {
         results::RES_TYPE max, tmax;
         max.nnodes = tmax.nnodes = kNodes;
         max.ncells = tmax.ncells = kCells;
-        max.ND.resize(kNodes);
-        tmax.ND.resize(kNodes);
+        results::allocate_nodes(max, kNodes);
+        results::allocate_nodes(tmax, kNodes);
         max.CELL.resize(kCells);
         tmax.CELL.resize(kCells);
 
@@ -89,7 +89,7 @@ int main() {
         std::printf("DATMAXIMUMS:           %8.1f MB/s  (%.3f s)\n", mb / best_reduce, best_reduce);
         std::printf("reduction / read:      %8.2f  (goal: 1.50 or less)\n", best_reduce / best_read);
         std::printf("check: %llu %g %g\n", static_cast<unsigned long long>(checksum % 1000),
-                    static_cast<double>(max.ND[12345].value), static_cast<double>(tmax.ND[12345].value));
+                    static_cast<double>(max.value[12345]), static_cast<double>(tmax.value[12345]));
     }
     std::filesystem::remove_all(dir);
     return status;

@@ -76,7 +76,9 @@ zorvel::results::RES_TYPE record(float value) {
     zorvel::results::RES_TYPE res;
     res.nnodes = kNodes;
     res.ncells = kCells;
-    res.ND.assign(kNodes, {value, value, 0});
+    zorvel::results::allocate_nodes(res, kNodes);
+    std::fill(res.value.begin(), res.value.end(), value);
+    std::fill(res.y.begin(), res.y.end(), value);
     res.CELL.assign(kCells, {0});
     return res;
 }

@@ -196,7 +196,7 @@ void allocate_records(RunState& run) {
     logged("Allocation nceok", [&] { allocate_untouched(w.nceok, 4 * static_cast<std::int64_t>(nn)); });
     for (results::RES_TYPE* r : {&run.res_, &run.wk_res_}) {
         logged(r == &run.res_ ? "Allocation res_%" : "Allocation wk_res_%", [&] {
-            results::CHECK_ALLOC(results::allocate_array(r->ND, nn));
+            results::CHECK_ALLOC(results::allocate_nodes(*r, nn));
             results::CHECK_ALLOC(results::allocate_array(r->CELL, nc));
         });
     }

@@ -17,9 +17,10 @@ namespace {
 
 using util::console;
 
-// Every node and cell of the record set to 0.
+// Every node and cell of the record set to 0 (the nodes as fresh zeroed arrays, which
+// cost nothing until they are written).
 void clear(results::RES_TYPE& res) {
-    for (results::ND_RES_TYPE& n : res.ND) n = {0.0f, 0.0f, 0};
+    results::CHECK_ALLOC(results::allocate_nodes(res, static_cast<std::int64_t>(res.value.size())));
     for (results::CELL_RES_TYPE& c : res.CELL) c.flag = 0;
 }
 
@@ -28,7 +29,7 @@ void clear(results::RES_TYPE& res) {
 void run_avg(RunState& run) {
     console().line();
     console().line("Allocating secondary arrays for time of avg.");
-    results::CHECK_ALLOC(results::allocate_array(run.tm_res_.ND, run.n_nodes));
+    results::CHECK_ALLOC(results::allocate_nodes(run.tm_res_, run.n_nodes));
     results::CHECK_ALLOC(results::allocate_array(run.tm_res_.CELL, run.n_cells));
     console().line("Done.");
     run.tm_res_.nnodes = run.res_.nnodes;

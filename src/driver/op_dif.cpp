@@ -74,7 +74,7 @@ void check_data_types(const RunState& run) {
 // The record of input 2's steps, sized and of the kind of the primary input.
 void allocate_second_record(RunState& run) {
     util::line_after_gap("Allocating secondary arrays for results storage.");
-    results::CHECK_ALLOC(results::allocate_array(run.tm_res_.ND, run.n_nodes));
+    results::CHECK_ALLOC(results::allocate_nodes(run.tm_res_, run.n_nodes));
     results::CHECK_ALLOC(results::allocate_array(run.tm_res_.CELL, run.n_cells));
     console().line("Done.");
     run.tm_res_.nnodes = run.res_.nnodes;

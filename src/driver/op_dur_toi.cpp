@@ -27,8 +27,8 @@ using util::console;
 
 // The per-node result into the values of the record written.
 void take_values(std::span<const float> values, results::RES_TYPE& wk) {
-    const std::size_t n = std::min(values.size(), wk.ND.size());
-    for (std::size_t j = 0; j < n; ++j) wk.ND[j].value = values[j];
+    const std::size_t n = std::min(values.size(), wk.value.size());
+    std::copy_n(values.begin(), n, wk.value.data());
 }
 
 // The duration walk: the first step starts the previous values, every later one adds.

@@ -10,6 +10,7 @@
 //   Max Time    the time of each node's extreme, at 333333: only for a single input
 //               that was scanned over its times
 
+#include <algorithm>
 #include <string>
 
 #include "driver/checks.hpp"
@@ -56,8 +57,12 @@ void allocate_time_record(RunState& run, const Extreme& e) {
     console().line();
     console().line("Allocating secondary arrays for time of max / min.");
     if (run.n_inputs() == 1) {
-        results::CHECK_ALLOC(results::allocate_array(run.tm_res_.ND, run.n_nodes, {e.unset, e.unset, 0}));
-        results::CHECK_ALLOC(results::allocate_array(run.tm_res_.CELL, run.n_cells));
+        results::RES_TYPE& tm = run.tm_res_;
+        results::CHECK_ALLOC(results::allocate_nodes(tm, run.n_nodes));
+        results::CHECK_ALLOC(results::allocate_array(tm.CELL, run.n_cells));
+        std::fill(tm.value.begin(), tm.value.end(), e.unset);
+        // The second components go out beside the times to a vector ".dat" output.
+        if (run.primary_is_vector) std::fill(tm.y.begin(), tm.y.end(), e.unset);
     }
     console().line("Done.");
     run.tm_res_.nnodes = run.res_.nnodes;
@@ -66,19 +71,25 @@ void allocate_time_record(RunState& run, const Extreme& e) {
 
 // The record an input's extreme is read into, started afresh for each input so that
 // one input's values and wet cells never count as another's. A vector maximum read over
-// times starts at the zero vector, which every real vector matches or beats.
+// times starts at the zero vector, which every real vector matches or beats. The second
+// components count only for vectors, and the source numbers only in the running extreme.
 void start_input_record(RunState& run, const Extreme& e) {
     const float start = e.max && run.primary_is_vector ? 0.0f : e.unset;
     const std::int8_t flag = e.max ? 0 : 1;
-    for (results::ND_RES_TYPE& n : run.res_.ND) n = {start, start, 0};
-    for (results::CELL_RES_TYPE& c : run.res_.CELL) c.flag = flag;
+    results::RES_TYPE& res = run.res_;
+    std::fill(res.value.begin(), res.value.end(), start);
+    if (run.primary_is_vector) std::fill(res.y.begin(), res.y.end(), start);
+    for (results::CELL_RES_TYPE& c : res.CELL) c.flag = flag;
 }
 
 // The start of the running extreme: nothing merged yet.
 void start_records(RunState& run, const Extreme& e) {
     const std::int8_t flag = e.max ? 0 : 1;
-    for (results::ND_RES_TYPE& n : run.wk_res_.ND) n = {e.unset, e.unset, 0};
-    for (results::CELL_RES_TYPE& c : run.wk_res_.CELL) c.flag = flag;
+    results::RES_TYPE& wk = run.wk_res_;
+    std::fill(wk.value.begin(), wk.value.end(), e.unset);
+    if (run.primary_is_vector) std::fill(wk.y.begin(), wk.y.end(), e.unset);
+    std::fill(wk.source.begin(), wk.source.end(), 0);
+    for (results::CELL_RES_TYPE& c : wk.CELL) c.flag = flag;
 }
 
 // Reads input i's contribution into res_: its step at the -t time, its stored extreme,
@@ -124,13 +135,13 @@ bool read_input(RunState& run, std::int32_t i, const Extreme& e) {
 // input has set yet take input i's vectors, so the first real value always counts.
 void merge(RunState& run, std::int32_t i, const Extreme& e) {
     if (e.max && run.primary_is_vector) {
-        const std::size_t n = std::min(run.res_.ND.size(), run.wk_res_.ND.size());
+        results::RES_TYPE& wk = run.wk_res_;
+        const std::size_t n = std::min(results::nodes_held(run.res_), results::nodes_held(wk));
         for (std::size_t j = 0; j < n; ++j) {
-            results::ND_RES_TYPE& w = run.wk_res_.ND[j];
-            if (w.source != 0) continue;
-            w.value = run.res_.ND[j].value;
-            w.y = run.res_.ND[j].y;
-            w.source = i;
+            if (wk.source[j] != 0) continue;
+            wk.value[j] = run.res_.value[j];
+            wk.y[j] = run.res_.y[j];
+            wk.source[j] = i;
         }
     }
     const bool wet_only = run.input(i).is_h;
@@ -158,9 +169,10 @@ void write_result(RunState& run, const Extreme& e, bool scanned) {
     console().line("Writing Output");
     console().line();
     results::RES_TYPE& wk = run.wk_res_;
+    const std::size_t n = results::nodes_held(wk);
     if (e.max && run.primary_is_vector) {
-        for (results::ND_RES_TYPE& n : wk.ND)
-            if (n.source == 0) n.value = n.y = kUnsetMax;
+        for (std::size_t j = 0; j < n; ++j)
+            if (wk.source[j] == 0) wk.value[j] = wk.y[j] = kUnsetMax;
     }
     wk.time = e.time_code;
     results::WRITE_OUTPUT_TIMESTEP(out, wk);
@@ -168,8 +180,7 @@ void write_result(RunState& run, const Extreme& e, bool scanned) {
     next_xmdf_dataset(run, e, e.source_name, run.res_);
     wk.time = kTimeOfSource;
     wk.is_vector = false;
-    const std::size_t n = std::min(wk.ND.size(), static_cast<std::size_t>(wk.nnodes > 0 ? wk.nnodes : 0));
-    for (std::size_t j = 0; j < n; ++j) wk.ND[j].value = static_cast<float>(wk.ND[j].source);
+    for (std::size_t j = 0; j < n; ++j) wk.value[j] = static_cast<float>(wk.source[j]);
     results::WRITE_OUTPUT_TIMESTEP(out, wk);
 
     if (scanned && run.n_inputs() == 1) {

@@ -17,12 +17,11 @@ namespace {
 
 // Each node's value of the record, the magnitude of a vector.
 void magnitudes_of(const results::RES_TYPE& res, std::span<float> now) {
-    const std::size_t n = std::min({now.size(), res.ND.size(), results::length_of(res.nnodes)});
-    const results::ND_RES_TYPE* nd = res.ND.data();
+    const std::size_t n = std::min(now.size(), results::nodes_held(res));
     if (res.is_vector) {
-        for (std::size_t j = 0; j < n; ++j) now[j] = util::VECTOR_MAGNITUDE(nd[j].value, nd[j].y);
+        for (std::size_t j = 0; j < n; ++j) now[j] = util::VECTOR_MAGNITUDE(res.value[j], res.y[j]);
     } else {
-        for (std::size_t j = 0; j < n; ++j) now[j] = nd[j].value;
+        std::copy_n(res.value.data(), n, now.begin());
     }
 }
 

@@ -312,19 +312,25 @@ void WRITE_DAT_HEADER(int unit, std::string_view name, bool vector, std::int32_t
 
 void WRITE_DAT_TIMESTEP(int unit, const RES_TYPE& res, std::string_view out_path, bool vector) {
     util::File& f = start_record(unit, res, out_path);
-    // Values go out through a small gather buffer, a block of nodes at a time.
-    constexpr std::size_t kBlock = 8192;
-    float block[2 * kBlock];
     const std::size_t nn = length_of(res.nnodes);
-    for (std::size_t first = 0; first < nn; first += kBlock) {
-        const std::size_t last = std::min(nn, first + kBlock);
-        float* out = block;
-        for (std::size_t j = first; j < last; ++j) {
-            const ND_RES_TYPE nd = j < res.ND.size() ? res.ND[j] : ND_RES_TYPE{};
-            *out++ = nd.value;
-            if (vector) *out++ = nd.y;
+    const std::size_t have = nodes_held(res);
+    if (!vector) {
+        // Scalars go out straight from the values; nodes the record does not hold as 0.
+        if (have > 0) f.write(res.value.data(), have * sizeof(float));
+        for (std::size_t j = have; j < nn; ++j) f.write("\0\0\0\0", 4);
+    } else {
+        // Vectors go out as pairs through a small buffer, a block of nodes at a time.
+        constexpr std::size_t kBlock = 8192;
+        float block[2 * kBlock];
+        for (std::size_t first = 0; first < nn; first += kBlock) {
+            const std::size_t last = std::min(nn, first + kBlock);
+            float* out = block;
+            for (std::size_t j = first; j < last; ++j) {
+                *out++ = j < have ? res.value[j] : 0.0f;
+                *out++ = j < have ? res.y[j] : 0.0f;
+            }
+            f.write(block, static_cast<std::size_t>(out - block) * sizeof(float));
         }
-        f.write(block, static_cast<std::size_t>(out - block) * sizeof(float));
     }
     check_written(f, out_path);
     util::console().line("Done.");

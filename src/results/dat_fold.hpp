@@ -84,18 +84,27 @@ void fold_scalars(const std::byte* values, std::size_t n, float t, float* ev, fl
         fold_scalars_into<Max, false>(values, n, t, ev, nullptr);
 }
 
+// Splits n (x, y) pairs as a file stores them into the x and y arrays.
+inline void split_pairs(const std::byte* __restrict values, std::size_t n, float* __restrict x, float* __restrict y) {
+    for (std::size_t j = 0; j < n; ++j) {
+        if (j % 8 == 0) ask_ahead(values + 8 * j);
+        x[j] = dat_io::load_real(values + 8 * j);
+        y[j] = dat_io::load_real(values + 8 * j + 4);
+    }
+}
+
 // Folds nodes [j, n) of the vectors one at a time: the scalar tail of fold_vectors.
 template <bool Max>
 void fold_vectors_from(std::size_t j, const std::byte* __restrict values, std::size_t n, float t,
-                       float* __restrict ev, float* __restrict es, float* __restrict et) {
+                       float* __restrict ex, float* __restrict ey, float* __restrict es, float* __restrict et) {
     for (; j < n; ++j) {
         if (j % 8 == 0) ask_ahead(values + 8 * j);
         const float x = dat_io::load_real(values + 8 * j);
         const float y = dat_io::load_real(values + 8 * j + 4);
         const float s = util::VECTOR_MAGNITUDE(x, y);
         if (Max ? s > es[j] : s < es[j]) {
-            ev[2 * j] = x;
-            ev[2 * j + 1] = y;
+            ex[j] = x;
+            ey[j] = y;
             es[j] = s;
             if (et != nullptr) et[j] = t;
         }
@@ -110,13 +119,11 @@ void fold_vectors_from(std::size_t j, const std::byte* __restrict values, std::s
 // within 1.0E-6; so the speeds, and which vector wins, are those of the one-at-a-time fold.
 template <bool Max>
 __attribute__((target("avx2"))) void fold_vectors_avx2(const std::byte* __restrict values, std::size_t n, float t,
-                                                        float* __restrict ev, float* __restrict es,
-                                                        float* __restrict et) {
+                                                        float* __restrict ex, float* __restrict ey,
+                                                        float* __restrict es, float* __restrict et) {
     const __m256 small = _mm256_set1_ps(1.0e-6f);
     const __m256 no_sign = _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff));
     const __m256 tv = _mm256_set1_ps(t);
-    const __m256i low_pairs = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
-    const __m256i high_pairs = _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7);
     std::size_t j = 0;
     for (; j + 8 <= n; j += 8) {
         const float* in = reinterpret_cast<const float*>(values + 8 * j);
@@ -133,12 +140,11 @@ __attribute__((target("avx2"))) void fold_vectors_avx2(const std::byte* __restri
         const __m256 w = _mm256_cmp_ps(s, old, Max ? _CMP_GT_OQ : _CMP_LT_OQ);
         if (_mm256_movemask_ps(w) == 0) continue;
         _mm256_storeu_ps(es + j, _mm256_blendv_ps(old, s, w));
-        float* e = ev + 2 * j;
-        _mm256_storeu_ps(e, _mm256_blendv_ps(_mm256_loadu_ps(e), a, _mm256_permutevar8x32_ps(w, low_pairs)));
-        _mm256_storeu_ps(e + 8, _mm256_blendv_ps(_mm256_loadu_ps(e + 8), b, _mm256_permutevar8x32_ps(w, high_pairs)));
+        _mm256_storeu_ps(ex + j, _mm256_blendv_ps(_mm256_loadu_ps(ex + j), x, w));
+        _mm256_storeu_ps(ey + j, _mm256_blendv_ps(_mm256_loadu_ps(ey + j), y, w));
         if (et != nullptr) _mm256_storeu_ps(et + j, _mm256_blendv_ps(_mm256_loadu_ps(et + j), tv, w));
     }
-    fold_vectors_from<Max>(j, values, n, t, ev, es, et);
+    fold_vectors_from<Max>(j, values, n, t, ex, ey, es, et);
 }
 
 // True when the processor runs AVX2.
@@ -148,18 +154,18 @@ inline bool have_avx2() {
 }
 #endif
 
-// Folds n vectors (x, y pairs) into the running extreme ev (pairs) by speed; es holds
-// the speeds of the running vectors. A winner gives both components and its time (et
-// nullptr: no times kept).
+// Folds n vectors (x, y pairs as the file stores them) into the running extreme (ex, ey)
+// by speed; es holds the speeds of the running vectors. A winner gives both components
+// and its time (et nullptr: no times kept).
 template <bool Max>
-void fold_vectors(const std::byte* values, std::size_t n, float t, float* ev, float* es, float* et) {
+void fold_vectors(const std::byte* values, std::size_t n, float t, float* ex, float* ey, float* es, float* et) {
 #if defined(ZORVEL_AVX2_FOLD)
     if (have_avx2()) {
-        fold_vectors_avx2<Max>(values, n, t, ev, es, et);
+        fold_vectors_avx2<Max>(values, n, t, ex, ey, es, et);
         return;
     }
 #endif
-    fold_vectors_from<Max>(0, values, n, t, ev, es, et);
+    fold_vectors_from<Max>(0, values, n, t, ex, ey, es, et);
 }
 
 // Folds flags into the cells: the larger (Max) or smaller flag magnitude.

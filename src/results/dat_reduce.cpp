@@ -2,8 +2,8 @@
 // time, and the reductions of all records to a maximum, minimum or average.
 // A record's flags and values are looked at in place (a view of the file, no copy)
 // and used before the file is read on; a search skips the records it passes, a
-// reduction those it does not fold. A reduction folds into dense work arrays and hands the
-// result back to the records at the end. A record without flags stands for the flags of the last record that
+// reduction those it does not fold. A reduction folds straight into the node arrays of
+// its records. A record without flags stands for the flags of the last record that
 // carried them; those are read again from the file when needed.
 
 #include <algorithm>
@@ -26,30 +26,23 @@ namespace {
 
 using dat_io::load_real;
 
-std::vector<float> g_values;       // running values: x, or x and y per node
+std::vector<float> g_values;       // sums of an average: x, or x and y per node
 std::vector<float> g_speeds;       // speeds of the running vectors
-std::vector<float> g_times;        // time of each node's extreme
 std::vector<std::int8_t> g_flags;  // flags of an earlier record, read again
 std::vector<std::byte> g_stored;   // values of a record as the file stores them, kept for a copy
 
-// The nodes and cells that a record counts and holds.
-std::span<ND_RES_TYPE> nodes_of(RES_TYPE& res) {
-    return {res.ND.data(), std::min(length_of(res.nnodes), res.ND.size())};
-}
+// The cells that a record counts and holds.
 std::span<CELL_RES_TYPE> cells_of(RES_TYPE& res) {
     return {res.CELL.data(), std::min(length_of(res.ncells), res.CELL.size())};
 }
 
 // Copies a record's values into the nodes: x into value, and y for a vector layout.
-void scatter_values(const std::byte* values, bool vector, std::span<ND_RES_TYPE> nodes) {
-    if (vector) {
-        for (std::size_t j = 0; j < nodes.size(); ++j) {
-            nodes[j].value = load_real(values + 8 * j);
-            nodes[j].y = load_real(values + 8 * j + 4);
-        }
-    } else {
-        for (std::size_t j = 0; j < nodes.size(); ++j) nodes[j].value = load_real(values + 4 * j);
-    }
+void scatter_values(const std::byte* values, bool vector, RES_TYPE& res) {
+    const std::size_t n = nodes_held(res);
+    if (vector)
+        dat_fold::split_pairs(values, n, res.value.data(), res.y.data());
+    else if (n > 0)
+        std::memcpy(res.value.data(), values, 4 * n);
 }
 
 // Copies flags as they are into the cells.
@@ -70,11 +63,12 @@ public:
     // The flags, or nullptr when no record of this pass carried any.
     const std::int8_t* get(util::File& f) {
         if (at_ == 0) return nullptr;
+        std::int8_t* kept = work_array(g_flags, static_cast<std::int64_t>(nc_)).data();
         if (!loaded_) {
-            if (nc_ > 0) dat_io::read_back(f, at_, g_flags.data(), nc_);
+            if (nc_ > 0) dat_io::read_back(f, at_, kept, nc_);
             loaded_ = true;
         }
-        return g_flags.data();
+        return kept;
     }
 
 private:
@@ -201,34 +195,26 @@ void in_pieces(util::File& f, std::size_t n, std::size_t unit, Take&& take) {
     }
 }
 
-// The running extreme of a reduction in dense arrays, taken from and handed back
-// to the extreme record and the time-of-extreme record. The times are kept only when
-// the time-of-extreme record holds the nodes.
+// The running extreme of a reduction: the extreme record's node arrays, the speeds of
+// its vectors, and the time-of-extreme record's values when it holds the nodes (no times
+// are kept otherwise).
 struct Running {
     std::size_t n = 0;  // nodes of the extreme record
     bool vector = false;
-    float* ev = nullptr;  // values: x, or x and y per node
+    float* ex = nullptr;  // values, or x components
+    float* ey = nullptr;  // y components (vectors)
     float* es = nullptr;  // speeds (vectors)
     float* et = nullptr;  // times, or nullptr when none are kept
 
-    // Takes the running extreme and its times from the two records.
-    Running(RES_TYPE& ext, RES_TYPE& text, bool is_vector, std::size_t nnodes) : vector(is_vector) {
-        const std::span<ND_RES_TYPE> e = nodes_of(ext);
-        n = e.size();
-        ev = work_array(g_values, nnodes * (vector ? 2 : 1)).data();
-        es = vector ? work_array(g_speeds, nnodes).data() : nullptr;
-        if (text.ND.size() >= n) et = work_array(g_times, nnodes).data();
-        for (std::size_t j = 0; j < n; ++j) {
-            if (vector) {
-                ev[2 * j] = e[j].value;
-                ev[2 * j + 1] = e[j].y;
-                es[j] = util::VECTOR_MAGNITUDE(e[j].value, e[j].y);
-            } else {
-                ev[j] = e[j].value;
-            }
+    Running(RES_TYPE& ext, RES_TYPE& text, bool is_vector) : vector(is_vector) {
+        n = nodes_held(ext);
+        ex = ext.value.data();
+        ey = ext.y.data();
+        if (text.value.size() >= n) et = text.value.data();
+        if (vector) {
+            es = work_array(g_speeds, static_cast<std::int64_t>(n)).data();
+            for (std::size_t j = 0; j < n; ++j) es[j] = util::VECTOR_MAGNITUDE(ex[j], ey[j]);
         }
-        if (et != nullptr)
-            for (std::size_t j = 0; j < n; ++j) et[j] = text.ND[j].value;
     }
     // The bytes of one node's values.
     std::size_t node_bytes() const { return vector ? 8 : 4; }
@@ -238,31 +224,20 @@ struct Running {
         count = first < n ? std::min(count, n - first) : 0;
         float* times = et != nullptr ? et + first : nullptr;
         if (vector)
-            dat_fold::fold_vectors<Max>(values, count, t, ev + 2 * first, es + first, times);
+            dat_fold::fold_vectors<Max>(values, count, t, ex + first, ey + first, es + first, times);
         else
-            dat_fold::fold_scalars<Max>(values, count, t, ev + first, times);
+            dat_fold::fold_scalars<Max>(values, count, t, ex + first, times);
     }
     // Makes the values of count nodes from node first on the extreme, all of them at time t.
     void replace(const std::byte* values, std::size_t first, std::size_t count, float t) {
         count = first < n ? std::min(count, n - first) : 0;
-        const std::size_t k = vector ? 2 : 1;
-        if (count > 0) std::memcpy(ev + k * first, values, 4 * k * count);
-        if (vector)
-            for (std::size_t j = first; j < first + count; ++j) es[j] = util::VECTOR_MAGNITUDE(ev[2 * j], ev[2 * j + 1]);
-        if (et != nullptr) std::fill(et + first, et + first + count, t);
-    }
-    // Gives the extreme and its times back to the two records.
-    void hand_back(RES_TYPE& ext, RES_TYPE& text) const {
-        for (std::size_t j = 0; j < n; ++j) {
-            if (vector) {
-                ext.ND[j].value = ev[2 * j];
-                ext.ND[j].y = ev[2 * j + 1];
-            } else {
-                ext.ND[j].value = ev[j];
-            }
+        if (vector) {
+            dat_fold::split_pairs(values, count, ex + first, ey + first);
+            for (std::size_t j = first; j < first + count; ++j) es[j] = util::VECTOR_MAGNITUDE(ex[j], ey[j]);
+        } else if (count > 0) {
+            std::memcpy(ex + first, values, 4 * count);
         }
-        if (et != nullptr)
-            for (std::size_t j = 0; j < n; ++j) text.ND[j].value = et[j];
+        if (et != nullptr) std::fill(et + first, et + first + count, t);
     }
 };
 
@@ -281,9 +256,8 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
     const std::size_t nv = dat_io::value_bytes(ext.nnodes, vector);
     const std::span<CELL_RES_TYPE> ecells = cells_of(ext);
     const std::span<CELL_RES_TYPE> tcells{text.CELL.data(), std::min(ecells.size(), text.CELL.size())};
-    Running run(ext, text, vector, length_of(ext.nnodes));
+    Running run(ext, text, vector);
     const std::size_t nb = run.node_bytes();
-    work_array(g_flags, nc);
     LastFlags last_flags(nc);
 
     bool cells_folded = false;
@@ -382,7 +356,6 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
             }
         }
     }
-    run.hand_back(ext, text);
     con.line();
     con.line("Finished processing file.");
 }
@@ -427,7 +400,7 @@ void next_record(int unit, RES_TYPE& res, Take&& take) {
 }  // namespace
 
 void NEXTDATTIMESTEP(int unit, RES_TYPE& res) {
-    next_record(unit, res, [&](const std::byte* values) { scatter_values(values, res.is_vector, nodes_of(res)); });
+    next_record(unit, res, [&](const std::byte* values) { scatter_values(values, res.is_vector, res); });
 }
 
 std::span<const std::byte> next_dat_step_as_stored(int unit, RES_TYPE& res) {
@@ -441,7 +414,7 @@ std::span<const std::byte> next_dat_step_as_stored(int unit, RES_TYPE& res) {
 
 void dat_values_into(std::span<const std::byte> values, RES_TYPE& res) {
     if (values.size() < dat_io::value_bytes(res.nnodes, res.is_vector)) return;
-    scatter_values(values.data(), res.is_vector, nodes_of(res));
+    scatter_values(values.data(), res.is_vector, res);
 }
 
 void next_dat_magnitudes(int unit, RES_TYPE& res, std::span<float> now) {
@@ -482,7 +455,7 @@ void FINDDATTIME(int unit, RES_TYPE& res, float time, float tol, std::string_vie
     search(unit, res.nnodes, res.ncells, time, tol, file_name, [&](const Found& found) {
         res.time = found.time;
         if (found.flags != nullptr) copy_flags(found.flags, cells_of(res));
-        scatter_values(found.values, found.vector, nodes_of(res));
+        scatter_values(found.values, found.vector, res);
     });
 }
 
@@ -514,16 +487,15 @@ void DATAVERAGES(int unit, bool vector, RES_TYPE& res) {
     const std::size_t k = vector ? 2 : 1;
     const std::size_t nc = length_of(res.ncells);
     const std::size_t nv = dat_io::value_bytes(res.nnodes, vector);
-    const std::span<ND_RES_TYPE> nodes = nodes_of(res);
+    const std::size_t n = nodes_held(res);
     const std::span<CELL_RES_TYPE> cells = cells_of(res);
     float* sum = work_array(g_values, length_of(res.nnodes) * k).data();
-    work_array(g_flags, nc);
     LastFlags last_flags(nc);
-    for (std::size_t j = 0; j < nodes.size(); ++j) {
-        sum[k * j] = nodes[j].value;
-        if (vector) sum[k * j + 1] = nodes[j].y;
+    for (std::size_t j = 0; j < n; ++j) {
+        sum[k * j] = res.value[j];
+        if (vector) sum[k * j + 1] = res.y[j];
     }
-    const std::size_t nsum = nodes.size() * k;
+    const std::size_t nsum = n * k;
     std::int64_t records = 0;
     for (;;) {
         const dat_io::RecordHead head = dat_io::read_head(f);
@@ -541,9 +513,9 @@ void DATAVERAGES(int unit, bool vector, RES_TYPE& res) {
     }
     if (records == 0) dat_io::no_time_record(f);
     const float divisor = static_cast<float>(records);
-    for (std::size_t j = 0; j < nodes.size(); ++j) {
-        nodes[j].value = sum[k * j] / divisor;
-        if (vector) nodes[j].y = sum[k * j + 1] / divisor;
+    for (std::size_t j = 0; j < n; ++j) {
+        res.value[j] = sum[k * j] / divisor;
+        if (vector) res.y[j] = sum[k * j + 1] / divisor;
     }
     con.line();
     con.line("Finished processing file.");

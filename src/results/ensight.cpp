@@ -194,9 +194,9 @@ void put_run(util::File& f, std::size_t n, Value&& value) {
 
 // The value of a node of the result (0 for a node beyond its table).
 struct NodeValue {
-    const std::vector<ND_RES_TYPE>& nd;
-    float x(std::size_t j) const { return j < nd.size() ? nd[j].value : 0.0f; }
-    float y(std::size_t j) const { return j < nd.size() ? nd[j].y : 0.0f; }
+    const RES_TYPE& res;
+    float x(std::size_t j) const { return j < res.value.size() ? res.value[j] : 0.0f; }
+    float y(std::size_t j) const { return j < res.y.size() ? res.y[j] : 0.0f; }
 };
 
 // True when element e (from 0) of the result is wet.
@@ -207,7 +207,7 @@ bool wet(const RES_TYPE& res, std::size_t e) { return e < res.CELL.size() && res
 // 0 when it is dry. component 0 is x (or the scalar), 1 is y.
 float element_value(const MESH_TYPE& mesh, const RES_TYPE& res, std::size_t e, int component) {
     if (!wet(res, e)) return 0.0f;
-    const NodeValue v{res.ND};
+    const NodeValue v{res};
     const auto at = [&](std::size_t j) { return component == 0 ? v.x(j) : v.y(j); };
     if (res.is_fv) return at(e);
     const mesh_cell& c = mesh.CELLS[e];
@@ -246,7 +246,7 @@ void node_values(Lines& out, const MESH_TYPE& mesh, const RES_TYPE& res) {
         }
     }
     out.text("coordinates");
-    const NodeValue v{res.ND};
+    const NodeValue v{res};
     for (std::size_t j = 0; j < nn; ++j) out.real(wet_node[j] ? v.x(j) : 0.0f);
     if (!res.is_vector) return;
     for (std::size_t j = 0; j < nn; ++j) out.real(wet_node[j] ? v.y(j) : 0.0f);
@@ -257,7 +257,7 @@ void node_values(Lines& out, const MESH_TYPE& mesh, const RES_TYPE& res) {
 // finite-volume result) and a flag for every element of the mesh.
 void check_fits(const MESH_TYPE& mesh, const RES_TYPE& res, std::string_view name) {
     const std::size_t values = res.is_fv ? element_count(mesh) : node_count(mesh);
-    if (res.ND.size() >= values && res.CELL.size() >= element_count(mesh) &&
+    if (res.value.size() >= values && res.y.size() >= values && res.CELL.size() >= element_count(mesh) &&
         node_count(mesh) == length_of(mesh.nnodes) && element_count(mesh) == length_of(mesh.ncells))
         return;
     util::fail("ERROR - The results do not fit the mesh for EnSight output: \"" + std::string(name) + "\"");

@@ -16,7 +16,7 @@ std::size_t count_of(std::int32_t n, std::size_t a, std::size_t b) {
 
 RES_TYPE NEW_RES(std::int32_t ncells, std::int32_t nnodes) {
     RES_TYPE res;
-    CHECK_ALLOC(allocate_array(res.ND, nnodes));
+    CHECK_ALLOC(allocate_nodes(res, nnodes));
     CHECK_ALLOC(allocate_array(res.CELL, ncells));
     return res;
 }
@@ -38,43 +38,55 @@ void fold_cells(const RES_TYPE& a, RES_TYPE& b, bool take_max) {
 }
 
 // Folds one node (numbered from 1) by value; a number outside the records is ignored.
-void fold_node(const RES_TYPE& a, RES_TYPE& b, std::int32_t node, std::int32_t tag, bool take_max) {
+void fold_node(const RES_TYPE& a, RES_TYPE& b, std::size_t n, std::int32_t node, std::int32_t tag, bool take_max) {
     const std::size_t j = static_cast<std::size_t>(node) - 1;
-    if (node < 1 || node > a.nnodes || j >= a.ND.size() || j >= b.ND.size()) return;
-    const float v = a.ND[j].value;
-    if (take_max ? v > b.ND[j].value : v < b.ND[j].value) {
-        b.ND[j].value = v;
-        b.ND[j].source = tag;
+    if (node < 1 || j >= n) return;
+    const float v = a.value[j];
+    if (take_max ? v > b.value[j] : v < b.value[j]) {
+        b.value[j] = v;
+        b.source[j] = tag;
     }
 }
 
-// Folds the first n nodes by value, every one of them held by both records.
+// Folds the first n nodes by value, every one of them held by both records. Written
+// without branches over the dense arrays, so that it runs a vector register at a time.
 template <bool Max>
 void fold_all_nodes(const RES_TYPE& a, RES_TYPE& b, std::size_t n, std::int32_t tag) {
-    const ND_RES_TYPE* from = a.ND.data();
-    ND_RES_TYPE* to = b.ND.data();
+    const float* __restrict from = a.value.data();
+    float* __restrict to = b.value.data();
+    std::int32_t* __restrict source = b.source.data();
     for (std::size_t j = 0; j < n; ++j) {
-        const float v = from[j].value;
-        const bool wins = Max ? v > to[j].value : v < to[j].value;
-        to[j].value = wins ? v : to[j].value;
-        to[j].source = wins ? tag : to[j].source;
+        const float v = from[j];
+        const float w = to[j];
+        const bool wins = Max ? v > w : v < w;
+        to[j] = wins ? v : w;
+        source[j] = wins ? tag : source[j];
+    }
+}
+
+// Folds the first n vectors by magnitude: a winner gives both components.
+template <bool Max>
+void fold_all_vectors(const RES_TYPE& a, RES_TYPE& b, std::size_t n, std::int32_t tag) {
+    for (std::size_t j = 0; j < n; ++j) {
+        const float m = util::VECTOR_MAGNITUDE(a.value[j], a.y[j]);
+        const float r = util::VECTOR_MAGNITUDE(b.value[j], b.y[j]);
+        if (Max ? m > r : m < r) {
+            b.value[j] = a.value[j];
+            b.y[j] = a.y[j];
+            b.source[j] = tag;
+        }
     }
 }
 
 // The merge of RES_MAX (take_max) and RES_MIN.
 void fold(const RES_TYPE& a, RES_TYPE& b, const MESH_TYPE& mesh, bool wet_only, std::int32_t tag, bool take_max) {
     fold_cells(a, b, take_max);
-    const std::size_t n = count_of(a.nnodes, a.ND.size(), b.ND.size());
+    const std::size_t n = std::min(nodes_held(a), nodes_held(b));
     if (a.is_vector && b.is_vector) {
-        for (std::size_t j = 0; j < n; ++j) {
-            const float m = util::VECTOR_MAGNITUDE(a.ND[j].value, a.ND[j].y);
-            const float r = util::VECTOR_MAGNITUDE(b.ND[j].value, b.ND[j].y);
-            if (take_max ? m > r : m < r) {
-                b.ND[j].value = a.ND[j].value;
-                b.ND[j].y = a.ND[j].y;
-                b.ND[j].source = tag;
-            }
-        }
+        if (take_max)
+            fold_all_vectors<true>(a, b, n, tag);
+        else
+            fold_all_vectors<false>(a, b, n, tag);
         return;
     }
     const std::size_t ncells = count_of(a.ncells, a.CELL.size(), a.CELL.size());
@@ -89,10 +101,10 @@ void fold(const RES_TYPE& a, RES_TYPE& b, const MESH_TYPE& mesh, bool wet_only, 
     for (std::size_t i = 0; i < ncells; ++i) {
         if (flag_magnitude(a.CELL[i].flag) != 1) continue;
         const std::array<std::int32_t, 9>& words = mesh.CELLS[i].nodes;
-        fold_node(a, b, words[0], tag, take_max);
-        fold_node(a, b, words[1], tag, take_max);
-        fold_node(a, b, words[2], tag, take_max);
-        if (words[3] > 0) fold_node(a, b, words[3], tag, take_max);
+        fold_node(a, b, n, words[0], tag, take_max);
+        fold_node(a, b, n, words[1], tag, take_max);
+        fold_node(a, b, n, words[2], tag, take_max);
+        if (words[3] > 0) fold_node(a, b, n, words[3], tag, take_max);
     }
 }
 

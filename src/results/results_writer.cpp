@@ -306,24 +306,30 @@ void write_output_step_as_stored(OutputDescription& out, RES_TYPE& res, std::spa
 
 void WRITE_XMDF_TIMESTEP(OutputDescription& out, RES_TYPE& res) {
     const std::size_t n = length_of(res.nnodes);
-    const std::size_t have = std::min(n, res.ND.size());
-    const std::span<float> values = work_array(state().values, n);
+    const std::size_t have = nodes_held(res);
     if (!out.is_vector) {
-        for (std::size_t j = 0; j < have; ++j) values[j] = res.ND[j].value;
+        // Scalars go out straight from the values when the record holds every node.
+        if (have == n) {
+            write_xmdf_arrays(out, res, {}, std::span<const float>(res.value.data(), n));
+            return;
+        }
+        const std::span<float> values = work_array(state().values, n);
+        std::copy_n(res.value.data(), have, values.begin());
         std::fill(values.begin() + static_cast<std::ptrdiff_t>(have), values.end(), 0.0f);
         write_xmdf_arrays(out, res, {}, values);
         return;
     }
+    const std::span<float> values = work_array(state().values, n);
     const std::span<float> xy = work_array(state().pairs, 2 * n);
     for (std::size_t j = 0; j < have; ++j) {
-        xy[2 * j] = res.ND[j].value;
-        xy[2 * j + 1] = res.ND[j].y;
+        xy[2 * j] = res.value[j];
+        xy[2 * j + 1] = res.y[j];
     }
     std::fill(xy.begin() + static_cast<std::ptrdiff_t>(2 * have), xy.end(), 0.0f);
     magnitudes_of(xy, values);
     write_xmdf_arrays(out, res, xy, values);
     // The record holds the magnitudes afterwards.
-    for (std::size_t j = 0; j < have; ++j) res.ND[j].value = values[j];
+    std::copy_n(values.begin(), have, res.value.data());
 }
 
 void CLOSE_OUTPUT(OutputDescription& out) {

@@ -117,29 +117,30 @@ std::int32_t allocate_toi_state(ToiState& state, std::int32_t nnodes) {
 }
 
 void RES_CAP(RES_TYPE& res, float cap) {
-    const std::size_t n = count_within(res.nnodes, res.ND.size());
-    ND_RES_TYPE* nd = res.ND.data();
+    const std::size_t n = nodes_held(res);
+    float* x = res.value.data();
+    float* y = res.y.data();
     if (!res.is_vector) {
-        for (std::size_t j = 0; j < n; ++j) nd[j].value = nd[j].value > cap ? cap : nd[j].value;
+        for (std::size_t j = 0; j < n; ++j) x[j] = x[j] > cap ? cap : x[j];
         return;
     }
     for (std::size_t j = 0; j < n; ++j) {
-        const float m = util::VECTOR_MAGNITUDE(nd[j].value, nd[j].y);
+        const float m = util::VECTOR_MAGNITUDE(x[j], y[j]);
         // A zero vector has no direction to keep: it stays as it is.
         if (m == 0.0f || !(cap <= m)) continue;
-        nd[j].value = nd[j].value * cap / m;
-        nd[j].y = nd[j].y * cap / m;
+        x[j] = x[j] * cap / m;
+        y[j] = y[j] * cap / m;
     }
 }
 
 void RES_VEL_ANGLE(RES_TYPE& res) {
     if (!res.is_vector) util::fail("ERROR - Must be vector dataset to process velocity angle.");
     constexpr double kDegrees = 180.0 / std::numbers::pi;
-    const std::size_t n = count_within(res.nnodes, res.ND.size());
-    for (ND_RES_TYPE& node : std::span(res.ND.data(), n)) {
+    const std::size_t n = nodes_held(res);
+    for (std::size_t j = 0; j < n; ++j) {
         // A negative zero x would turn due south into -180.
-        const double x = static_cast<double>(node.value) + 0.0;
-        node.value = static_cast<float>(std::atan2(x, static_cast<double>(node.y)) * kDegrees);
+        const double x = static_cast<double>(res.value[j]) + 0.0;
+        res.value[j] = static_cast<float>(std::atan2(x, static_cast<double>(res.y[j])) * kDegrees);
     }
 }
 
@@ -201,18 +202,18 @@ void RES_DIFFERENCE(RES_TYPE& a, RES_TYPE& b, RES_TYPE& result, const WaterLevel
     result.is_vector = false;
     result.time = a.time;
 
-    const std::size_t n = count_within(a.nnodes, a.ND.size(), b.ND.size(), result.ND.size());
+    const std::size_t n = std::min({nodes_held(a), nodes_held(b), nodes_held(result)});
     if (a.is_vector) {
         if (!b.is_vector) util::fail("ERROR - Second data for -dif option is not a vector.");
         for (std::size_t j = 0; j < n; ++j) {
-            a.ND[j].value = util::VECTOR_MAGNITUDE(a.ND[j].value, a.ND[j].y);
-            b.ND[j].value = util::VECTOR_MAGNITUDE(b.ND[j].value, b.ND[j].y);
+            a.value[j] = util::VECTOR_MAGNITUDE(a.value[j], a.y[j]);
+            b.value[j] = util::VECTOR_MAGNITUDE(b.value[j], b.y[j]);
         }
     }
     const std::size_t ncells = count_within(a.ncells, a.CELL.size(), b.CELL.size(), result.CELL.size());
 
     if (no_wet_dry) {
-        for (std::size_t j = 0; j < n; ++j) result.ND[j].value = a.ND[j].value - b.ND[j].value;
+        for (std::size_t j = 0; j < n; ++j) result.value[j] = a.value[j] - b.value[j];
         for (std::size_t i = 0; i < ncells; ++i)
             result.CELL[i].flag = a.CELL[i].flag == 1 && b.CELL[i].flag == 1 ? 1 : 0;
         return;
@@ -224,18 +225,18 @@ void RES_DIFFERENCE(RES_TYPE& a, RES_TYPE& b, RES_TYPE& result, const WaterLevel
                                      : count_within(a.nnodes, n, mesh.NODES.size(), wl_a.values.size(),
                                                     wl_b.values.size());
     for (std::size_t j = 0; j < m; ++j) {
-        const float level_a = own_levels ? a.ND[j].value : wl_a.values[j];
-        const float level_b = own_levels ? b.ND[j].value : wl_b.values[j];
+        const float level_a = own_levels ? a.value[j] : wl_a.values[j];
+        const float level_b = own_levels ? b.value[j] : wl_b.values[j];
         const bool wet_a = mesh.NODES[j].z + 0.001f < level_a;
         const bool wet_b = mesh.NODES[j].z2 + 0.001f < level_b;
         float v = 0.0f;
         if (wet_a && wet_b)
-            v = a.ND[j].value - b.ND[j].value;
+            v = a.value[j] - b.value[j];
         else if (wet_a)
             v = 99.0f;
         else if (wet_b)
             v = -99.0f;
-        result.ND[j].value = v;
+        result.value[j] = v;
     }
     for (std::size_t i = 0; i < ncells; ++i)
         result.CELL[i].flag = a.CELL[i].flag == 1 || b.CELL[i].flag == 1 ? 1 : 0;

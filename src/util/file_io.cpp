@@ -110,7 +110,10 @@ std::unique_ptr<File> File::open(std::string_view name, FileKind kind, Existing 
         errno = e;
         return nullptr;
     }
-    std::unique_ptr<File> f(new File(fd, std::string(name), kind));
+    // A regular byte-stream input is looked at in its mapped window; its buffer serves only
+    // small reads (a header), so a small one is enough.
+    const bool viewed = kind == FileKind::bytes_in && S_ISREG(st.st_mode);
+    std::unique_ptr<File> f(new File(fd, std::string(name), kind, viewed ? kViewedBufferSize : kBufferSize));
     f->id_ = FileId{st.st_dev, st.st_ino};
     f->created_ = created;
     f->readable_ = !output || read_write;
@@ -134,8 +137,8 @@ std::unique_ptr<File> File::open(std::string_view name, FileKind kind, Existing 
     return f;
 }
 
-File::File(int fd, std::string name, FileKind kind)
-    : fd_(fd), name_(std::move(name)), kind_(kind), buffer_(kBufferSize) {}
+File::File(int fd, std::string name, FileKind kind, std::size_t buffer)
+    : fd_(fd), name_(std::move(name)), kind_(kind), buffer_(buffer) {}
 
 File::~File() {
     if (fd_ >= 0) close();
@@ -382,15 +385,16 @@ bool File::map_window(std::uint64_t at, std::size_t n) {
     return true;
 }
 
-// Maps the window's pages up to the file offset end (and on to the next step) into
-// the process in one call, so that reading them takes no page faults: files read before
-// and files just written (whose pages the kernel maps a few at a time) are then read
-// alike. Where the kernel cannot do this, the pages are mapped as they are touched.
+// Maps the window's pages up to the file offset end into the process in one call, so
+// that reading them takes no page faults: files read before and files just written
+// (whose pages the kernel maps a few at a time) are then read alike. Where the kernel
+// cannot do this, the pages are mapped as they are touched.
 void File::populate(std::uint64_t end) {
 #ifdef MADV_POPULATE_READ
     static bool supported = true;
     if (!supported || end <= populated_) return;
-    const std::uint64_t to = std::min(step_below(end + kStep - 1), map_at_ + map_len_);
+    constexpr std::uint64_t kPage = 4096;
+    const std::uint64_t to = std::min((end + kPage - 1) / kPage * kPage, map_at_ + map_len_);
     const std::uint64_t from = std::max(populated_, dropped_);
     if (to > from &&
         ::madvise(const_cast<std::byte*>(map_ + (from - map_at_)), static_cast<std::size_t>(to - from),

@@ -65,6 +65,8 @@ bool file_id(std::string_view name, FileId& id);
 class File {
 public:
     static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+    // The buffer of a regular byte-stream input, which reads most of its bytes in place.
+    static constexpr std::size_t kViewedBufferSize = std::size_t{64} << 10;
     // The least length of the mapped window behind view().
     static constexpr std::size_t kWindowSize = std::size_t{64} << 20;
     // The longest text line read; a longer one ends the run, so that a file without
@@ -139,7 +141,7 @@ public:
     static void discard_at_fault();
 
 private:
-    File(int fd, std::string name, FileKind kind);
+    File(int fd, std::string name, FileKind kind, std::size_t buffer);
     bool refill();
     void flush_buffer();
     void put_slow(char c);

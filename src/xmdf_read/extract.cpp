@@ -44,7 +44,8 @@ using results::length_of;
 
 // Ends the run unless the record holds the file's nodes and cells.
 void check_record(const XmdfFile& file, const RES_TYPE& res, std::string_view routine) {
-    if (res.ND.size() >= length_of(file.nnodes) && res.CELL.size() >= length_of(file.ncells)) return;
+    const std::size_t n = length_of(file.nnodes);
+    if (res.value.size() >= n && res.y.size() >= n && res.CELL.size() >= length_of(file.ncells)) return;
     util::fail("ERROR - Result record holds fewer nodes or cells than " + name_of(file) + " [" + std::string(routine) +
                "]");
 }
@@ -89,11 +90,11 @@ void store_step(const XmdfFile& file, bool is_vector, const float* values, const
     const std::size_t n = length_of(file.nnodes);
     if (is_vector) {
         for (std::size_t i = 0; i < n; ++i) {
-            res.ND[i].value = values[2 * i];
-            res.ND[i].y = values[2 * i + 1];
+            res.value[i] = values[2 * i];
+            res.y[i] = values[2 * i + 1];
         }
     } else {
-        for (std::size_t i = 0; i < n; ++i) res.ND[i].value = values[i];
+        std::copy_n(values, n, res.value.data());
     }
     const std::size_t c = length_of(file.ncells);
     for (std::size_t k = 0; k < c; ++k) res.CELL[k].flag = low_byte(flags[k]);
@@ -177,21 +178,21 @@ enum class Reduction { maximum, minimum, average };
 // Folds one step's scalar values into the running extreme and the time result (strict,
 // so a tie keeps the earlier step and a NaN never wins); written without branches.
 template <bool kMax>
-void fold_scalars(const float* v, float t, std::size_t n, RES_TYPE& res, RES_TYPE* time_res) {
-    results::ND_RES_TYPE* nodes = res.ND.data();
+void fold_scalars(const float* __restrict v, float t, std::size_t n, RES_TYPE& res, RES_TYPE* time_res) {
+    float* __restrict values = res.value.data();
     if (time_res == nullptr) {
         for (std::size_t i = 0; i < n; ++i) {
-            const float current = nodes[i].value;
-            nodes[i].value = (kMax ? v[i] > current : v[i] < current) ? v[i] : current;
+            const float current = values[i];
+            values[i] = (kMax ? v[i] > current : v[i] < current) ? v[i] : current;
         }
         return;
     }
-    results::ND_RES_TYPE* times = time_res->ND.data();
+    float* __restrict times = time_res->value.data();
     for (std::size_t i = 0; i < n; ++i) {
-        const float current = nodes[i].value;
+        const float current = values[i];
         const bool wins = kMax ? v[i] > current : v[i] < current;
-        nodes[i].value = wins ? v[i] : current;
-        times[i].value = wins ? t : times[i].value;
+        values[i] = wins ? v[i] : current;
+        times[i] = wins ? t : times[i];
     }
 }
 
@@ -216,7 +217,7 @@ void reduce_temporal(XmdfTable& table, std::int32_t file_number, bool is_vector,
     util::line_after_gap(std::string(first_line) + name_of(file));
     check_record(file, res, routine);
     // A time result without nodes keeps no times.
-    if (time_res != nullptr && time_res->ND.empty() && time_res->CELL.empty()) time_res = nullptr;
+    if (time_res != nullptr && time_res->value.empty() && time_res->CELL.empty()) time_res = nullptr;
     if (time_res != nullptr) check_record(file, *time_res, routine);
     const std::int32_t dataset = list.found_temporal;
     if (!valid_dataset(list, dataset)) no_dataset(file, "Temporal");
@@ -238,20 +239,20 @@ void reduce_temporal(XmdfTable& table, std::int32_t file_number, bool is_vector,
         if (kind == Reduction::average) {
             if (is_vector) {
                 for (std::size_t i = 0; i < n; ++i) {
-                    res.ND[i].value += v[2 * i];
-                    res.ND[i].y += v[2 * i + 1];
+                    res.value[i] += v[2 * i];
+                    res.y[i] += v[2 * i + 1];
                 }
             } else {
-                for (std::size_t i = 0; i < n; ++i) res.ND[i].value += v[i];
+                for (std::size_t i = 0; i < n; ++i) res.value[i] += v[i];
             }
         } else if (is_vector) {
             for (std::size_t i = 0; i < n; ++i) {
                 const float m = util::VECTOR_MAGNITUDE(v[2 * i], v[2 * i + 1]);
                 if (s == 0 || (take_max ? m > magnitude[i] : m < magnitude[i])) {
                     magnitude[i] = m;
-                    res.ND[i].value = v[2 * i];
-                    res.ND[i].y = v[2 * i + 1];
-                    if (time_res != nullptr) time_res->ND[i].value = t;
+                    res.value[i] = v[2 * i];
+                    res.y[i] = v[2 * i + 1];
+                    if (time_res != nullptr) time_res->value[i] = t;
                 }
             }
         } else if (take_max) {
@@ -267,8 +268,8 @@ void reduce_temporal(XmdfTable& table, std::int32_t file_number, bool is_vector,
     if (kind == Reduction::average) {
         const auto divisor = static_cast<float>(times.size());
         for (std::size_t i = 0; i < n; ++i) {
-            res.ND[i].value /= divisor;
-            if (is_vector) res.ND[i].y /= divisor;
+            res.value[i] /= divisor;
+            if (is_vector) res.y[i] /= divisor;
         }
     }
     util::line_after_gap("Closing Group");

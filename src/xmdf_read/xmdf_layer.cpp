@@ -211,7 +211,7 @@ void XMDFREADTIMESTEP(std::int32_t file_id, std::string_view path, std::int32_t 
         util::line_after_gap("ERROR - One or more of xmdf pathlength, time index, number nodes or number of cells equal to 0.");
     const std::size_t n_nodes = static_cast<std::size_t>(std::max(res.nnodes, 0));
     const std::size_t n_cells = static_cast<std::size_t>(std::max(res.ncells, 0));
-    if (res.ND.size() < n_nodes || res.CELL.size() < n_cells)
+    if (res.value.size() < n_nodes || res.y.size() < n_nodes || res.CELL.size() < n_cells)
         util::fail("ERROR - Result record smaller than its number of nodes or number of cells.");
 
     // The group is read through the id it was just opened with, vector or not.
@@ -228,11 +228,11 @@ void XMDFREADTIMESTEP(std::int32_t file_id, std::string_view path, std::int32_t 
     const float* v = layer.step_values.data();
     if (res.is_vector) {
         for (std::size_t j = 0; j < n_nodes; ++j) {
-            res.ND[j].value = v[2 * j];
-            res.ND[j].y = v[2 * j + 1];
+            res.value[j] = v[2 * j];
+            res.y[j] = v[2 * j + 1];
         }
     } else {
-        for (std::size_t j = 0; j < n_nodes; ++j) res.ND[j].value = v[j];
+        std::copy_n(v, n_nodes, res.value.data());
     }
     con.line("    Done.");
 

@@ -8,6 +8,7 @@
 
 #include "results/dat.hpp"
 #include "results/dat_test_base.hpp"
+#include "results/res_fields.hpp"
 
 namespace zorvel::results {
 namespace {
@@ -23,7 +24,9 @@ RES_TYPE scalar_record(float time, std::vector<std::int8_t> flags, std::vector<f
     r.nnodes = static_cast<std::int32_t>(values.size());
     r.ncells = static_cast<std::int32_t>(flags.size());
     r.time = time;
-    for (float v : values) r.ND.push_back({v, 0.0f, 0});
+    std::vector<testing::Node> nodes;
+    for (float v : values) nodes.push_back({v, 0.0f, 0});
+    testing::set_nodes(r, nodes);
     for (std::int8_t f : flags) r.CELL.push_back({f});
     return r;
 }
@@ -49,7 +52,7 @@ TEST_F(DatFormat, WritesVectorsAsPairsAndTimesAsTheyAre) {
     RES_TYPE r;
     r.nnodes = 2;
     r.ncells = 1;
-    r.ND = {{1.0f, 2.0f, 7}, {3.0f, 4.0f, 8}};
+    testing::set_nodes(r, {{1.0f, 2.0f, 7}, {3.0f, 4.0f, 8}});
     r.CELL = {{-1}};
     for (float t : {-111111.0f, -99999.0f, -0.0f}) {
         r.time = t;
@@ -283,7 +286,7 @@ TEST_F(DatFormat, FailedWritesEndTheRunAndRemoveTheOutput) {
     ::setrlimit(RLIMIT_FSIZE, &small);
     RES_TYPE big;
     big.nnodes = 400000;
-    big.ND.resize(400000);
+    allocate_nodes(big, 400000);
     big.time = 1.0f;
     const std::string path = dir_.file("full.dat");
     const int unit = testing::open_out(path);

@@ -41,7 +41,7 @@ RES_TYPE record_of(std::int32_t nnodes, std::int32_t ncells, bool vector, float 
     r.nnodes = nnodes;
     r.ncells = ncells;
     r.is_vector = vector;
-    r.ND.assign(static_cast<std::size_t>(nnodes), ND_RES_TYPE{value, value, 0});
+    testing::fill_nodes(r, static_cast<std::size_t>(nnodes), value);
     r.CELL.assign(static_cast<std::size_t>(ncells), CELL_RES_TYPE{flag});
     return r;
 }

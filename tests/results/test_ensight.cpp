@@ -8,6 +8,7 @@
 
 #include "results/dat_test_base.hpp"
 #include "results/ensight.hpp"
+#include "results/res_fields.hpp"
 
 namespace zorvel::results {
 namespace {
@@ -49,7 +50,7 @@ TEST_F(EnsightTest, FiniteVolumeVectorsRunXThenYThenZerosPerBlock) {
     RES_TYPE res;
     res.nnodes = res.ncells = 3;
     res.is_fv = res.is_vector = true;
-    res.ND = {{1.5f, -2.0f, 0}, {0.25f, 4.0f, 0}, {-3.0f, 0.125f, 0}};
+    testing::set_nodes(res, {{1.5f, -2.0f, 0}, {0.25f, 4.0f, 0}, {-3.0f, 0.125f, 0}});
     res.CELL = {{1}, {1}, {0}};  // the second quadrilateral is dry
     const std::string name = dir_.file("v.0001");
     const std::string description(90, 'd');  // cut to 80
@@ -70,14 +71,14 @@ TEST_F(EnsightTest, AVariableFileThatCannotBeOpenedEndsTheRun) {
     RES_TYPE res;
     res.nnodes = res.ncells = 3;
     res.is_fv = true;
-    res.ND.resize(3);
+    allocate_nodes(res, 3);
     res.CELL.resize(3);
     const std::string name = dir_.file("no_such_folder/v.0001");
     const std::string text = expect_error_end([&] { ENSIGHTVARIABLE(mesh, res, name, "d"); }, out_);
     EXPECT_NE(text.find("ERROR - Unable to open file for writing: \"" + name + "\""), std::string::npos) << text;
 
     // A result with fewer values than the mesh has elements is refused before any file is made.
-    res.ND.resize(2);
+    allocate_nodes(res, 2);
     const std::string short_name = dir_.file("short.0001");
     const std::string refused = expect_error_end([&] { ENSIGHTVARIABLE(mesh, res, short_name, "d"); }, out_);
     EXPECT_NE(refused.find("ERROR - The results do not fit the mesh for EnSight output"), std::string::npos);

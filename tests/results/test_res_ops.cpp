@@ -37,7 +37,9 @@ RES_TYPE scalar(std::vector<float> values, std::vector<std::int8_t> flags) {
     RES_TYPE r;
     r.nnodes = static_cast<std::int32_t>(values.size());
     r.ncells = static_cast<std::int32_t>(flags.size());
-    for (float v : values) r.ND.push_back({v, 0.0f, 0});
+    std::vector<testing::Node> nodes;
+    for (float v : values) nodes.push_back({v, 0.0f, 0});
+    testing::set_nodes(r, nodes);
     for (std::int8_t f : flags) r.CELL.push_back({f});
     return r;
 }
@@ -94,36 +96,41 @@ TEST(ResOps, VectorsTakeBothComponentsOfTheFasterOne) {
     max.is_vector = true;
     RES_TYPE a = scalar({3, 0}, {});
     a.is_vector = true;
-    a.ND[0].y = 4;        // speed 5
-    a.ND[1].y = 1.0e-7f;  // below the speed threshold: speed 0
+    a.y[0] = 4;        // speed 5
+    a.y[1] = 1.0e-7f;  // below the speed threshold: speed 0
     RES_TYPE b = a;
-    b.ND[0] = {-4.9f, 0.5f, 0};  // speed just under 5
-    b.ND[1] = {0, 2, 0};
+    testing::set_nodes(b, {{-4.9f, 0.5f, 0}, {0, 2, 0}});  // speeds just under 5, and 2
     RES_MAX(a, max, kNoMesh, true, 1);
     RES_MAX(b, max, kNoMesh, true, 2);
-    EXPECT_EQ(max.ND[0].value, 3);
-    EXPECT_EQ(max.ND[0].y, 4);
-    EXPECT_EQ(max.ND[0].source, 1);
-    EXPECT_EQ(max.ND[1].value, 0);
-    EXPECT_EQ(max.ND[1].y, 2);
-    EXPECT_EQ(max.ND[1].source, 2);
+    EXPECT_EQ(max.value[0], 3);
+    EXPECT_EQ(max.y[0], 4);
+    EXPECT_EQ(max.source[0], 1);
+    EXPECT_EQ(max.value[1], 0);
+    EXPECT_EQ(max.y[1], 2);
+    EXPECT_EQ(max.source[1], 2);
 
     RES_TYPE min = a;
     RES_MIN(b, min, kNoMesh, false, 2);
-    EXPECT_EQ(min.ND[0].value, -4.9f);
-    EXPECT_EQ(min.ND[0].y, 0.5f);
-    EXPECT_EQ(min.ND[1].y, 1.0e-7f);  // speed 0 is not beaten
+    EXPECT_EQ(min.value[0], -4.9f);
+    EXPECT_EQ(min.y[0], 0.5f);
+    EXPECT_EQ(min.y[1], 1.0e-7f);  // speed 0 is not beaten
 }
 
 TEST(ResOps, NewRecordsAndTheAllocationCheck) {
     const RES_TYPE r = NEW_RES(2, 5);
-    EXPECT_EQ(r.ND.size(), 5u);
+    EXPECT_EQ(r.value.size(), 5u);
+    EXPECT_EQ(r.y.size(), 5u);
+    EXPECT_EQ(r.source.size(), 5u);
+    EXPECT_EQ(r.value[4], 0.0f) << "fresh node arrays read 0";
     EXPECT_EQ(r.CELL.size(), 2u);
     EXPECT_EQ(r.nnodes, 0);
     EXPECT_EQ(r.ncells, 0);
-    EXPECT_TRUE(NEW_RES(-1, -3).ND.empty());
+    EXPECT_TRUE(NEW_RES(-1, -3).value.empty());
 
-    std::vector<ND_RES_TYPE> huge;
+    util::ZeroedArray<float> none;
+    EXPECT_EQ(none.allocate(std::int64_t{1} << 62), 1);
+    EXPECT_TRUE(none.empty());
+    std::vector<CELL_RES_TYPE> huge;
     EXPECT_EQ(allocate_array(huge, std::int64_t{1} << 62), 1);
     EXPECT_EQ(allocate_array(huge, 3), 0);
     EXPECT_EQ(huge.size(), 3u);

@@ -16,6 +16,7 @@
 #include "results/dat_test_base.hpp"
 #include "results/results_writer.hpp"
 #include "results/xmdf/binding.hpp"
+#include "results/res_fields.hpp"
 #include "util/units.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -104,12 +105,12 @@ private:
 using Values = std::vector<double>;
 using Names = std::vector<std::string>;
 
-RES_TYPE record(float time, std::vector<ND_RES_TYPE> nodes, std::vector<std::int8_t> flags) {
+RES_TYPE record(float time, const std::vector<testing::Node>& nodes, std::vector<std::int8_t> flags) {
     RES_TYPE r;
     r.nnodes = static_cast<std::int32_t>(nodes.size());
     r.ncells = static_cast<std::int32_t>(flags.size());
     r.time = time;
-    r.ND = std::move(nodes);
+    testing::set_nodes(r, nodes);
     for (std::int8_t f : flags) r.CELL.push_back({f});
     return r;
 }
@@ -162,7 +163,7 @@ TEST_F(ResultsWriter, WritesAScalarXmdfOutputUnderItsGroupPath) {
     EXPECT_GT(out.scalar_id, 0);
     EXPECT_EQ(out.vector_id, 0);
     WRITE_OUTPUT_TIMESTEP(out, res);
-    EXPECT_FLOAT_EQ(res.ND[1].value, -2.0f) << "a scalar step leaves the record as it is";
+    EXPECT_FLOAT_EQ(res.value[1], -2.0f) << "a scalar step leaves the record as it is";
     res = record(-111111.0f, {{7, 0, 0}, {8, 0, 0}, {9, 0, 0}}, {0, -1});
     WRITE_OUTPUT_TIMESTEP(out, res);
     CLOSE_OUTPUT(out);
@@ -214,10 +215,10 @@ TEST_F(ResultsWriter, WritesAVectorWithItsMagnitudeCompanion) {
     clear_console();
     WRITE_OUTPUT_TIMESTEP(out, res);
     EXPECT_EQ(console_text(), "   Done.\n   Done.\n");
-    EXPECT_FLOAT_EQ(res.ND[0].value, 5.0f);
-    EXPECT_FLOAT_EQ(res.ND[1].value, 2.0f);
-    EXPECT_FLOAT_EQ(res.ND[0].y, 4.0f) << "y keeps the y components";
-    EXPECT_FLOAT_EQ(res.ND[1].y, -2.0f);
+    EXPECT_FLOAT_EQ(res.value[0], 5.0f);
+    EXPECT_FLOAT_EQ(res.value[1], 2.0f);
+    EXPECT_FLOAT_EQ(res.y[0], 4.0f) << "y keeps the y components";
+    EXPECT_FLOAT_EQ(res.y[1], -2.0f);
     RES_TYPE second = record(1.0f, {{-6, 8, 0}, {1, 0, 0}}, {0});
     WRITE_OUTPUT_TIMESTEP(out, second);
     CLOSE_OUTPUT(out);
@@ -258,7 +259,7 @@ TEST_F(ResultsWriter, XmdfOutputsTakeStoredValuesAsTheyAre) {
     clear_console();
     write_output_step_as_stored(vec, res, stored({3, 4, 0, -2}));
     EXPECT_EQ(console_text(), "   Done.\n   Done.\n");
-    EXPECT_FLOAT_EQ(res.ND[0].value, -1.0f) << "the record's nodes are left as they are";
+    EXPECT_FLOAT_EQ(res.value[0], -1.0f) << "the record's nodes are left as they are";
     CLOSE_OUTPUT_GROUPS(vec);
     vec.folder_name = "Maximums";
     vec.dataset_name = "Depth";
@@ -397,7 +398,7 @@ TEST_F(ResultsWriter, WritesVectorDatRecordsAsPairs) {
     WRITE_OUTPUT_HEADER(out, res);
     WRITE_OUTPUT_TIMESTEP(out, res);
     CLOSE_OUTPUT(out);
-    EXPECT_FLOAT_EQ(res.ND[0].value, 3.0f) << "a .dat step leaves the record as it is";
+    EXPECT_FLOAT_EQ(res.value[0], 3.0f) << "a .dat step leaves the record as it is";
     EXPECT_EQ(testing::read_file(path),
               DatBytes().header(2, 1, true, "Vector Velocity").record(1.5f, {1}, {3, 4, 5, 6}).end().bytes());
 }
@@ -565,7 +566,7 @@ TEST_F(ResultsWriter, AFullDiskEndsTheRunAndTheFileIsRemoved) {
     __lsan_disable();  // HDF5 keeps, and never frees, the memory of a file that it failed to close
 #endif
     for (const Case& c : cases) {
-        RES_TYPE res = record(1.0f, std::vector<ND_RES_TYPE>(c.nodes), {1});
+        RES_TYPE res = record(1.0f, std::vector<testing::Node>(c.nodes), {1});
         OutputDescription out = xmdf_output(dir_.file("full.xmdf"), "run", "F", "Depth");
         rlimit small = saved;
         small.rlim_cur = c.limit;

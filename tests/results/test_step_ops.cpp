@@ -25,7 +25,9 @@ RES_TYPE scalar(std::vector<float> values, std::vector<std::int8_t> flags = {}) 
     RES_TYPE r;
     r.nnodes = static_cast<std::int32_t>(values.size());
     r.ncells = static_cast<std::int32_t>(flags.size());
-    for (float v : values) r.ND.push_back({v, 0.0f, 0});
+    std::vector<testing::Node> nodes;
+    for (float v : values) nodes.push_back({v, 0.0f, 0});
+    testing::set_nodes(r, nodes);
     for (std::int8_t f : flags) r.CELL.push_back({f});
     return r;
 }
@@ -34,7 +36,9 @@ RES_TYPE vector(std::vector<std::pair<float, float>> xy) {
     RES_TYPE r;
     r.nnodes = static_cast<std::int32_t>(xy.size());
     r.is_vector = true;
-    for (auto [x, y] : xy) r.ND.push_back({x, y, 0});
+    std::vector<testing::Node> nodes;
+    for (auto [x, y] : xy) nodes.push_back({x, y, 0});
+    testing::set_nodes(r, nodes);
     return r;
 }
 
@@ -69,24 +73,24 @@ TEST(StepOps, CapKeepsDirectionAndLeavesZeroVectorsAlone) {
 
     RES_TYPE v = vector({{0.6f, 0.8f}, {3, 4}, {0, 0}, {0.5f, 0}});
     RES_CAP(v, 1.0f);
-    EXPECT_FLOAT_EQ(v.ND[0].value, 0.6f);
-    EXPECT_FLOAT_EQ(v.ND[0].y, 0.8f);
-    EXPECT_FLOAT_EQ(v.ND[1].value, 0.6f);
-    EXPECT_FLOAT_EQ(v.ND[1].y, 0.8f);
+    EXPECT_FLOAT_EQ(v.value[0], 0.6f);
+    EXPECT_FLOAT_EQ(v.y[0], 0.8f);
+    EXPECT_FLOAT_EQ(v.value[1], 0.6f);
+    EXPECT_FLOAT_EQ(v.y[1], 0.8f);
     EXPECT_EQ(ys_of(v)[2], 0.0f);
-    EXPECT_EQ(v.ND[3].value, 0.5f);  // shorter than the cap
+    EXPECT_EQ(v.value[3], 0.5f);  // shorter than the cap
 
     // A cap of 0 or below scales every non-zero vector by cap / length; a zero vector
     // (also one whose components are both within the speed threshold) stays.
     for (float cap : {0.0f, -1.0f}) {
         RES_TYPE w = vector({{3, 4}, {0, 0}, {1.0e-7f, -1.0e-7f}});
         RES_CAP(w, cap);
-        EXPECT_FLOAT_EQ(w.ND[0].value, 0.6f * cap) << cap;
-        EXPECT_FLOAT_EQ(w.ND[0].y, 0.8f * cap) << cap;
-        EXPECT_EQ(w.ND[1].value, 0.0f);
-        EXPECT_EQ(w.ND[1].y, 0.0f);
-        EXPECT_EQ(w.ND[2].value, 1.0e-7f);
-        EXPECT_EQ(w.ND[2].y, -1.0e-7f);
+        EXPECT_FLOAT_EQ(w.value[0], 0.6f * cap) << cap;
+        EXPECT_FLOAT_EQ(w.y[0], 0.8f * cap) << cap;
+        EXPECT_EQ(w.value[1], 0.0f);
+        EXPECT_EQ(w.y[1], 0.0f);
+        EXPECT_EQ(w.value[2], 1.0e-7f);
+        EXPECT_EQ(w.y[2], -1.0e-7f);
     }
 }
 

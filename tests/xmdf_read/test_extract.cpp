@@ -46,9 +46,9 @@ protected:
 // The node values (x only, or x then y per node), the cell flags and the time result's values.
 std::vector<float> values(const RES_TYPE& r, bool with_y = false) {
     std::vector<float> out;
-    for (const auto& n : r.ND) {
-        out.push_back(n.value);
-        if (with_y) out.push_back(n.y);
+    for (std::size_t j = 0; j < r.value.size(); ++j) {
+        out.push_back(r.value[j]);
+        if (with_y) out.push_back(r.y[j]);
     }
     return out;
 }
@@ -83,9 +83,9 @@ TEST_F(Extract, TemporalScalarReductions) {
     RES_TYPE avg = record_for(file(), 0.0f);
     GET_XMDF_TEMPORAL_AVG(table, 1, false, avg);
     EXPECT_NE(console.take().find("\nExtracting averages from /Temporal/ folder in " + path + "\n"), std::string::npos);
-    EXPECT_FLOAT_EQ(avg.ND[0].value, 3.0f);
-    EXPECT_FLOAT_EQ(avg.ND[1].value, 11.0f / 3.0f);
-    EXPECT_FLOAT_EQ(avg.ND[3].value, 7.0f / 3.0f);
+    EXPECT_FLOAT_EQ(avg.value[0], 3.0f);
+    EXPECT_FLOAT_EQ(avg.value[1], 11.0f / 3.0f);
+    EXPECT_FLOAT_EQ(avg.value[3], 7.0f / 3.0f);
     EXPECT_EQ(flags(avg), (std::vector<int>{1, 1, 0}));
 }
 
@@ -108,10 +108,10 @@ TEST_F(Extract, TemporalVectorReductions) {
 
     RES_TYPE avg = record_for(file(), 0.0f);
     GET_XMDF_TEMPORAL_AVG(table, 1, true, avg);
-    EXPECT_FLOAT_EQ(avg.ND[0].value, 3.0f);
-    EXPECT_FLOAT_EQ(avg.ND[0].y, 13.0f / 3.0f);
-    EXPECT_FLOAT_EQ(avg.ND[3].value, 1.0f);
-    EXPECT_FLOAT_EQ(avg.ND[3].y, -2.0f / 3.0f);
+    EXPECT_FLOAT_EQ(avg.value[0], 3.0f);
+    EXPECT_FLOAT_EQ(avg.y[0], 13.0f / 3.0f);
+    EXPECT_FLOAT_EQ(avg.value[3], 1.0f);
+    EXPECT_FLOAT_EQ(avg.y[3], -2.0f / 3.0f);
 }
 
 TEST_F(Extract, StoredExtremes) {
@@ -246,7 +246,7 @@ TEST_F(Extract, BadDataEndsTheRun) {
               "\nOpening data group: results/Temporal/Depth\n"
               "ERROR - Reading timestep [XF_READ_SCALAR_VALUES_TIMESTEP] while reading " + path + "\n" + kExitTail);
     RES_TYPE small;
-    small.ND.resize(3);
+    allocate_nodes(small, 3);
     small.CELL.resize(3);
     EXPECT_EQ(ended([&] { GET_XMDF_MAX(table, 1, false, small); }),
               "\nGetting maximum data from: " + path + "\n"

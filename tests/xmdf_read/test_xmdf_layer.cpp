@@ -67,7 +67,7 @@ protected:
         res.nnodes = 4;
         res.ncells = 3;
         res.is_vector = vector;
-        res.ND.resize(4);
+        results::allocate_nodes(res, 4);
         res.CELL.resize(3);
         return res;
     }
@@ -189,7 +189,7 @@ TEST_F(XmdfLayerTest, ReadsOneOutputTimeIntoARecord) {
     EXPECT_EQ(text(), steps);
     std::vector<float> values;
     std::vector<int> flags;
-    for (const auto& nd : res.ND) values.push_back(nd.value);
+    values.assign(res.value.begin(), res.value.end());
     for (const auto& cell : res.CELL) flags.push_back(cell.flag);
     EXPECT_EQ(values, (std::vector<float>{3.0f, 0.25f, -1.0f, 6.0f}));
     EXPECT_EQ(flags, (std::vector<int>{0, 0, 0}));
@@ -200,7 +200,7 @@ TEST_F(XmdfLayerTest, ReadsOneOutputTimeIntoARecord) {
     XMDFREADTIMESTEP(id, kVelocity, static_cast<std::int32_t>(kVelocity.size()), 3, res);
     EXPECT_EQ(text(), steps);
     std::vector<float> xy;
-    for (const auto& nd : res.ND) xy.insert(xy.end(), {nd.value, nd.y});
+    for (std::size_t j = 0; j < res.value.size(); ++j) xy.insert(xy.end(), {res.value[j], res.y[j]});
     EXPECT_EQ(xy, (std::vector<float>{0, 0, 3, 0, 6, 4, -3, -2}));
     flags.clear();
     for (const auto& cell : res.CELL) flags.push_back(cell.flag);
@@ -235,7 +235,7 @@ TEST_F(XmdfLayerTest, ReadTimestepFailures) {
     EXPECT_EQ(ends_run([&] { XMDFREADTIMESTEP(id, "results/Temporal/Speed", 22, 1, res); }),
               "\nERROR - Could not open data group \"results/Temporal/Speed\" in XMDF file.\n" + kClose);
     // A record whose arrays are smaller than its counts is never filled.
-    res.ND.resize(3);
+    results::allocate_nodes(res, 3);
     EXPECT_EQ(ends_run([&] { XMDFREADTIMESTEP(id, kDepth, depth_length, 1, res); }),
               "\nERROR - Result record smaller than its number of nodes or number of cells.\n" + kClose);
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "results/res_ops.hpp"
 #include "results/res_type.hpp"
 #include "results/xmdf/binding.hpp"
 #include "util/console.hpp"
@@ -80,7 +81,9 @@ inline results::RES_TYPE record_for(const XmdfFile& file, float value, std::int8
     results::RES_TYPE res;
     res.nnodes = file.nnodes;
     res.ncells = file.ncells;
-    res.ND.assign(static_cast<std::size_t>(file.nnodes), results::ND_RES_TYPE{value, value, 0});
+    results::CHECK_ALLOC(results::allocate_nodes(res, file.nnodes));
+    std::fill(res.value.begin(), res.value.end(), value);
+    std::fill(res.y.begin(), res.y.end(), value);
     res.CELL.assign(static_cast<std::size_t>(file.ncells), results::CELL_RES_TYPE{flag});
     return res;
 }

@@ -1,0 +1,72 @@
+#include "util/zeroed_array.hpp"
+
+#include <cstdint>
+#include <cstdlib>
+#include <sys/mman.h>
+
+namespace zorvel::util {
+
+namespace {
+
+// Arrays of this many bytes or more are mapped from the kernel, whose fresh pages are
+// zero and cost nothing until written; smaller ones come zeroed from the heap.
+constexpr std::size_t kMapped = std::size_t{256} << 10;
+
+// Mapped arrays of this many bytes or more are laid on whole huge pages and ask for them:
+// one fault, not 512, for each 2 MiB that is written.
+constexpr std::size_t kHuge = std::size_t{2} << 20;
+
+// The address sanitizer watches heap memory only: under it every array comes from the heap.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kHeapOnly = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kHeapOnly = true;
+#else
+constexpr bool kHeapOnly = false;
+#endif
+#else
+constexpr bool kHeapOnly = false;
+#endif
+
+// True when an array of this many bytes comes from the heap.
+bool from_heap(std::size_t bytes) { return kHeapOnly || bytes < kMapped; }
+
+// The bytes a mapped array takes: huge arrays a whole number of huge pages, so that
+// each begins and ends on one and never shares a huge page with another.
+std::size_t mapped_length(std::size_t bytes) { return bytes >= kHuge ? (bytes + kHuge - 1) / kHuge * kHuge : bytes; }
+
+}  // namespace
+
+void* allocate_zeroed(std::size_t bytes) noexcept {
+    if (bytes == 0) return nullptr;
+    if (from_heap(bytes)) return std::calloc(1, bytes);
+    const std::size_t length = mapped_length(bytes);
+    if (length < kHuge) {
+        void* p = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        return p == MAP_FAILED ? nullptr : p;
+    }
+    // A huge-page-aligned stretch cut out of a mapping one huge page longer.
+    void* raw = ::mmap(nullptr, length + kHuge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
+    const auto at = reinterpret_cast<std::uintptr_t>(raw);
+    const std::uintptr_t start = (at + kHuge - 1) / kHuge * kHuge;
+    if (start > at) ::munmap(raw, start - at);
+    if (const std::size_t tail = at + length + kHuge - (start + length); tail > 0)
+        ::munmap(reinterpret_cast<void*>(start + length), tail);
+    void* p = reinterpret_cast<void*>(start);
+#ifdef MADV_HUGEPAGE
+    ::madvise(p, length, MADV_HUGEPAGE);
+#endif
+    return p;
+}
+
+void release_zeroed(void* p, std::size_t bytes) noexcept {
+    if (p == nullptr) return;
+    if (from_heap(bytes))
+        std::free(p);
+    else
+        ::munmap(p, mapped_length(bytes));
+}
+
+}  // namespace zorvel::util
