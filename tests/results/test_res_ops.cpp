@@ -130,7 +130,7 @@ TEST(ResOps, NewRecordsAndTheAllocationCheck) {
     util::ZeroedArray<float> none;
     EXPECT_EQ(none.allocate(std::int64_t{1} << 62), 1);
     EXPECT_TRUE(none.empty());
-    std::vector<CELL_RES_TYPE> huge;
+    std::vector<std::array<float, 4>> huge;
     EXPECT_EQ(allocate_array(huge, std::int64_t{1} << 62), 1);
     EXPECT_EQ(allocate_array(huge, 3), 0);
     EXPECT_EQ(huge.size(), 3u);
