@@ -72,13 +72,12 @@ hid_t make_groups(hid_t file, const std::string& path) {
     while (true) {
         const std::size_t slash = path.find('/', at);
         const std::string part = path.substr(0, slash);
-        if (H5Lexists(file, part.c_str(), H5P_DEFAULT) > 0) {
-            if (g >= 0) H5Gclose(g);
+        // What lies on the way may be a dataset: H5Oclose closes either kind.
+        if (g >= 0) H5Oclose(g);
+        if (H5Lexists(file, part.c_str(), H5P_DEFAULT) > 0)
             g = H5Oopen(file, part.c_str(), H5P_DEFAULT);
-        } else {
-            if (g >= 0) H5Gclose(g);
+        else
             g = H5Gcreate2(file, part.c_str(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT);
-        }
         if (g < 0 || slash == std::string::npos) return g;
         at = slash + 1;
     }
