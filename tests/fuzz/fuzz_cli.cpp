@@ -28,6 +28,7 @@ const std::vector<std::string> kInputs = {
     "odd_no_record_huge_counts_h.dat", "odd_huge_cells_h.dat", "odd_cut_record_h.dat",
     "odd_ranks.xmdf", "odd_types.xmdf", "odd_missing_arrays.xmdf", "odd_huge_dims.xmdf",
     "odd_strings_for_numbers.xmdf", "odd_root_dataset.xmdf",
+    "sizes_unbacked_nodes.xmdf", "sizes_unbacked_times.xmdf", "sizes_linked_twice.xmdf",
 };
 
 // True when a word could name a file outside the run folder.

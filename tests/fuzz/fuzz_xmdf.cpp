@@ -43,8 +43,9 @@ const char* const kPaths[] = {
 };
 const char* const kGroupTypes[] = {"DATASET SCALAR", "DATASET VECTOR", "Generic", "", "DATASET"};
 
-// Declared lengths of an array's dimensions; the last ones exceed what a 32-bit count holds.
-const hsize_t kDims[] = {1, 2, 3, 6, 0, 4, hsize_t{1} << 31, (hsize_t{1} << 32) + 5};
+// Declared lengths of an array's dimensions; the last two are huge, one the largest that a
+// 32-bit count holds, one beyond it.
+const hsize_t kDims[] = {1, 2, 3, 6, 0, 4, (hsize_t{1} << 31) - 1, (hsize_t{1} << 32) + 5};
 
 // A fixed-length text attribute, or (numeric) an integer attribute in its place.
 void text_attribute(hid_t on, const char* name, const std::string& text, bool numeric) {

@@ -17,8 +17,10 @@
 #include "results/xmdf/handles.hpp"
 #include "results/xmdf/objects.hpp"
 #include "results/xmdf/step_extremes.hpp"
+#include "results/xmdf/stored_data.hpp"
 #include "util/file_io.hpp"
 #include "util/text.hpp"
+#include "util/units.hpp"
 
 namespace zorvel::results::xmdf {
 
@@ -33,18 +35,31 @@ constexpr hsize_t kMaxChunkValues = hsize_t{1} << 24;
 // Elements per chunk of the one-value-per-step arrays (Times, Mins, Maxs).
 constexpr hsize_t kStepChunk = 1024;
 
+// Thrown inside a routine's body when the file declares sizes that its stored data does
+// not back; the routine's edge ends the run for it.
+struct NotBacked {};
+
 // Runs a routine's body on the named file under the fault guard and turns its outcome,
-// or any exception, into the status; memory that ran out goes on to end the run.
+// or any exception, into the status; memory that ran out goes on to end the run, and so
+// do sizes that nothing in the file backs, before anything is allocated from them.
 template <class Body>
 void guarded(std::int32_t& status, std::string_view file, Body&& body) {
-    const Hdf5Call call(file);
-    try {
-        status = body() ? kOk : kFailed;
-    } catch (const std::bad_alloc&) {
-        throw;
-    } catch (...) {
-        status = kFailed;
+    bool backed = true;
+    {
+        const Hdf5Call call(file);
+        try {
+            status = body() ? kOk : kFailed;
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (const NotBacked&) {
+            status = kFailed;
+            backed = false;
+        } catch (...) {
+            status = kFailed;
+        }
     }
+    if (!backed)
+        util::fail("ERROR - Dataset sizes not backed by stored data in xmdf file: \"" + std::string(file) + "\"");
 }
 
 // The same for a routine on an open file or group: the name of its file.
@@ -110,24 +125,70 @@ hid_t array(OpenObject& group, DatasetHandle& handle, const char* name) {
     return handle.get();
 }
 
+// The size of the file that an open object belongs to; 0 when unknown.
+std::uint64_t file_size(const OpenObject& object) {
+    const OpenObject* file = objects().find(object.file, ObjectKind::file);
+    hsize_t size = 0;
+    if (file == nullptr || H5Fget_filesize(file->file_handle.get(), &size) < 0) return 0;
+    return size;
+}
+
+// One of a dataset group's arrays, as array() gives it, for a count or a read: on first
+// use the data it declares (all of it, or with one_row one timestep) must be backed by
+// what the file stores, else NotBacked ends the run.
+hid_t backed_array(OpenObject& group, DatasetHandle& handle, bool& backed, const char* name, bool one_row) {
+    const hid_t set = array(group, handle, name);
+    if (set < 0 || backed) return set;
+    if (!h5::declared_data_backed(set, one_row, file_size(group))) throw NotBacked{};
+    backed = true;
+    return set;
+}
+
+// The Times of a dataset group for a count or a read: every time it declares is backed.
+hid_t times_array(OpenObject& set) {
+    return backed_array(set, set.data.times, set.data.times_backed, "Times", false);
+}
+
+// The Values of a dataset group for a count or a read: one timestep of them is backed.
+hid_t values_array(OpenObject& set) {
+    return backed_array(set, set.data.values, set.data.values_backed, "Values", true);
+}
+
+// The Active of a dataset group for a count or a read: one timestep of flags is backed.
+hid_t active_array(OpenObject& set) {
+    return backed_array(set, set.data.active, set.data.active_backed, "Active", true);
+}
+
 // The shape of an open array, which must have the given rank.
 bool shape(hid_t set, int rank, h5::Extent& extent) {
     return set >= 0 && h5::extent_of(set, extent) && extent.rank == rank;
 }
 
-// The dataset listing of an open file, made on first use.
+// What the paths of a file's dataset listing may hold at most, in bytes: no more than the
+// file stores, or a little.
+std::uint64_t listing_bound(const OpenObject& file) {
+    return std::max(h5::kUnbackedBytes, file_size(file));
+}
+
+// The dataset listing of an open file, made on first use; NotBacked when its paths would
+// hold more than listing_bound.
 const h5::DatasetPaths* listing(std::int32_t file_id) {
     OpenObject* file = file_object(file_id);
     if (file == nullptr) return nullptr;
     if (!file->paths) {
         h5::DatasetPaths paths;
-        if (!h5::list_dataset_groups(file->file_handle.get(), paths)) return nullptr;
+        switch (h5::list_dataset_groups(file->file_handle.get(), listing_bound(*file), paths)) {
+            case h5::WalkEnd::done: break;
+            case h5::WalkEnd::failed: return nullptr;
+            case h5::WalkEnd::too_large: throw NotBacked{};
+        }
         file->paths = std::move(paths);
     }
     return &*file->paths;
 }
 
-// The count and slot length of one of the listings.
+// The count and slot length of one of the listings; NotBacked when its slots together
+// (the buffer a caller sizes from them) would hold more than listing_bound.
 bool datasets_info(std::int32_t file_id, bool vectors, std::int32_t& n_paths, std::int32_t& max_path_len) {
     n_paths = 0;
     max_path_len = 0;
@@ -138,6 +199,7 @@ bool datasets_info(std::int32_t file_id, bool vectors, std::int32_t& n_paths, st
     for (const std::string& path : list) longest = std::max(longest, path.size());
     if (list.size() > static_cast<std::size_t>(kMaxInt) || longest >= static_cast<std::size_t>(kMaxInt))
         return false;
+    if (!list.empty() && list.size() > listing_bound(*file_object(file_id)) / (longest + 1)) throw NotBacked{};
     n_paths = static_cast<std::int32_t>(list.size());
     max_path_len = list.empty() ? 0 : static_cast<std::int32_t>(longest + 1);
     return true;
@@ -310,7 +372,7 @@ bool read_values(std::int32_t id, std::int32_t step, std::int32_t n_values, std:
     const auto n = static_cast<hsize_t>(n_values);
     const auto comps = static_cast<hsize_t>(components);
     if (out.size() < n * comps) return false;
-    const hid_t values = array(*set, set->data.values, "Values");
+    const hid_t values = values_array(*set);
     h5::Extent extent;
     if (!shape(values, vector ? 3 : 2, extent) || !h5::type_class_is(values, H5T_FLOAT)) return false;
     if (extent.dims[1] != n || (vector && extent.dims[2] != comps)) return false;
@@ -538,8 +600,7 @@ void XF_GET_DATASET_NUMVALS(std::int32_t id, std::int32_t& n_values, std::int32_
         if (set == nullptr) return false;
         const bool vector = *set->role == h5::GroupRole::vector;
         h5::Extent extent;
-        return shape(array(*set, set->data.values, "Values"), vector ? 3 : 2, extent) &&
-               to_count(extent.dims[1], n_values);
+        return shape(values_array(*set), vector ? 3 : 2, extent) && to_count(extent.dims[1], n_values);
     });
 }
 
@@ -548,7 +609,7 @@ void XF_GET_DATASET_NUMACTIVE(std::int32_t id, std::int32_t& n_active, std::int3
     guarded(status, id, [&] {
         OpenObject* set = dataset_object(id);
         if (set == nullptr) return false;
-        const hid_t active = array(*set, set->data.active, "Active");
+        const hid_t active = active_array(*set);
         if (active < 0) return !h5::link_exists(set->group_handle.get(), "Active");
         h5::Extent extent;
         return shape(active, 2, extent) && to_count(extent.dims[1], n_active);
@@ -571,8 +632,8 @@ void XF_GET_DATASET_NUM_TIMES(std::int32_t id, std::int32_t& n_times, std::int32
     n_times = 0;
     guarded(status, id, [&] {
         OpenObject* set = dataset_object(id);
-        hsize_t steps = 0;
-        return set != nullptr && step_count(*set, steps) && to_count(steps, n_times);
+        h5::Extent extent;
+        return set != nullptr && shape(times_array(*set), 1, extent) && to_count(extent.dims[0], n_times);
     });
 }
 
@@ -580,7 +641,7 @@ void XF_GET_DATASET_TIMES(std::int32_t id, std::int32_t n_times, std::span<doubl
     guarded(status, id, [&] {
         OpenObject* set = dataset_object(id);
         if (set == nullptr || n_times < 0 || times.size() < static_cast<std::size_t>(n_times)) return false;
-        const hid_t stored = array(*set, set->data.times, "Times");
+        const hid_t stored = times_array(*set);
         h5::Extent extent;
         if (!shape(stored, 1, extent) || !h5::type_class_is(stored, H5T_FLOAT)) return false;
         const auto n = static_cast<hsize_t>(n_times);
@@ -613,7 +674,7 @@ void XF_READ_ACTIVITY_TIMESTEP(std::int32_t id, std::int32_t step, std::int32_t 
         hsize_t steps = 0;
         if (!step_count(*set, steps) || step < 1 || static_cast<hsize_t>(step) > steps) return false;
         const auto n = static_cast<hsize_t>(n_flags);
-        const hid_t active = array(*set, set->data.active, "Active");
+        const hid_t active = active_array(*set);
         h5::Extent extent;
         if (active < 0 && h5::link_exists(set->group_handle.get(), "Active")) return false;
         if (active >= 0) {

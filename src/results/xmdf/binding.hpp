@@ -3,7 +3,9 @@
 // files, built directly on the HDF5 C library.
 //
 // Calling style: every routine stores a status in its last argument, 0 for success
-// and negative for a failure, prints nothing and lets no exception out. Ids are
+// and negative for a failure, prints nothing and lets no exception out, with two ends
+// of the run as the exceptions: memory that runs out (std::bad_alloc goes on to main),
+// and an input whose declared sizes its stored data does not back (see below). Ids are
 // positive 32-bit integers (0 is never an id); times are 64-bit reals, values
 // 32-bit reals. Text inputs are fixed-length fields: trailing blanks are dropped,
 // inner blanks kept. Output buffers come with their real sizes; a buffer too small
@@ -26,6 +28,14 @@
 // depth first in name order, by full path without a leading "/". Reading also takes
 // float64 Values, deflated data and a missing Active (every cell then counts as
 // active, and the number of active values is 0).
+//
+// Sizes are checked against the stored data before they leave the binding (a count) or
+// reach HDF5 (a read): the times that Times declares, one timestep of Values or of
+// Active, and the chunk of each, must be backed by what the file stores (see
+// stored_data.hpp); the paths of a dataset listing, and the slots a caller sizes from
+// its count and length, may hold no more bytes than the file. Otherwise the run ends
+// with "ERROR - Dataset sizes not backed by stored data in xmdf file: " and the quoted
+// name, through util::fail.
 
 #include <cstdint>
 #include <span>

@@ -3,6 +3,7 @@
 #include "results/xmdf/h5_util.hpp"
 
 #include <cstring>
+#include <set>
 
 #include "results/xmdf/handles.hpp"
 
@@ -45,12 +46,45 @@ herr_t collect_hard_link(hid_t, const char* name, const H5L_info_t* info, void* 
     }
 }
 
-// Depth-first walk of one group: each subgroup is recorded by its role, then entered.
-bool walk(hid_t group, const std::string& prefix, int depth, DatasetPaths& paths) {
-    if (depth > kMaxDepth) return true;
+// A walk over a file's groups: its bound, the path bytes kept so far, where each group
+// met lies in the file, and the listing it makes.
+struct Walk {
+    std::uint64_t max_bytes = 0;
+    std::uint64_t kept = 0;
+    std::set<std::string> seen;
+    DatasetPaths& paths;
+};
+
+// Where an object lies in its file, the same through every link to it; empty when unknown.
+std::string object_place(hid_t object) {
+#if H5_VERSION_GE(1, 12, 0)
+    H5O_info2_t info;
+    if (H5Oget_info3(object, &info, H5O_INFO_BASIC) < 0) return std::string();
+    return std::string(reinterpret_cast<const char*>(&info.token), sizeof info.token);
+#else
+    H5O_info_t info;
+    if (H5Oget_info2(object, &info, H5O_INFO_BASIC) < 0) return std::string();
+    return std::string(reinterpret_cast<const char*>(&info.addr), sizeof info.addr);
+#endif
+}
+
+// Adds a dataset group's path to a listing, within the walk's bound.
+WalkEnd keep(Walk& w, std::vector<std::string>& list, const std::string& path) {
+    w.kept += path.size() + 1;
+    if (w.kept > w.max_bytes) return WalkEnd::too_large;
+    list.push_back(path);
+    return WalkEnd::done;
+}
+
+// Depth-first walk of one group, whose path the buffer holds: each group not met before
+// (hard links can lead to a group twice, or round in a cycle) is listed by its role, then
+// entered.
+WalkEnd walk(hid_t group, std::string& path, int depth, Walk& w) {
+    if (depth > kMaxDepth) return WalkEnd::done;
     std::vector<std::string> names;
     hsize_t index = 0;
-    if (H5Literate(group, H5_INDEX_NAME, H5_ITER_INC, &index, collect_hard_link, &names) < 0) return false;
+    if (H5Literate(group, H5_INDEX_NAME, H5_ITER_INC, &index, collect_hard_link, &names) < 0) return WalkEnd::failed;
+    const std::size_t base = path.size();
     for (const std::string& name : names) {
         hid_t raw = H5Oopen(group, name.c_str(), H5P_DEFAULT);
         if (raw < 0) continue;  // a link that leads nowhere readable is not a dataset
@@ -59,15 +93,23 @@ bool walk(hid_t group, const std::string& prefix, int depth, DatasetPaths& paths
             continue;
         }
         GroupHandle child(raw);
-        const std::string path = prefix.empty() ? name : prefix + "/" + name;
+        const std::string place = object_place(child.get());
+        if (!place.empty() && !w.seen.insert(place).second) continue;
+        path.resize(base);
+        if (base + 1 + name.size() > w.max_bytes) return WalkEnd::too_large;
+        if (base > 0) path += '/';
+        path += name;
+        WalkEnd end = WalkEnd::done;
         switch (role_of(child.get())) {
-            case GroupRole::scalar: paths.scalars.push_back(path); break;
-            case GroupRole::vector: paths.vectors.push_back(path); break;
+            case GroupRole::scalar: end = keep(w, w.paths.scalars, path); break;
+            case GroupRole::vector: end = keep(w, w.paths.vectors, path); break;
             case GroupRole::other: break;
         }
-        if (!walk(child.get(), path, depth + 1, paths)) return false;
+        if (end == WalkEnd::done) end = walk(child.get(), path, depth + 1, w);
+        if (end != WalkEnd::done) return end;
     }
-    return true;
+    path.resize(base);
+    return WalkEnd::done;
 }
 
 // The attribute of that name when it holds a single value of that type class, with its
@@ -203,10 +245,14 @@ GroupRole role_of(hid_t group) {
     return GroupRole::other;
 }
 
-bool list_dataset_groups(hid_t file, DatasetPaths& paths) {
+WalkEnd list_dataset_groups(hid_t file, std::uint64_t max_bytes, DatasetPaths& paths) {
     paths = DatasetPaths{};
     GroupHandle root(H5Gopen2(file, "/", H5P_DEFAULT));
-    return root && walk(root.get(), std::string(), 0, paths);
+    if (!root) return WalkEnd::failed;
+    Walk w{max_bytes, 0, {}, paths};
+    w.seen.insert(object_place(root.get()));
+    std::string path;
+    return walk(root.get(), path, 0, w);
 }
 
 }  // namespace zorvel::results::xmdf::h5

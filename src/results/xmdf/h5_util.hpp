@@ -61,7 +61,13 @@ bool type_class_is(hid_t dataset, H5T_class_t cls);
 
 // The role that the group's "Grouptype" attribute gives it.
 GroupRole role_of(hid_t group);
-// Walks the whole file; false when the walk fails.
-bool list_dataset_groups(hid_t file, DatasetPaths& paths);
+// How a walk over a file's groups ended: listed, failed, or stopped because its paths
+// would hold more bytes than the bound.
+enum class WalkEnd { done, failed, too_large };
+
+// Walks the whole file, each group once however many links lead to it. It stops with
+// too_large when the paths kept (each with one byte more), or the path of one group,
+// would exceed max_bytes.
+WalkEnd list_dataset_groups(hid_t file, std::uint64_t max_bytes, DatasetPaths& paths);
 
 }  // namespace zorvel::results::xmdf::h5

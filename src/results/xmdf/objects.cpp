@@ -20,6 +20,7 @@ bool DataArrays::close() {
     ok = one_space.close() && ok;
     row_values = row_flags = 0;
     row_rank = 0;
+    times_backed = values_backed = active_backed = false;
     return ok;
 }
 

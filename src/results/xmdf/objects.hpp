@@ -33,6 +33,10 @@ struct DataArrays {
     SpaceHandle flag_space;  // one timestep of activity flags
     hsize_t row_flags = 0;
     SpaceHandle one_space;   // a single element
+    // Arrays found backed by the data their file stores (checked once, before a read).
+    bool times_backed = false;
+    bool values_backed = false;
+    bool active_backed = false;
 
     // Closes every id; false when any close failed.
     bool close();

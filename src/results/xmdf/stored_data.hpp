@@ -1,0 +1,33 @@
+#pragma once
+// How much data an HDF5 array of an ".xmdf" input really stores. An array may declare
+// dimensions far beyond its stored bytes (chunks never written read as fill values),
+// and compression makes real data smaller than what it unpacks to. The binding
+// compares what a count or a read would make zorvel or HDF5 allocate with the most
+// that the stored bytes can unpack to, before the count leaves it:
+//   compact, contiguous  the stored bytes (no more than the file's size)
+//   chunked              the stored chunks times the bytes of a chunk, and, for filters of
+//                        known reach, no more than the stored bytes times their largest
+//                        ratio (deflate 1032, n-bit 8 per byte of an element, shuffle and
+//                        checksum 1); szip, scale-offset and filters of other libraries
+//                        can reach further, so only the chunk count bounds them
+//   virtual              nothing (its data lies in other files)
+
+#include <hdf5.h>
+
+#include <cstdint>
+
+namespace zorvel::results::xmdf::h5 {
+
+// Declared data up to this size needs no stored bytes behind it: it costs little, and
+// an array that stores no step yet (a run still writing) keeps working.
+inline constexpr std::uint64_t kUnbackedBytes = std::uint64_t{16} << 20;
+
+// The most bytes of data that the array's stored bytes unpack to; 0 when unreadable.
+std::uint64_t stored_data_bound(hid_t dataset, std::uint64_t file_size);
+
+// True when the data the array declares (all of it, or with one_row its first row
+// alone, the rest being further timesteps) and one chunk of it are backed: no larger
+// than kUnbackedBytes or than what its stored bytes unpack to.
+bool declared_data_backed(hid_t dataset, bool one_row, std::uint64_t file_size);
+
+}  // namespace zorvel::results::xmdf::h5
