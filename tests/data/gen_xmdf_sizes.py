@@ -23,6 +23,8 @@ sizes_refused.xmdf          arrays that declare more than they store, one datase
   scale-offset/Values       1 x 2^31 - 1, scale-offset chunks of 2^20, one written
   huge chunk/Values         1 x 6 in chunks of 2^28 values (1 GiB), nothing written
   cells/Active              1 x 2^31 - 1 flags, nothing written (Values 1 x 6 real)
+  steps not written/Values  4 x 2^18 (4 MiB) in chunks of one step, only step 1 written
+  no step/Values            0 x 2^31 - 1: no timestep yet, but one would take 8 GiB
 sizes_linked_twice.xmdf     "top" and 63 folder levels below it, each linked twice ("a" and
                             "b") from the one above, a dataset group at the bottom: 2^63
                             ways to one dataset
@@ -115,6 +117,16 @@ def write_refused(out):
         g = dataset_group(f, "cells", "SCALAR")
         small_arrays(g, active=False)
         g.create_dataset("Active", shape=(1, BIG), maxshape=(None, BIG), chunks=(1, 4096), dtype=np.uint8)
+
+        g = dataset_group(f, "steps not written", "SCALAR")
+        small_arrays(g, values=False)
+        v = g.create_dataset("Values", shape=(4, 2 ** 18), maxshape=(None, 2 ** 18), chunks=(1, 2 ** 18),
+                             dtype=np.float32)
+        v[0] = np.arange(2 ** 18, dtype=np.float32)
+
+        g = dataset_group(f, "no step", "SCALAR")
+        small_arrays(g, values=False)
+        g.create_dataset("Values", shape=(0, BIG), maxshape=(None, BIG), chunks=(1, 1024), dtype=np.float32)
 
 
 def write_listings(out):

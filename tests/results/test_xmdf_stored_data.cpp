@@ -159,6 +159,8 @@ TEST(XmdfStoredData, SizesThatNothingStoredBacksEndTheRun) {
         {"sizes_refused.xmdf", "scale-offset", "2^31 - 1 nodes, one scale-offset chunk", numvals},
         {"sizes_refused.xmdf", "huge chunk", "reading 6 values of a 1 GiB chunk never written",
          [&](std::int32_t id, std::int32_t& st) { xf::XF_READ_SCALAR_VALUES_TIMESTEP(id, 1, 6, values, st); }},
+        {"sizes_refused.xmdf", "steps not written", "4 steps of 2^18 nodes, one written", numvals},
+        {"sizes_refused.xmdf", "no step", "no step, 2^31 - 1 nodes", numvals},
         {"sizes_refused.xmdf", "cells", "2^31 - 1 cells, no chunk",
          [](std::int32_t id, std::int32_t& st) { std::int32_t n; xf::XF_GET_DATASET_NUMACTIVE(id, n, st); }},
         {"sizes_refused.xmdf", "cells", "reading 3 of 2^31 - 1 flags",

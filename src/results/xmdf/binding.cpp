@@ -34,6 +34,8 @@ constexpr std::int32_t kMaxInt = std::numeric_limits<std::int32_t>::max();
 constexpr hsize_t kMaxChunkValues = hsize_t{1} << 24;
 // Elements per chunk of the one-value-per-step arrays (Times, Mins, Maxs).
 constexpr hsize_t kStepChunk = 1024;
+// Path bytes that a dataset listing may hold however small its file.
+constexpr std::uint64_t kListingBytes = std::uint64_t{16} << 20;
 
 // Thrown inside a routine's body when the file declares sizes that its stored data does
 // not back; the routine's edge ends the run for it.
@@ -134,29 +136,29 @@ std::uint64_t file_size(const OpenObject& object) {
 }
 
 // One of a dataset group's arrays, as array() gives it, for a count or a read: on first
-// use the data it declares (all of it, or with one_row one timestep) must be backed by
-// what the file stores, else NotBacked ends the run.
-hid_t backed_array(OpenObject& group, DatasetHandle& handle, bool& backed, const char* name, bool one_row) {
+// use the data it declares must be backed by what the file stores, else NotBacked ends
+// the run.
+hid_t backed_array(OpenObject& group, DatasetHandle& handle, bool& backed, const char* name) {
     const hid_t set = array(group, handle, name);
     if (set < 0 || backed) return set;
-    if (!h5::declared_data_backed(set, one_row, file_size(group))) throw NotBacked{};
+    if (!h5::declared_data_backed(set, file_size(group))) throw NotBacked{};
     backed = true;
     return set;
 }
 
-// The Times of a dataset group for a count or a read: every time it declares is backed.
+// The Times of a dataset group for a count or a read, checked by backed_array.
 hid_t times_array(OpenObject& set) {
-    return backed_array(set, set.data.times, set.data.times_backed, "Times", false);
+    return backed_array(set, set.data.times, set.data.times_backed, "Times");
 }
 
-// The Values of a dataset group for a count or a read: one timestep of them is backed.
+// The Values of a dataset group for a count or a read, checked by backed_array.
 hid_t values_array(OpenObject& set) {
-    return backed_array(set, set.data.values, set.data.values_backed, "Values", true);
+    return backed_array(set, set.data.values, set.data.values_backed, "Values");
 }
 
-// The Active of a dataset group for a count or a read: one timestep of flags is backed.
+// The Active of a dataset group for a count or a read, checked by backed_array.
 hid_t active_array(OpenObject& set) {
-    return backed_array(set, set.data.active, set.data.active_backed, "Active", true);
+    return backed_array(set, set.data.active, set.data.active_backed, "Active");
 }
 
 // The shape of an open array, which must have the given rank.
@@ -165,9 +167,9 @@ bool shape(hid_t set, int rank, h5::Extent& extent) {
 }
 
 // What the paths of a file's dataset listing may hold at most, in bytes: no more than the
-// file stores, or a little.
+// file stores, or 16 MiB.
 std::uint64_t listing_bound(const OpenObject& file) {
-    return std::max(h5::kUnbackedBytes, file_size(file));
+    return std::max(kListingBytes, file_size(file));
 }
 
 // The dataset listing of an open file, made on first use; NotBacked when its paths would

@@ -81,7 +81,7 @@ std::uint64_t stored_data_bound(hid_t dataset, std::uint64_t file_size) {
     return ratio == kUnbounded ? in_chunks : std::min(in_chunks, times(stored, ratio));
 }
 
-bool declared_data_backed(hid_t dataset, bool one_row, std::uint64_t file_size) {
+bool declared_data_backed(hid_t dataset, std::uint64_t file_size) {
     const SpaceHandle space(H5Dget_space(dataset));
     const PlistHandle dcpl(H5Dget_create_plist(dataset));
     if (!space || !dcpl) return false;
@@ -89,8 +89,10 @@ bool declared_data_backed(hid_t dataset, bool one_row, std::uint64_t file_size) 
     const int rank = H5Sget_simple_extent_dims(space.get(), dims, nullptr);
     if (rank < 0) return false;
     const std::uint64_t element = element_bytes(dataset);
-    std::uint64_t declared = element;
-    for (int i = one_row ? 1 : 0; i < rank; ++i) declared = times(declared, dims[i]);
+    std::uint64_t row = element;
+    for (int i = 1; i < rank; ++i) row = times(row, dims[i]);
+    if (rank > 0 && dims[0] == 0) return row <= kNoStepRowBytes;
+    const std::uint64_t declared = rank > 0 ? times(row, dims[0]) : element;
     const std::uint64_t needed = std::max(declared, chunk_bytes(dcpl.get(), element));
     return needed <= kUnbackedBytes || needed <= stored_data_bound(dataset, file_size);
 }

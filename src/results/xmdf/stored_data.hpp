@@ -18,16 +18,20 @@
 
 namespace zorvel::results::xmdf::h5 {
 
-// Declared data up to this size needs no stored bytes behind it: it costs little, and
-// an array that stores no step yet (a run still writing) keeps working.
-inline constexpr std::uint64_t kUnbackedBytes = std::uint64_t{16} << 20;
+// What an array that stores no timestep yet may declare for one, nothing stored behind
+// it: such an array is only counted, never read, and a run still writing leaves them.
+inline constexpr std::uint64_t kNoStepRowBytes = std::uint64_t{16} << 20;
+// What any other array may declare with nothing stored behind it: a little, for small
+// arrays that their writer never filled.
+inline constexpr std::uint64_t kUnbackedBytes = std::uint64_t{1} << 20;
 
 // The most bytes of data that the array's stored bytes unpack to; 0 when unreadable.
 std::uint64_t stored_data_bound(hid_t dataset, std::uint64_t file_size);
 
-// True when the data the array declares (all of it, or with one_row its first row
-// alone, the rest being further timesteps) and one chunk of it are backed: no larger
-// than kUnbackedBytes or than what its stored bytes unpack to.
-bool declared_data_backed(hid_t dataset, bool one_row, std::uint64_t file_size);
+// True when the data that the array declares is backed. Its first dimension counts
+// timesteps: with none, one timestep's worth must be no more than kNoStepRowBytes;
+// otherwise all it declares, and one chunk of it, no more than kUnbackedBytes or than
+// what its stored bytes unpack to.
+bool declared_data_backed(hid_t dataset, std::uint64_t file_size);
 
 }  // namespace zorvel::results::xmdf::h5
