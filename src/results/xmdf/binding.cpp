@@ -135,13 +135,20 @@ std::uint64_t file_size(const OpenObject& object) {
     return size;
 }
 
-// One of a dataset group's arrays, as array() gives it, for a count or a read: on first
-// use the data it declares must be backed by what the file stores, else NotBacked ends
-// the run.
+// One of a dataset group's arrays, as array() gives it, for a count or a read: the data
+// it declares must be backed by what the file stores, else NotBacked ends the run. The
+// check reads the array's chunk index, so each array of an open file is checked once.
 hid_t backed_array(OpenObject& group, DatasetHandle& handle, bool& backed, const char* name) {
     const hid_t set = array(group, handle, name);
     if (set < 0 || backed) return set;
+    OpenObject* file = objects().find(group.file, ObjectKind::file);
+    const std::string place = h5::object_place(set);
+    if (file != nullptr && !place.empty() && file->backed_arrays.contains(place)) {
+        backed = true;
+        return set;
+    }
     if (!h5::declared_data_backed(set, file_size(group))) throw NotBacked{};
+    if (file != nullptr && !place.empty()) file->backed_arrays.insert(place);
     backed = true;
     return set;
 }

@@ -55,19 +55,6 @@ struct Walk {
     DatasetPaths& paths;
 };
 
-// Where an object lies in its file, the same through every link to it; empty when unknown.
-std::string object_place(hid_t object) {
-#if H5_VERSION_GE(1, 12, 0)
-    H5O_info2_t info;
-    if (H5Oget_info3(object, &info, H5O_INFO_BASIC) < 0) return std::string();
-    return std::string(reinterpret_cast<const char*>(&info.token), sizeof info.token);
-#else
-    H5O_info_t info;
-    if (H5Oget_info2(object, &info, H5O_INFO_BASIC) < 0) return std::string();
-    return std::string(reinterpret_cast<const char*>(&info.addr), sizeof info.addr);
-#endif
-}
-
 // Adds a dataset group's path to a listing, within the walk's bound.
 WalkEnd keep(Walk& w, std::vector<std::string>& list, const std::string& path) {
     w.kept += path.size() + 1;
@@ -243,6 +230,18 @@ GroupRole role_of(hid_t group) {
     if (*role == kScalarRole) return GroupRole::scalar;
     if (*role == kVectorRole) return GroupRole::vector;
     return GroupRole::other;
+}
+
+std::string object_place(hid_t object) {
+#if H5_VERSION_GE(1, 12, 0)
+    H5O_info2_t info;
+    if (H5Oget_info3(object, &info, H5O_INFO_BASIC) < 0) return std::string();
+    return std::string(reinterpret_cast<const char*>(&info.token), sizeof info.token);
+#else
+    H5O_info_t info;
+    if (H5Oget_info2(object, &info, H5O_INFO_BASIC) < 0) return std::string();
+    return std::string(reinterpret_cast<const char*>(&info.addr), sizeof info.addr);
+#endif
 }
 
 WalkEnd list_dataset_groups(hid_t file, std::uint64_t max_bytes, DatasetPaths& paths) {

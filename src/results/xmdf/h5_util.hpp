@@ -61,6 +61,9 @@ bool type_class_is(hid_t dataset, H5T_class_t cls);
 
 // The role that the group's "Grouptype" attribute gives it.
 GroupRole role_of(hid_t group);
+// Where an object lies in its file, the same through every link to it; empty when unknown.
+std::string object_place(hid_t object);
+
 // How a walk over a file's groups ended: listed, failed, or stopped because its paths
 // would hold more bytes than the bound.
 enum class WalkEnd { done, failed, too_large };

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -50,9 +51,12 @@ struct OpenObject {
     FileHandle file_handle;
     GroupHandle group_handle;
 
-    // A file: opened for writing; its dataset listing, kept until a dataset is created.
+    // A file: opened for writing; its dataset listing, kept until a dataset is created;
+    // where the arrays found backed by its stored data lie, so that no group opened again
+    // checks them again.
     bool writable = false;
     std::optional<h5::DatasetPaths> paths;
+    std::set<std::string> backed_arrays;
 
     // A group: its role, looked up on first use, and the deflate level of new arrays (-1 none).
     std::optional<h5::GroupRole> role;
