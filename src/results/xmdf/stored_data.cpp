@@ -66,8 +66,8 @@ std::uint64_t stored_data_bound(hid_t dataset, std::uint64_t file_size) {
     if (!dcpl) return 0;
     const std::uint64_t stored = std::min<std::uint64_t>(H5Dget_storage_size(dataset), file_size);
     switch (H5Pget_layout(dcpl.get())) {
-        case H5D_COMPACT:
-        case H5D_CONTIGUOUS: return stored;
+        case H5D_COMPACT: return stored;
+        case H5D_CONTIGUOUS: return H5Pget_external_count(dcpl.get()) == 0 ? stored : 0;
         case H5D_CHUNKED: break;
         default: return 0;
     }

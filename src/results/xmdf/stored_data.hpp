@@ -1,16 +1,16 @@
 #pragma once
 // How much data an HDF5 array of an ".xmdf" input really stores. An array may declare
 // dimensions far beyond its stored bytes (chunks never written read as fill values),
-// and compression makes real data smaller than what it unpacks to. The binding
-// compares what a count or a read would make zorvel or HDF5 allocate with the most
-// that the stored bytes can unpack to, before the count leaves it:
+// and compression makes real data smaller than what it unpacks to. Before a count
+// leaves the binding or a read reaches HDF5, what the array declares (and the chunk a
+// read unpacks) is compared with the most that its stored bytes can unpack to:
 //   compact, contiguous  the stored bytes (no more than the file's size)
 //   chunked              the stored chunks times the bytes of a chunk, and, for filters of
 //                        known reach, no more than the stored bytes times their largest
 //                        ratio (deflate 1032, n-bit 8 per byte of an element, shuffle and
 //                        checksum 1); szip, scale-offset and filters of other libraries
 //                        can reach further, so only the chunk count bounds them
-//   virtual              nothing (its data lies in other files)
+//   virtual, external    nothing (their data lies in other files)
 
 #include <hdf5.h>
 
