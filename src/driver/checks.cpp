@@ -238,9 +238,10 @@ void read_first_mesh(RunState& run) {
     int unit = 0;
     util::OPENFILE(unit, "I ", name);
     first.mesh_file = name;
-    size_mesh(run.geom_, run.n_nodes, run.n_cells);
+    // The wet-cell rule needs the corners of the elements, and no more of the mesh.
+    results::CHECK_ALLOC(results::allocate_array(run.geom_.corners, run.n_cells));
     results::SCAN2DM(unit, run.geom_);
-    results::READ2DM(unit, run.geom_);
+    results::read_2dm_corners(unit, run.geom_, run.n_nodes);
 }
 
 }  // namespace zorvel::driver

@@ -81,12 +81,20 @@ struct MESH_TYPE {
     float z_offset = 0.0f;
     bool pre2005 = false;
     std::vector<std::string> part_names;  // texts of 100 characters, grown as parts are read
+    // The corner nodes (words 2 to 5) of each element alone, for a caller that needs no
+    // more of the mesh: filled by read_2dm_corners in place of NODES and CELLS.
+    std::vector<std::array<std::int32_t, 4>> corners;
 };
 
 // First pass over a ".2dm" file at its start: layout, geo-referencing values and counts.
 void SCAN2DM(int unit, MESH_TYPE& mesh);
 // Second pass after SCAN2DM: every node, element and part name, and the node kinds.
 void READ2DM(int unit, MESH_TYPE& mesh);
+// READ2DM for a caller that needs only the corner nodes of the elements (the wet-cell rule
+// of the maximum and minimum): the same pass, lines, checks and ends, but the nodes are
+// not kept and each element keeps only its corners, in corners (sized by the caller, one
+// entry per element); nnodes is the number of nodes of the results the mesh belongs to.
+void read_2dm_corners(int unit, MESH_TYPE& mesh, std::int32_t nnodes);
 // Reads only the bed levels and the corner numbers of triangles and 4-node quadrilaterals
 // (stored turned round, as READ2DM stores them) into plain arrays.
 void READ2DMELEVATIONS(int unit, std::span<float> elevations, std::int32_t nnodes,

@@ -90,7 +90,10 @@ void fold(const RES_TYPE& a, RES_TYPE& b, const MESH_TYPE& mesh, bool wet_only, 
         return;
     }
     const std::size_t ncells = count_of(a.ncells, a.CELL.size(), a.CELL.size());
-    if (!wet_only || a.is_fv || mesh.CELLS.size() < ncells) {
+    // The elements' corners come from the element records, or from the corners alone when
+    // the mesh was read for them.
+    const bool records = mesh.CELLS.size() >= ncells;
+    if (!wet_only || a.is_fv || (!records && mesh.corners.size() < ncells)) {
         if (take_max)
             fold_all_nodes<true>(a, b, n, tag);
         else
@@ -100,7 +103,7 @@ void fold(const RES_TYPE& a, RES_TYPE& b, const MESH_TYPE& mesh, bool wet_only, 
     // Only the corners of the cells that are wet in a: a dry node never counts.
     for (std::size_t i = 0; i < ncells; ++i) {
         if (flag_magnitude(a.CELL[i].flag) != 1) continue;
-        const std::array<std::int32_t, 9>& words = mesh.CELLS[i].nodes;
+        const std::int32_t* words = records ? mesh.CELLS[i].nodes.data() : mesh.corners[i].data();
         fold_node(a, b, n, words[0], tag, take_max);
         fold_node(a, b, n, words[1], tag, take_max);
         fold_node(a, b, n, words[2], tag, take_max);

@@ -538,6 +538,28 @@ bool File::read_line(std::string& line) {
     }
 }
 
+bool File::next_line(std::string_view& line) {
+    // A line that lies whole in the buffer is handed out in place, with the bounds of read_line.
+    if (next_ < fill_) {
+        const char* begin = buffer_.data() + next_;
+        const char* nl = static_cast<const char*>(std::memchr(begin, '\n', fill_ - next_));
+        if (nl != nullptr) {
+            std::size_t length = static_cast<std::size_t>(nl - begin);
+            if (length > kMaxLine + 1) line_too_long();
+            next_ += length + 1;
+            if (length > 0 && begin[length - 1] == '\r') --length;
+            if (length > kMaxLine) line_too_long();
+            ++lines_read_;
+            line = std::string_view(begin, length);
+            return true;
+        }
+    }
+    // Otherwise the line is put together where it can grow.
+    if (!read_line(line_store_)) return false;
+    line = line_store_;
+    return true;
+}
+
 // Ends the run on a line longer than kMaxLine, naming the file and the line.
 void File::line_too_long() const {
     fail("ERROR - Line too long in file: \"" + trimmed(name_) + "\", line " + std::to_string(lines_read_ + 1));

@@ -108,6 +108,9 @@ public:
     // Input: the next line without its line end ("\n" or "\r\n"); false at end of file.
     // A line longer than kMaxLine ends the run with "ERROR - Line too long in file: ".
     bool read_line(std::string& line);
+    // Input: read_line without a copy: the next line in place, valid until the next call
+    // on the File.
+    bool next_line(std::string_view& line);
     // Input: the number of lines that read_line has handed out since the open or rewind.
     std::uint64_t lines_read() const { return lines_read_; }
     // Input: true when no byte is left to read.
@@ -190,6 +193,7 @@ private:
     std::uint64_t dropped_ = 0;   // the window's pages before this offset are let go
     std::uint64_t populated_ = 0; // the window's pages before this offset are mapped in
     std::vector<std::byte> view_buffer_;  // views of files that are not mapped
+    std::string line_store_;              // a line of next_line that did not lie whole in the buffer
     int watch_slot_ = -1;  // the File's entry in the table the bus-fault handler reads
 };
 

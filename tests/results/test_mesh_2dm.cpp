@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <array>
+#include <bit>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -65,19 +68,37 @@ std::string read_mesh(const std::string& path, MESH_TYPE& mesh, const std::strin
     return out.str();
 }
 
-// Scans a mesh into tables of its own sizes; returns the console text of a READ2DM that
-// ends the run.
-std::string failing_read(const std::string& path) {
+// Scans a mesh and reads it for its corners alone (read_2dm_corners), as the wet-cell rule
+// has it read; returns the console text.
+std::string read_corners(const std::string& path, MESH_TYPE& mesh, const std::string& input = "") {
+    std::ostringstream out;
+    std::istringstream in(input);
+    util::ConsoleCapture cap(out, in);
+    const int unit = open_on_unit(path);
+    SCAN2DM(unit, mesh);
+    mesh.corners.assign(static_cast<std::size_t>(mesh.ncells), {});
+    read_2dm_corners(unit, mesh, mesh.nnodes);
+    return out.str();
+}
+
+// Scans a mesh into tables of its own sizes; returns the console text of a READ2DM (or of a
+// read for the corners alone) that ends the run.
+std::string failing_read(const std::string& path, bool corners_only = false) {
     std::ostringstream out;
     std::istringstream in;
     util::ConsoleCapture cap(out, in);
     MESH_TYPE mesh;
     const int unit = open_on_unit(path);
     SCAN2DM(unit, mesh);
-    mesh.NODES.resize(static_cast<std::size_t>(mesh.nnodes));
-    mesh.CELLS.resize(static_cast<std::size_t>(mesh.ncells));
     out.str("");
-    EXPECT_THROW(READ2DM(unit, mesh), util::RunEnd) << path;
+    if (corners_only) {
+        mesh.corners.resize(static_cast<std::size_t>(mesh.ncells));
+        EXPECT_THROW(read_2dm_corners(unit, mesh, mesh.nnodes), util::RunEnd) << path;
+    } else {
+        mesh.NODES.resize(static_cast<std::size_t>(mesh.nnodes));
+        mesh.CELLS.resize(static_cast<std::size_t>(mesh.ncells));
+        EXPECT_THROW(READ2DM(unit, mesh), util::RunEnd) << path;
+    }
     return out.str();
 }
 
@@ -249,11 +270,11 @@ TEST(Mesh2dm, FaultyLinesEndTheRunNamingFileAndLine) {
         {"e9q_in_fv.2dm", "ERROR - Unexpected 9 point quad in FV or pre 2005 mesh.", 6, ""},
     };
     for (const Case& c : cases) {
-        const std::string text = failing_read(data(c.file));
         std::string expected = kReadStart + "\n" + c.message + "\n   .2dm file: " + data(c.file) + ", line " +
                                std::to_string(c.line) + "\n";
         if (!c.shown.empty()) expected += "\n" + c.shown + "\n\n";
-        EXPECT_EQ(text, expected + kClose) << c.file;
+        EXPECT_EQ(failing_read(data(c.file)), expected + kClose) << c.file;
+        EXPECT_EQ(failing_read(data(c.file), true), expected + kClose) << c.file << ", corners alone";
     }
 }
 
@@ -286,13 +307,72 @@ TEST(Mesh2dm, MeshThatDoesNotFitItsResultsStoresNothing) {
 }
 
 TEST(Mesh2dm, ElementWithoutALineEndsTheRun) {
-    const std::string text = failing_read(data("repeated_element_id.2dm"));
-    const std::string tail = "\nERROR - Should not be here, cell is not e3t, e4q or e9q.  Contact ";
-    ASSERT_NE(text.find(kReadEnd + tail), std::string::npos) << text;
-    EXPECT_NE(text.find(".\n   .2dm file: " + data("repeated_element_id.2dm") +
-                        " has no element line for element 2.\n" + kClose),
-              std::string::npos)
-        << text;
+    for (const bool corners_only : {false, true}) {
+        const std::string text = failing_read(data("repeated_element_id.2dm"), corners_only);
+        const std::string tail = "\nERROR - Should not be here, cell is not e3t, e4q or e9q.  Contact ";
+        ASSERT_NE(text.find(kReadEnd + tail), std::string::npos) << text;
+        EXPECT_NE(text.find(".\n   .2dm file: " + data("repeated_element_id.2dm") +
+                            " has no element line for element 2.\n" + kClose),
+                  std::string::npos)
+            << text;
+    }
+}
+
+// A read for the corners alone writes what READ2DM writes and keeps each element's corners
+// as READ2DM stores them (triangles turned round, 0 in the fourth word), and no node.
+TEST(Mesh2dm, CornersAloneAreTheCornersOfTheFullRead) {
+    for (const char* file : {"fv.2dm", "pre2005.2dm", "current.2dm", "mixed_quads.2dm"}) {
+        SCOPED_TRACE(file);
+        MESH_TYPE full, corners;
+        const std::string input = "\n";  // the pause of a mesh with both kinds of quadrilateral
+        EXPECT_EQ(read_corners(data(file), corners, input), read_mesh(data(file), full, input));
+        ASSERT_EQ(corners.corners.size(), full.CELLS.size());
+        for (std::size_t e = 0; e < full.CELLS.size(); ++e) {
+            const Nodes9& words = full.CELLS[e].nodes;
+            EXPECT_EQ(corners.corners[e], (std::array<std::int32_t, 4>{words[0], words[1], words[2], words[3]})) << e;
+        }
+        EXPECT_TRUE(corners.NODES.empty());
+        ASSERT_EQ(corners.nparts, full.nparts);
+        for (std::int32_t k = 0; k < full.nparts; ++k)
+            EXPECT_EQ(corners.part_names[static_cast<std::size_t>(k)], full.part_names[static_cast<std::size_t>(k)]);
+    }
+}
+
+// Numbers of every form a free-format read takes come out as the general reader gives them:
+// plain decimals (read by their own loop), exponents, "D" exponents, signs, many digits.
+TEST(Mesh2dm, NumbersOfEveryFormReadAsTheGeneralReaderReadsThem) {
+    const char* const forms[] = {"0",         "-0.0",     "+2.25",   ".5",         "5.",
+                                 "-.125",     "1e3",      "1.5D2",   "-2.5d-1",    "0.1",
+                                 "512345.000000",         "6123456.123456",        "0.000000001",
+                                 "123456789.123456789",   "3.14159265358979323846", "9007199254740993",
+                                 "16777217.0", "0.30000000000000004",              "1234567.1234567"};
+    std::string text = "MESH2D\n";
+    int id = 0;
+    for (const char* f : forms) text += "ND " + std::to_string(++id) + " " + f + " " + f + " " + f + "\n";
+    text += "E3T 1 1 2 3 1\n";
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("zorvel_mesh_numbers_" + std::to_string(::getpid()) + ".2dm");
+    {
+        std::ofstream out(path);
+        out << text;
+    }
+    MESH_TYPE mesh;
+    read_mesh(path.string(), mesh);
+    std::filesystem::remove(path);
+    ASSERT_EQ(mesh.NODES.size(), std::size(forms));
+    for (std::size_t j = 0; j < std::size(forms); ++j) {
+        std::string general = forms[j];
+        if (general[0] == '+') general.erase(0, 1);
+        for (char& c : general)
+            if (c == 'd' || c == 'D') c = 'e';
+        double x = 0;
+        float z = 0;
+        std::from_chars(general.data(), general.data() + general.size(), x);
+        std::from_chars(general.data(), general.data() + general.size(), z);
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(mesh.NODES[j].x), std::bit_cast<std::uint64_t>(x)) << forms[j];
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(mesh.NODES[j].y), std::bit_cast<std::uint64_t>(x)) << forms[j];
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(mesh.NODES[j].z), std::bit_cast<std::uint32_t>(z)) << forms[j];
+    }
 }
 
 TEST(Mesh2dm, ElevationsAndCornersIntoPlainArrays) {

@@ -123,6 +123,14 @@ TEST_F(FileIo, ALineLongerThanTheBoundEndsTheRun) {
     EXPECT_EQ(line.size(), File::kMaxLine);
     EXPECT_EQ(ok->lines_read(), 3u);
     EXPECT_FALSE(ok->read_line(line));
+    auto in_place = File::open("ok.txt", FileKind::text_in);
+    std::string_view view;
+    ASSERT_TRUE(in_place->next_line(view));
+    ASSERT_TRUE(in_place->next_line(view));
+    EXPECT_EQ(view.size(), File::kMaxLine);
+    ASSERT_TRUE(in_place->next_line(view));
+    EXPECT_EQ(view.size(), File::kMaxLine);
+    EXPECT_FALSE(in_place->next_line(view));
 
     struct Case {
         const char* name;
@@ -135,19 +143,53 @@ TEST_F(FileIo, ALineLongerThanTheBoundEndsTheRun) {
         {"/dev/zero", "", "ERROR - Line too long in file: \"/dev/zero\", line 1"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        if (!c.bytes.empty()) make_file(c.name, c.bytes);
-        auto in = File::open(c.name, FileKind::text_in);
-        ASSERT_TRUE(in);
-        testing::Dialogue console("");
-        EXPECT_EQ(end_status([&] {
-                      while (in->read_line(line)) {
-                      }
-                  }),
-                  1);
-        EXPECT_NE(console.text().find(std::string("\n") + c.message + "\n"), std::string::npos) << console.text();
-        EXPECT_LE(line.capacity(), 2 * File::kMaxLine + 64);
+        for (const bool whole : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) + (whole ? " read whole" : " in place"));
+            if (!c.bytes.empty()) make_file(c.name, c.bytes);
+            auto in = File::open(c.name, FileKind::text_in);
+            ASSERT_TRUE(in);
+            testing::Dialogue console("");
+            EXPECT_EQ(end_status([&] {
+                          while (whole ? in->read_line(line) : in->next_line(view)) {
+                          }
+                      }),
+                      1);
+            EXPECT_NE(console.text().find(std::string("\n") + c.message + "\n"), std::string::npos)
+                << console.text();
+            EXPECT_LE(line.capacity(), 2 * File::kMaxLine + 64);
+        }
     }
+}
+
+// Lines handed out in place are the lines read whole, wherever they lie against the
+// buffer: short and empty lines, "\r\n" ends, lines across a buffer's end, lines nearly as
+// long as the bound and a last line without its end.
+TEST_F(FileIo, LinesInPlaceAreTheLinesReadWhole) {
+    std::string text;
+    for (int i = 0; i < 40000; ++i) {
+        text += std::string(static_cast<std::size_t>(i % 97), static_cast<char>('a' + i % 26));
+        text += i % 3 == 0 ? "\r\n" : "\n";
+        if (i % 10000 == 5) text += std::string(File::kMaxLine - 5, 'x') + "\n\n";
+    }
+    text += "last";
+    make_file("lines.txt", text);
+    auto whole = File::open("lines.txt", FileKind::text_in);
+    auto in_place = File::open("lines.txt", FileKind::text_in);
+    ASSERT_TRUE(whole && in_place);
+    std::string line;
+    std::string_view view;
+    std::size_t lines = 0;
+    std::string last;
+    while (whole->read_line(line)) {
+        ASSERT_TRUE(in_place->next_line(view)) << "line " << lines + 1;
+        ASSERT_EQ(view, line) << "line " << lines + 1;
+        last = line;
+        ++lines;
+    }
+    EXPECT_FALSE(in_place->next_line(view));
+    EXPECT_EQ(last, "last");
+    EXPECT_EQ(in_place->lines_read(), lines);
+    EXPECT_EQ(lines, 40000u + 8u + 1u);
 }
 
 // Views, reads and skips in one walk over a file larger than several windows: views
