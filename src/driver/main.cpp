@@ -129,7 +129,8 @@ int run_program(std::span<const std::string> words) {
 #ifndef ZORVEL_FUZZ_HARNESS
 int main(int argc, char** argv) {
     zorvel::util::flush_denormals();
-    zorvel::results::xmdf::setup_hdf5();
+    // The HDF5 library is set up by the first XMDF call of a run, so that a run without
+    // XMDF files pays nothing for it.
     const std::vector<std::string> words(argv + 1, argv + argc);
     return zorvel::driver::run_program(words);
 }

@@ -75,9 +75,53 @@ void fold_scalars_into(const std::byte* __restrict values, std::size_t n, float 
     }
 }
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define ZORVEL_AVX2_FOLD 1
+// fold_scalars_into 32 values at a time with AVX2.
+template <bool Max, bool Times>
+__attribute__((target("avx2"))) void fold_scalars_avx2(const std::byte* __restrict values, std::size_t n, float t,
+                                                        float* __restrict ev, float* __restrict et) {
+    const __m256 tv = _mm256_set1_ps(t);
+    std::size_t j = 0;
+    for (; j + 32 <= n; j += 32) {
+        const float* in = reinterpret_cast<const float*>(values + 4 * j);
+        ask_ahead(in);
+        ask_ahead(in + 16);
+        __m256 v[4], m[4], w[4];
+        for (int k = 0; k < 4; ++k) {
+            v[k] = _mm256_loadu_ps(in + 8 * k);
+            m[k] = _mm256_loadu_ps(ev + j + 8 * k);
+            w[k] = _mm256_cmp_ps(v[k], m[k], Max ? _CMP_GT_OQ : _CMP_LT_OQ);
+        }
+        if (_mm256_movemask_ps(_mm256_or_ps(_mm256_or_ps(w[0], w[1]), _mm256_or_ps(w[2], w[3]))) == 0) continue;
+        for (int k = 0; k < 4; ++k) {
+            _mm256_storeu_ps(ev + j + 8 * k, _mm256_blendv_ps(m[k], v[k], w[k]));
+            if constexpr (Times)
+                _mm256_storeu_ps(et + j + 8 * k, _mm256_blendv_ps(_mm256_loadu_ps(et + j + 8 * k), tv, w[k]));
+        }
+    }
+    fold_scalars_into<Max, Times>(values + 4 * j, n - j, t, ev + j, Times ? et + j : nullptr);
+}
+
+// True when the processor runs AVX2.
+inline bool have_avx2() {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+}
+#endif
+
 // fold_scalars_into, with or without times.
 template <bool Max>
 void fold_scalars(const std::byte* values, std::size_t n, float t, float* ev, float* et) {
+#if defined(ZORVEL_AVX2_FOLD)
+    if (have_avx2()) {
+        if (et != nullptr)
+            fold_scalars_avx2<Max, true>(values, n, t, ev, et);
+        else
+            fold_scalars_avx2<Max, false>(values, n, t, ev, nullptr);
+        return;
+    }
+#endif
     if (et != nullptr)
         fold_scalars_into<Max, true>(values, n, t, ev, et);
     else
@@ -111,8 +155,7 @@ void fold_vectors_from(std::size_t j, const std::byte* __restrict values, std::s
     }
 }
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define ZORVEL_AVX2_FOLD 1
+#if defined(ZORVEL_AVX2_FOLD)
 // fold_vectors eight nodes at a time with AVX2. Each speed is worked out as
 // VECTOR_MAGNITUDE does it: a multiply of each component, an add and a square root, each
 // rounded on its own (no fused multiply-add), and exactly 0 where both components lie
@@ -145,12 +188,6 @@ __attribute__((target("avx2"))) void fold_vectors_avx2(const std::byte* __restri
         if (et != nullptr) _mm256_storeu_ps(et + j, _mm256_blendv_ps(_mm256_loadu_ps(et + j), tv, w));
     }
     fold_vectors_from<Max>(j, values, n, t, ex, ey, es, et);
-}
-
-// True when the processor runs AVX2.
-inline bool have_avx2() {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
 }
 #endif
 

@@ -7,6 +7,7 @@
 // carried them; those are read again from the file when needed.
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <vector>
@@ -241,6 +242,51 @@ struct Running {
     }
 };
 
+// Ordinary records that follow one another are folded as a group: a block of nodes (and
+// of cells) at a time through every record of the group, so that the running values of a
+// block stay in the cache from record to record rather than going to memory and back once
+// per record. The outcome, and the console lines, are those of folding them one by one.
+// Each record of a group keeps a few of its pages mapped while the group is folded (the
+// kernel maps the page cache's large folios whole), so the group is kept small.
+constexpr std::size_t kGroup = 3;                             // records at most
+constexpr std::size_t kGroupSpan = std::size_t{48} << 20;     // bytes of the file at most
+constexpr std::size_t kBlock = std::size_t{256} << 10;        // bytes of one record at a time
+
+// One record of a group: its flags, its values and its time, in place.
+struct Member {
+    const std::byte* flags = nullptr;
+    const std::byte* values = nullptr;
+    float time = 0.0f;
+};
+
+// The records from the position on (at a record's flag byte) that can be folded as a
+// group: each carries its own flags, has a time that is no stored extreme or
+// time-of-extreme code, lies whole in the file and is followed by the card of a further
+// record that begins in the file. None when fewer than two are.
+std::size_t gather(util::File& f, const ExtremeKind& kind, std::size_t nc, std::size_t nv,
+                   std::array<Member, kGroup>& members) {
+    const std::size_t record = 5 + nc + nv + 4;  // flag byte, time, flags, values, next card
+    const std::uint64_t at = f.position();
+    if (record > kGroupSpan / 2 || f.size() <= at) return 0;
+    const std::size_t count = static_cast<std::size_t>(
+        std::min<std::uint64_t>(std::min(kGroup, kGroupSpan / record), (f.size() - at) / record));
+    if (count < 2) return 0;
+    const std::byte* p = f.peek(at, count * record);
+    if (p == nullptr) return 0;
+    std::size_t g = 0;
+    for (; g < count; ++g) {
+        const std::byte* r = p + g * record;
+        const float t = load_real(r + 1);
+        std::int32_t card = 0;
+        std::memcpy(&card, r + 5 + nc + nv, sizeof card);
+        const bool ordinary = static_cast<std::int8_t>(r[0]) == 1 && std::fabs(t - kind.stop_code) > 0.01f &&
+                              !(std::fabs(t - kind.stored_code) < 0.01f);
+        if (!ordinary || card != kCardTimeRecord || at + (g + 1) * record >= f.size()) break;
+        members[g] = Member{r + 5, r + 5 + nc, t};
+    }
+    return g >= 2 ? g : 0;
+}
+
 // DATMAXIMUMS (Max) and DATMINIMUMS: the remaining records folded into the extreme record
 // and the time-of-extreme record, or a stored extreme taken when it is the last record.
 template <bool Max>
@@ -268,11 +314,11 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
     // time, so the value and the time of a node (zero vectors throughout included)
     // always come from one record, as its source does.
     const bool replacing = vector;
-    const auto fold_values = [&](const std::byte* values, std::size_t offset, std::size_t len) {
+    const auto fold_values = [&](const std::byte* values, std::size_t offset, std::size_t len, float time) {
         if (replacing && !values_folded)
-            run.replace(values, offset / nb, len / nb, t);
+            run.replace(values, offset / nb, len / nb, time);
         else
-            run.fold<Max>(values, offset / nb, len / nb, t);
+            run.fold<Max>(values, offset / nb, len / nb, time);
     };
     const auto fold_flags = [&](const std::int8_t* flags, std::size_t first, std::size_t count) {
         if (first < ecells.size()) dat_fold::fold_flags<Max>(flags, ecells.subspan(first, std::min(count, ecells.size() - first)));
@@ -288,8 +334,44 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
         } else if (const std::int8_t* earlier = last_flags.get(f)) {
             fold_flags(earlier, 0, nc);
         }
-        in_pieces(f, nv, nb, fold_values);
+        in_pieces(f, nv, nb, [&](const std::byte* p, std::size_t off, std::size_t len) { fold_values(p, off, len, t); });
         values_folded = true;
+    };
+    // A group of records folded a block at a time through all of them; then each is read
+    // past in turn, with its console lines.
+    std::array<Member, kGroup> members;
+    const auto fold_group = [&](std::size_t g) {
+        const std::size_t values_block = kBlock / nb * nb;
+        for (std::size_t off = 0; off < nc; off += kBlock) {
+            const std::size_t len = std::min(kBlock, nc - off);
+            for (std::size_t j = 0; j < g; ++j) {
+                f.map_in(members[j].flags + off, len);
+                fold_flags(reinterpret_cast<const std::int8_t*>(members[j].flags + off), off, len);
+            }
+            for (std::size_t j = 0; j < g; ++j) f.let_go(members[j].flags + off, len);
+        }
+        // Vectors not yet folded start from the group's first record.
+        const bool first_replaces = replacing && !values_folded;
+        for (std::size_t off = 0; off < nv; off += values_block) {
+            const std::size_t len = std::min(values_block, nv - off);
+            for (std::size_t j = 0; j < g; ++j) {
+                const std::byte* p = members[j].values + off;
+                f.map_in(p, len);
+                if (first_replaces && j == 0)
+                    run.replace(p, off / nb, len / nb, members[j].time);
+                else
+                    run.fold<Max>(p, off / nb, len / nb, members[j].time);
+            }
+            for (std::size_t j = 0; j < g; ++j) f.let_go(members[j].values + off, len);
+        }
+        values_folded = true;
+        for (std::size_t j = 0; j < g; ++j) {
+            t = dat_io::read_head(f).time;
+            last_flags.seen(f.position());
+            dat_io::skip_bytes(f, nc + nv);
+            (void)dat_io::finish_record(f);
+            con.line(kind.processing);
+        }
     };
     // A stored extreme, kept until the card after it tells whether it is the last record.
     Body kept;
@@ -310,6 +392,10 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
         });
     };
     for (;;) {
+        if (const std::size_t g = gather(f, kind, nc, nv, members); g > 0) {
+            fold_group(g);
+            continue;
+        }
         const dat_io::RecordHead head = dat_io::read_head(f);
         t = head.time;
         const bool stop = std::fabs(t - kind.stop_code) <= 0.01f;
@@ -334,7 +420,7 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
             con.line(kind.processing);
             if (stored) {
                 if (kept.flags != nullptr) fold_flags(kept.flags, 0, nc);
-                fold_values(kept.values, 0, nv);
+                fold_values(kept.values, 0, nv, t);
                 values_folded = true;
             }
         }

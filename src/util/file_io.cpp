@@ -121,7 +121,7 @@ std::unique_ptr<File> File::open(std::string_view name, FileKind kind, Existing 
     f->size_ = output && !read_write ? 0 : static_cast<std::uint64_t>(st.st_size);
     if (output && !read_write) {
         f->writing_ = true;
-        f->out_limit_ = f->buffer_.size();
+        f->out_limit_ = f->buffer_size_;
     }
     if (existing == Existing::append && output) {
         f->file_pos_ = static_cast<std::uint64_t>(st.st_size);
@@ -137,8 +137,9 @@ std::unique_ptr<File> File::open(std::string_view name, FileKind kind, Existing 
     return f;
 }
 
+// The buffer is not cleared: its pages cost memory only once they are used.
 File::File(int fd, std::string name, FileKind kind, std::size_t buffer)
-    : fd_(fd), name_(std::move(name)), kind_(kind), buffer_(buffer) {}
+    : fd_(fd), name_(std::move(name)), kind_(kind), buffer_(new char[buffer]), buffer_size_(buffer) {}
 
 File::~File() {
     if (fd_ >= 0) close();
@@ -173,7 +174,7 @@ bool File::to_writing() {
     }
     next_ = fill_ = 0;
     writing_ = true;
-    out_limit_ = buffer_.size();
+    out_limit_ = buffer_size_;
     return true;
 }
 
@@ -181,11 +182,11 @@ bool File::to_writing() {
 bool File::refill() {
     if (in_window_) leave_window();
     if (writing_ && !to_reading()) return false;
-    if (next_ < fill_) std::memmove(buffer_.data(), buffer_.data() + next_, fill_ - next_);
+    if (next_ < fill_) std::memmove(buffer_.get(), buffer_.get() + next_, fill_ - next_);
     fill_ -= next_;
     next_ = 0;
-    while (fill_ < buffer_.size()) {
-        ssize_t got = ::read(fd_, buffer_.data() + fill_, buffer_.size() - fill_);
+    while (fill_ < buffer_size_) {
+        ssize_t got = ::read(fd_, buffer_.get() + fill_, buffer_size_ - fill_);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) {
             if (got < 0) failed_ = true;
@@ -202,7 +203,7 @@ bool File::read(void* dst, std::size_t n) {
     char* out = static_cast<char*>(dst);
     std::size_t have = fill_ - next_;
     if (have >= n) {
-        std::memcpy(out, buffer_.data() + next_, n);
+        std::memcpy(out, buffer_.get() + next_, n);
         next_ += n;
         return true;
     }
@@ -215,12 +216,12 @@ bool File::read(void* dst, std::size_t n) {
         // The window could not be moved: read on through the buffer.
     }
     if (writing_ && !to_reading()) return false;
-    std::memcpy(out, buffer_.data() + next_, have);
+    std::memcpy(out, buffer_.get() + next_, have);
     next_ = fill_ = 0;
     out += have;
     n -= have;
     // Large requests go straight into the caller's memory.
-    while (n >= buffer_.size()) {
+    while (n >= buffer_size_) {
         ssize_t got = ::read(fd_, out, n);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) {
@@ -234,7 +235,7 @@ bool File::read(void* dst, std::size_t n) {
     while (n > 0) {
         if (!refill()) return false;
         std::size_t take = std::min(n, fill_ - next_);
-        std::memcpy(out, buffer_.data() + next_, take);
+        std::memcpy(out, buffer_.get() + next_, take);
         next_ += take;
         out += take;
         n -= take;
@@ -303,7 +304,7 @@ bool File::at_end() {
 
 const std::byte* File::view(std::size_t n) {
     if (fill_ - next_ >= n) {
-        const std::byte* p = reinterpret_cast<const std::byte*>(buffer_.data() + next_);
+        const std::byte* p = reinterpret_cast<const std::byte*>(buffer_.get() + next_);
         next_ += n;
         return p;
     }
@@ -343,7 +344,7 @@ const std::byte* File::window_view(std::size_t n) {
                   MADV_DONTNEED);
         dropped_ = behind;
     }
-    populate(at + n);
+    populate(at, at + n);
     file_pos_ = at + n;
     return map_ + (at - map_at_);
 }
@@ -385,26 +386,51 @@ bool File::map_window(std::uint64_t at, std::size_t n) {
     return true;
 }
 
-// Maps the window's pages up to the file offset end into the process in one call, so
-// that reading them takes no page faults: files read before and files just written
-// (whose pages the kernel maps a few at a time) are then read alike. Where the kernel
-// cannot do this, the pages are mapped as they are touched.
-void File::populate(std::uint64_t end) {
+// Maps the window's pages of bytes [at, end) into the process in one call, so that
+// reading them takes no page faults: files read before and files just written (whose
+// pages the kernel maps a few at a time) are then read alike. Where the kernel cannot do
+// this, the pages are mapped as they are touched.
+void File::populate(std::uint64_t at, std::uint64_t end) {
+    constexpr std::uint64_t kPage = 4096;
+    const std::uint64_t from = std::max({populated_, at / kPage * kPage, map_at_});
+    const std::uint64_t to = std::min((end + kPage - 1) / kPage * kPage, map_at_ + map_len_);
+    if (to <= from) return;
+    map_in(map_ + (from - map_at_), static_cast<std::size_t>(to - from));
+    populated_ = std::max(populated_, to);
+}
+
+const std::byte* File::peek(std::uint64_t at, std::size_t n) {
+    if (!mappable_ || !holds(at, n)) return nullptr;
+    if (map_ == nullptr || at < map_at_ || at + n > map_at_ + map_len_) {
+        if (!map_window(at, n)) {
+            mappable_ = false;
+            if (in_window_) leave_window();
+            return nullptr;
+        }
+    }
+    return map_ + (at - map_at_);
+}
+
+void File::map_in(const std::byte* p, std::size_t n) {
 #ifdef MADV_POPULATE_READ
     static bool supported = true;
-    if (!supported || end <= populated_) return;
-    constexpr std::uint64_t kPage = 4096;
-    const std::uint64_t to = std::min((end + kPage - 1) / kPage * kPage, map_at_ + map_len_);
-    const std::uint64_t from = std::max(populated_, dropped_);
-    if (to > from &&
-        ::madvise(const_cast<std::byte*>(map_ + (from - map_at_)), static_cast<std::size_t>(to - from),
-                  MADV_POPULATE_READ) != 0 &&
-        errno == EINVAL)
+    if (!supported || n == 0) return;
+    constexpr std::uintptr_t kPage = 4096;
+    const auto from = reinterpret_cast<std::uintptr_t>(p) / kPage * kPage;
+    const auto to = reinterpret_cast<std::uintptr_t>(p) + n;
+    if (::madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_READ) != 0 && errno == EINVAL)
         supported = false;
-    populated_ = to;
 #else
-    (void)end;
+    (void)p;
+    (void)n;
 #endif
+}
+
+void File::let_go(const std::byte* p, std::size_t n) {
+    constexpr std::uintptr_t kPage = 4096;
+    const auto from = (reinterpret_cast<std::uintptr_t>(p) + kPage - 1) / kPage * kPage;
+    const auto to = (reinterpret_cast<std::uintptr_t>(p) + n) / kPage * kPage;
+    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
 }
 
 // Goes back to reading through the buffer, from the position reached in the window.
@@ -520,8 +546,8 @@ bool File::read_line(std::string& line) {
             ++lines_read_;
             return true;
         }
-        const char* begin = buffer_.data() + next_;
-        const char* end = buffer_.data() + fill_;
+        const char* begin = buffer_.get() + next_;
+        const char* end = buffer_.get() + fill_;
         const char* nl = static_cast<const char*>(std::memchr(begin, '\n', static_cast<std::size_t>(end - begin)));
         const std::size_t take = static_cast<std::size_t>((nl ? nl : end) - begin);
         // One byte over the bound may still be the "\r" of a "\r\n" line end.
@@ -541,7 +567,7 @@ bool File::read_line(std::string& line) {
 bool File::next_line(std::string_view& line) {
     // A line that lies whole in the buffer is handed out in place, with the bounds of read_line.
     if (next_ < fill_) {
-        const char* begin = buffer_.data() + next_;
+        const char* begin = buffer_.get() + next_;
         const char* nl = static_cast<const char*>(std::memchr(begin, '\n', fill_ - next_));
         if (nl != nullptr) {
             std::size_t length = static_cast<std::size_t>(nl - begin);
@@ -567,7 +593,7 @@ void File::line_too_long() const {
 
 // Writes out the bytes waiting in the buffer; a failed write sets failed().
 void File::flush_buffer() {
-    const char* p = buffer_.data();
+    const char* p = buffer_.get();
     std::size_t n = out_;
     out_ = 0;
     if (failed_) return;
@@ -597,18 +623,18 @@ void File::put_slow(char c) {
 void File::write(const void* src, std::size_t n) {
     const char* in = static_cast<const char*>(src);
     if (out_ + n <= out_limit_) {
-        std::memcpy(buffer_.data() + out_, in, n);
+        std::memcpy(buffer_.get() + out_, in, n);
         out_ += n;
         return;
     }
     if (!writing_ && !to_writing()) return;
-    if (out_ + n <= buffer_.size()) {
-        std::memcpy(buffer_.data() + out_, in, n);
+    if (out_ + n <= buffer_size_) {
+        std::memcpy(buffer_.get() + out_, in, n);
         out_ += n;
         return;
     }
     flush_buffer();
-    if (n >= buffer_.size()) {
+    if (n >= buffer_size_) {
         while (n > 0 && !failed_) {
             ssize_t put = ::write(fd_, in, n);
             if (put < 0 && errno == EINTR) continue;
@@ -623,7 +649,7 @@ void File::write(const void* src, std::size_t n) {
         if (file_pos_ > size_ && readable_) size_ = file_pos_;
         return;
     }
-    std::memcpy(buffer_.data(), in, n);
+    std::memcpy(buffer_.get(), in, n);
     out_ = n;
 }
 

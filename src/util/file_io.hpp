@@ -102,6 +102,16 @@ public:
     // position is then at the end). Regular input files are mapped; other files are
     // read into a buffer that the File keeps (std::bad_alloc when it cannot grow).
     const std::byte* view(std::size_t n);
+    // Input: the n bytes from offset at in place, without moving the position: valid
+    // until the next call on the File that reads, views, skips or peeks. Their pages are
+    // mapped as they are touched (or by map_in). nullptr when the file does not hold them
+    // or is no regular file.
+    const std::byte* peek(std::uint64_t at, std::size_t n);
+    // Input: maps in the pages of n bytes of a view or peek at p, in one call.
+    void map_in(const std::byte* p, std::size_t n);
+    // Input: lets the whole pages within n bytes of a view or peek at p leave the resident
+    // set (they stay in the page cache).
+    void let_go(const std::byte* p, std::size_t n);
     // Input: moves n bytes on; false when fewer remain (then it stops at the end). A
     // regular file reads nothing to skip: it goes on in its mapped window.
     bool skip(std::uint64_t n);
@@ -153,7 +163,7 @@ private:
     const std::byte* window_view(std::size_t n);
     void enter_window();
     bool map_window(std::uint64_t at, std::size_t n);
-    void populate(std::uint64_t end);
+    void populate(std::uint64_t at, std::uint64_t end);
     void leave_window();
     void unmap();
     bool holds(std::uint64_t at, std::uint64_t n);
@@ -166,7 +176,8 @@ private:
     std::string name_;
     FileKind kind_;
     FileId id_;
-    std::vector<char> buffer_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t buffer_size_;
     std::size_t next_ = 0;  // reading: next byte to hand out
     std::size_t fill_ = 0;  // reading: bytes in the buffer
     std::size_t out_ = 0;   // writing: bytes waiting in the buffer

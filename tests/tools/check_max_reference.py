@@ -378,6 +378,18 @@ def build_inputs(rng):
                            make_records(rng, False, GRID_NODES, GRID_CELLS, times), is_h=True)
     ins["b_h.dat"] = Input("Water Level", False, GRID_NODES, GRID_CELLS,
                            make_records(rng, False, GRID_NODES, GRID_CELLS, times[:4] + [99999.0]), is_h=True)
+    # Long files: runs of ordinary records broken by a stored extreme that is not the last
+    # record, a record without flags and a stored time of the extreme.
+    long_times = [0.25 * k for k in range(1, 22)]
+    long_times[8] = 99999.0
+    ins["g_d.dat"] = Input("Depth", False, n, c, make_records(rng, False, n, c, long_times, no_flags=(13,)))
+    vector_times = [0.25 * k for k in range(1, 20)]
+    vector_times[9] = 99999.0
+    vector_times[16] = 99999.1
+    ins["g_V.dat"] = Input("Velocity", True, n, c, make_records(rng, True, n, c, vector_times, no_flags=(3,)))
+    min_times = [0.25 * k for k in range(1, 13)]
+    min_times[4] = -99999.0
+    ins["h_d.dat"] = Input("Depth", False, n, c, make_records(rng, False, n, c, min_times))
     ins["fv_h.dat"] = Input("Water Level", False, n, n, make_records(rng, False, n, n, times[:6]), is_h=True)
     ins["fw_h.dat"] = Input("Water Level", False, n, n, make_records(rng, False, n, n, times[:3]), is_h=True)
     return ins
@@ -405,6 +417,16 @@ CASES = [
     ("-max", ["a_V.dat"], []),
     ("-min", ["b_V.dat"], []),
     ("-max", ["b_V.dat"], ["-ignore_mm"]),
+    ("-max", ["g_d.dat"], []),
+    ("-max", ["g_d.dat"], ["-ignore_mm"]),
+    ("-min", ["g_d.dat"], []),
+    ("-max", ["a_d.dat", "g_d.dat"], []),
+    ("-max", ["g_V.dat"], []),
+    ("-max", ["g_V.dat"], ["-ignore_mm"]),
+    ("-min", ["g_V.dat"], []),
+    ("-max", ["b_V.dat", "g_V.dat"], []),
+    ("-min", ["h_d.dat"], []),
+    ("-min", ["h_d.dat"], ["-ignore_mm"]),
     ("-max", ["a_h.dat", "b_h.dat"], []),
     ("-min", ["a_h.dat", "b_h.dat"], []),
     ("-max", ["b_h.dat"], []),

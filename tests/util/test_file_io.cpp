@@ -192,6 +192,42 @@ TEST_F(FileIo, LinesInPlaceAreTheLinesReadWhole) {
     EXPECT_EQ(lines, 40000u + 8u + 1u);
 }
 
+// A peek looks at bytes anywhere in a regular file, mapped, without moving the position:
+// reads, views and skips go on from where they stood, also when a peek moved the window.
+// Bytes beyond the end are never handed out, and a pipe cannot be peeked at.
+TEST_F(FileIo, PeeksLookAnywhereWithoutMovingOn) {
+    const std::uint64_t window = File::kWindowSize;
+    const StampedFile file("peek.bin", 2 * window + 333, {window - 5});
+    const std::uint64_t size = file.size();
+    auto in = File::open("peek.bin", FileKind::bytes_in);
+    ASSERT_TRUE(in);
+    std::vector<std::byte> got(16);
+    ASSERT_TRUE(in->read(got.data(), 13));
+    const std::byte* far = in->peek(window - 100, 3 * kMiB);
+    file.expect_bytes(far, window - 100, 3 * kMiB);
+    in->map_in(far, 3 * kMiB);
+    in->let_go(far, 3 * kMiB);
+    file.expect_bytes(far, window - 100, 3 * kMiB);  // let go of, still the file's bytes
+    EXPECT_EQ(in->position(), 13u);
+    file.expect_bytes(in->view(8), 13, 8);
+    ASSERT_TRUE(in->skip(window - 21));
+    file.expect_bytes(in->peek(0, 64), 0, 64);
+    ASSERT_TRUE(in->read(got.data(), 16));
+    file.expect_bytes(got.data(), window, 16);
+    file.expect_bytes(in->peek(size - 10, 10), size - 10, 10);
+    EXPECT_EQ(in->peek(size - 10, 11), nullptr);
+    EXPECT_EQ(in->position(), window + 16);
+
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ASSERT_EQ(::write(fds[1], "abc", 3), 3);
+    ::close(fds[1]);
+    auto pipe = File::open("/dev/fd/" + std::to_string(fds[0]), FileKind::bytes_in);
+    ASSERT_TRUE(pipe);
+    EXPECT_EQ(pipe->peek(0, 1), nullptr);
+    ::close(fds[0]);
+}
+
 // Views, reads and skips in one walk over a file larger than several windows: views
 // served from the read buffer, views that move the window, a view larger than the
 // default window, a return to the start and the end of the file.

@@ -46,6 +46,7 @@ struct NotBacked {};
 // do sizes that nothing in the file backs, before anything is allocated from them.
 template <class Body>
 void guarded(std::int32_t& status, std::string_view file, Body&& body) {
+    setup_hdf5();
     bool backed = true;
     {
         const Hdf5Call call(file);
@@ -486,8 +487,14 @@ bool to_count(hsize_t value, std::int32_t& out) {
 
 }  // namespace
 
+namespace {
+// Set once setup_hdf5 has run: before that no XMDF file can be open.
+bool g_set_up = false;
+}  // namespace
+
 void setup_hdf5() {
     static const bool done = [] {
+        g_set_up = true;
         // HDF5's own clean-up at exit would close again a file whose close failed, and crash;
         // the open-object table closes what is still open instead.
         H5dont_atexit();
@@ -501,6 +508,7 @@ void setup_hdf5() {
 }
 
 void close_all_files() {
+    if (!g_set_up) return;
     std::int32_t status = 0;
     guarded(status, std::string_view(), [] { return objects().close_all(); });
 }

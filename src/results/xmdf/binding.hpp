@@ -46,7 +46,7 @@ namespace zorvel::results::xmdf {
 
 // Sets HDF5 up for the binding, once: no error stacks printed (only zorvel's console
 // speaks), no clean-up of HDF5's own at exit (the binding closes what is still open),
-// no memory kept in HDF5's free lists. Called at start-up and on first use.
+// no memory kept in HDF5's free lists. Called by the first call of the binding.
 void setup_hdf5();
 // Closes every file still open through the binding, with its groups: the end of a run,
 // also after an error, leaves no HDF5 id open.
