@@ -2,7 +2,8 @@
 // one built beside this program) and `cat files > /dev/null` run as child processes in
 // paired rounds, in turns (cat first in even rounds, zorvel first in odd ones). The figure
 // of a case is the median over the rounds of zorvel's time over cat's; the peak resident
-// memory is the largest the kernel accounted for zorvel (wait4), per node.
+// memory is the largest the kernel accounted for zorvel (wait4), per node. Each case starts
+// with its files in the page cache as read back from disk (written out, let go of, read).
 //
 // Cases (all inputs 1,000,000 nodes and as many cells unless said, files of about 500 MB):
 //   scalar2  two scalar ".dat" files of 100 records
@@ -20,6 +21,7 @@
 // under $TMPDIR) and removed at the end unless --keep is given; --keep with a DIR that
 // already holds them reuses them.
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -110,11 +112,24 @@ struct Figures {
     long rss_kib = 0;     // largest peak
 };
 
+// Puts the files in the page cache as a file read back from disk is: written out, let go
+// of and read again, so that every case starts from the same state of the cache whatever
+// wrote its files and when.
+void read_back_from_disk(const Setup& s, const std::vector<std::string>& files) {
+    for (const std::string& name : files) {
+        const int fd = ::open((s.dir / name).c_str(), O_RDONLY);
+        if (fd < 0) continue;
+        ::fdatasync(fd);
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+        ::close(fd);
+    }
+    bench::run_cat(s.dir.string(), files);
+}
+
 // Runs zorvel with the words and cat of the files in paired rounds.
 Figures paired(const Setup& s, const std::vector<std::string>& words, const std::vector<std::string>& files,
                const std::string& output) {
-    // A first run of each settles the page cache.
-    bench::run_cat(s.dir.string(), files);
+    read_back_from_disk(s, files);
     require_ok(bench::run_child(s.zorvel, s.dir.string(), words, "console.txt"), s);
     fs::remove(s.dir / output);
     std::vector<double> z, c, r;

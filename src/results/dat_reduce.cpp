@@ -248,7 +248,7 @@ struct Running {
 // per record. The outcome, and the console lines, are those of folding them one by one.
 // Each record of a group keeps a few of its pages mapped while the group is folded (the
 // kernel maps the page cache's large folios whole), so the group is kept small.
-constexpr std::size_t kGroup = 3;                             // records at most
+constexpr std::size_t kGroup = 2;                             // records at most
 constexpr std::size_t kGroupSpan = std::size_t{48} << 20;     // bytes of the file at most
 constexpr std::size_t kBlock = std::size_t{256} << 10;        // bytes of one record at a time
 
@@ -442,6 +442,8 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
             }
         }
     }
+    // The file's pages are let go: the next input does not carry them.
+    f.let_go_window();
     con.line();
     con.line("Finished processing file.");
 }

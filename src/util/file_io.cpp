@@ -433,6 +433,12 @@ void File::let_go(const std::byte* p, std::size_t n) {
     if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
 }
 
+void File::let_go_window() {
+    if (map_ == nullptr) return;
+    ::madvise(const_cast<std::byte*>(map_), map_len_, MADV_DONTNEED);
+    dropped_ = std::max(dropped_, map_at_ + map_len_);
+}
+
 // Goes back to reading through the buffer, from the position reached in the window.
 void File::leave_window() {
     in_window_ = false;

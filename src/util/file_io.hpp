@@ -112,6 +112,9 @@ public:
     // Input: lets the whole pages within n bytes of a view or peek at p leave the resident
     // set (they stay in the page cache).
     void let_go(const std::byte* p, std::size_t n);
+    // Input: lets every page of the mapped window leave the resident set, when the reader
+    // is done with it for now.
+    void let_go_window();
     // Input: moves n bytes on; false when fewer remain (then it stops at the end). A
     // regular file reads nothing to skip: it goes on in its mapped window.
     bool skip(std::uint64_t n);

@@ -12,7 +12,7 @@ namespace {
 // zero and cost nothing until written; smaller ones come zeroed from the heap.
 constexpr std::size_t kMapped = std::size_t{256} << 10;
 
-// Mapped arrays of this many bytes or more are laid on whole huge pages and ask for them:
+// Mapped arrays of this many bytes or more begin on a huge page and ask for huge pages:
 // one fault, not 512, for each 2 MiB that is written.
 constexpr std::size_t kHuge = std::size_t{2} << 20;
 
@@ -32,9 +32,13 @@ constexpr bool kHeapOnly = false;
 // True when an array of this many bytes comes from the heap.
 bool from_heap(std::size_t bytes) { return kHeapOnly || bytes < kMapped; }
 
-// The bytes a mapped array takes: huge arrays a whole number of huge pages, so that
-// each begins and ends on one and never shares a huge page with another.
-std::size_t mapped_length(std::size_t bytes) { return bytes >= kHuge ? (bytes + kHuge - 1) / kHuge * kHuge : bytes; }
+// The bytes a mapped array takes: whole pages. A huge array begins on a huge page; its
+// tail past the last whole huge page is left to small pages, so that it never costs more
+// than it holds.
+std::size_t mapped_length(std::size_t bytes) {
+    constexpr std::size_t kPage = 4096;
+    return (bytes + kPage - 1) / kPage * kPage;
+}
 
 }  // namespace
 
@@ -42,7 +46,7 @@ void* allocate_zeroed(std::size_t bytes) noexcept {
     if (bytes == 0) return nullptr;
     if (from_heap(bytes)) return std::calloc(1, bytes);
     const std::size_t length = mapped_length(bytes);
-    if (length < kHuge) {
+    if (bytes < kHuge) {
         void* p = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         return p == MAP_FAILED ? nullptr : p;
     }
