@@ -68,12 +68,16 @@ void ensure(const Setup& s, const std::string& name, const std::function<void(co
 // The inputs of the cases, written as needed.
 void write_scalars(const Setup& s) {
     const auto flat = [](std::int32_t) { return 0.0f; };
-    ensure(s, "a_d.dat", [&](const std::string& p) { bench::write_flood_file(p, "Depth", kNodes, kCells, kRecords, 0.0f, flat); });
-    ensure(s, "b_d.dat", [&](const std::string& p) { bench::write_flood_file(p, "Depth", kNodes, kCells, kRecords, 0.1f, flat); });
+    for (const auto& [name, phase] : {std::pair{"a_d.dat", 0.0f}, std::pair{"b_d.dat", 0.1f}})
+        ensure(s, name, [&](const std::string& p) {
+            bench::write_flood_file(p, "Depth", kNodes, kCells, kRecords, phase, flat);
+        });
 }
 void write_vectors(const Setup& s) {
-    ensure(s, "a_V.dat", [](const std::string& p) { bench::write_vector_flood_file(p, "Velocity", kNodes, kCells, kVectorRecords, 0.0f); });
-    ensure(s, "b_V.dat", [](const std::string& p) { bench::write_vector_flood_file(p, "Velocity", kNodes, kCells, kVectorRecords, 0.1f); });
+    for (const auto& [name, phase] : {std::pair{"a_V.dat", 0.0f}, std::pair{"b_V.dat", 0.1f}})
+        ensure(s, name, [&](const std::string& p) {
+            bench::write_vector_flood_file(p, "Velocity", kNodes, kCells, kVectorRecords, phase);
+        });
 }
 void write_levels(const Setup& s) {
     ensure(s, "a_h.dat", [](const std::string& p) {

@@ -321,7 +321,8 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
             run.fold<Max>(values, offset / nb, len / nb, time);
     };
     const auto fold_flags = [&](const std::int8_t* flags, std::size_t first, std::size_t count) {
-        if (first < ecells.size()) dat_fold::fold_flags<Max>(flags, ecells.subspan(first, std::min(count, ecells.size() - first)));
+        if (first < ecells.size())
+            dat_fold::fold_flags<Max>(flags, ecells.subspan(first, std::min(count, ecells.size() - first)));
         cells_folded = true;
     };
     // A record folded in place, piece by piece, before the card after it is read.
@@ -334,7 +335,8 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
         } else if (const std::int8_t* earlier = last_flags.get(f)) {
             fold_flags(earlier, 0, nc);
         }
-        in_pieces(f, nv, nb, [&](const std::byte* p, std::size_t off, std::size_t len) { fold_values(p, off, len, t); });
+        in_pieces(f, nv, nb,
+                  [&](const std::byte* p, std::size_t off, std::size_t len) { fold_values(p, off, len, t); });
         values_folded = true;
     };
     // A group of records folded a block at a time through all of them; then each is read
@@ -427,7 +429,8 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
         if (last) break;
     }
     // Every fold gives the time-of-extreme record the extreme's flags.
-    if (cells_folded) std::copy(ecells.begin(), ecells.begin() + static_cast<std::ptrdiff_t>(tcells.size()), tcells.begin());
+    if (cells_folded)
+        std::copy(ecells.begin(), ecells.begin() + static_cast<std::ptrdiff_t>(tcells.size()), tcells.begin());
 
     if (stored_last) {
         con.line();

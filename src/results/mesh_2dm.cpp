@@ -411,7 +411,8 @@ void read_mesh_lines(util::File& f, MESH_TYPE& mesh, Keep& keep) {
                 range_error(f, line_no,
                             "ERROR - Element id " + std::to_string(id) +
                                 " is not between 1 and the number of elements (" + std::to_string(ncells) + ").");
-            for (int i = 0; i < cell.kind; ++i) check_node(f, line_no, id, cell.nodes[static_cast<std::size_t>(i)], nnodes);
+            for (int i = 0; i < cell.kind; ++i)
+                check_node(f, line_no, id, cell.nodes[static_cast<std::size_t>(i)], nnodes);
             keep.cell(id, cell);
             filled[static_cast<std::size_t>(id - 1)] = true;
             if (cells_read % 10000 == 0) console().write(util::integer_field(cells_read, 8));
