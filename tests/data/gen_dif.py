@@ -31,10 +31,8 @@ dif_t.xmdf      dif_t/Temporal/Depth DA at 1, 2, 3 hours and Water Level A at 1 
 import os
 import sys
 
-import numpy as np
-
 from gen_driver_dat import write as write_dat
-from xmdf_h5 import dataset_group, generic, xmdf_file
+from xmdf_h5 import dataset, generic, xmdf_file
 
 NODES, CELLS = 6, 3
 BED_A = [9.0, 9.5, 10.0, 9.0, 9.5, 10.0]
@@ -60,13 +58,8 @@ MAX_LEVEL_B = [10.0, 10.0, 11.0, 9.0, 9.5, 10.5]
 
 
 def scalar(parent, name, records):
-    g = dataset_group(parent, name, "SCALAR")
-    values = np.array([r[2] for r in records], dtype=np.float32)
-    g.create_dataset("Times", data=np.array([r[0] for r in records], dtype=np.float64))
-    g.create_dataset("Values", data=values)
-    g.create_dataset("Mins", data=values.min(axis=1))
-    g.create_dataset("Maxs", data=values.max(axis=1))
-    g.create_dataset("Active", data=np.array([r[1] for r in records], dtype=np.uint8))
+    """A scalar dataset of the records (time, cell flags, node values)."""
+    dataset(parent, name, "SCALAR", [r[0] for r in records], [r[2] for r in records], [r[1] for r in records])
 
 
 def write_run(path, name, depths, levels, max_depth=None, max_level=None):

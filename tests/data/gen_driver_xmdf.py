@@ -14,23 +14,15 @@ drv_s.xmdf    in another writer's form: a one-element "File Type", the dataset "
 import os
 import sys
 
-import numpy as np
-
-from xmdf_h5 import dataset_group, generic, xmdf_file
+import xmdf_h5
+from xmdf_h5 import generic, xmdf_file
 
 CELLS = 3
 
 
 def dataset(parent, name, kind, times, values, active, time_units="Hours"):
-    values = np.array(values, dtype=np.float32)
-    g = dataset_group(parent, name, kind, time_units)
-    g.create_dataset("Times", data=np.array(times, dtype=np.float64), maxshape=(None,), chunks=(16,))
-    g.create_dataset("Values", data=values, maxshape=(None,) + values.shape[1:], chunks=(1,) + values.shape[1:])
-    mags = np.sqrt((values ** 2).sum(axis=2)) if kind == "VECTOR" else values
-    g.create_dataset("Mins", data=mags.min(axis=1).astype(np.float32))
-    g.create_dataset("Maxs", data=mags.max(axis=1).astype(np.float32))
-    active = np.array(active, dtype=np.uint8)
-    g.create_dataset("Active", data=active, maxshape=(None, active.shape[1]), chunks=(1, active.shape[1]))
+    """A dataset group whose arrays may grow a step at a time (xmdf_h5.dataset)."""
+    xmdf_h5.dataset(parent, name, kind, times, values, active, time_units, growable=True)
 
 
 def model_file(path, group):

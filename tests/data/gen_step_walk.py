@@ -31,7 +31,7 @@ import sys
 import numpy as np
 
 from gen_driver_dat import write
-from xmdf_h5 import dataset_group, generic, xmdf_file
+from xmdf_h5 import dataset, dataset_group, generic, xmdf_file
 
 TIMES = [1.0, 2.0, 3.0, 5.0]
 VALUES = [[0.0, 1.0, 0.5, 2.0, 0.0, 4.0],
@@ -54,23 +54,12 @@ def steps():
     return list(zip(TIMES, FLAGS, VALUES))
 
 
-def xmdf_dataset(parent, name, kind, times, values, active):
-    values = np.array(values, dtype=np.float32)
-    g = dataset_group(parent, name, kind)
-    g.create_dataset("Times", data=np.array(times, dtype=np.float64))
-    g.create_dataset("Values", data=values)
-    mags = np.sqrt((values ** 2).sum(axis=2)) if kind == "VECTOR" else values
-    g.create_dataset("Mins", data=mags.min(axis=1).astype(np.float32))
-    g.create_dataset("Maxs", data=mags.max(axis=1).astype(np.float32))
-    g.create_dataset("Active", data=np.array(active, dtype=np.uint8))
-
-
 def write_xmdf(path):
     with xmdf_file(path) as f:
         temporal = generic(generic(f, "walk"), "Temporal")
-        xmdf_dataset(temporal, "Depth", "SCALAR", TIMES, VALUES, FLAGS)
-        xmdf_dataset(temporal, "Water Level", "SCALAR", TIMES[:1], VALUES[:1], FLAGS[:1])
-        xmdf_dataset(temporal, "Vector Velocity", "VECTOR", VTIMES, VECTORS, VFLAGS)
+        dataset(temporal, "Depth", "SCALAR", TIMES, VALUES, FLAGS)
+        dataset(temporal, "Water Level", "SCALAR", TIMES[:1], VALUES[:1], FLAGS[:1])
+        dataset(temporal, "Vector Velocity", "VECTOR", VTIMES, VECTORS, VFLAGS)
 
 
 def write_short_xmdf(path):

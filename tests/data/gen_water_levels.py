@@ -18,21 +18,13 @@ Water levels of step s (from 1) at node j (from 1) are 10 * s + j, flags of step
 import os
 import sys
 
-import numpy as np
-
-from xmdf_h5 import dataset_group, generic, xmdf_file
+from xmdf_h5 import dataset, generic, xmdf_file
 
 NODES = 4
 
 
 def scalar(parent, name, times, values, active, time_units=True):
-    g = dataset_group(parent, name, "SCALAR", time_units)
-    values = np.array(values, dtype=np.float32)
-    g.create_dataset("Times", data=np.array(times, dtype=np.float64))
-    g.create_dataset("Values", data=values)
-    g.create_dataset("Mins", data=values.min(axis=1))
-    g.create_dataset("Maxs", data=values.max(axis=1))
-    g.create_dataset("Active", data=np.array(active, dtype=np.uint8))
+    dataset(parent, name, "SCALAR", times, values, active, time_units)
 
 
 def levels(n_steps):

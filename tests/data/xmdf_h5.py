@@ -1,5 +1,5 @@
 """What the XMDF fixture generators share, written with h5py alone: the texts, folder
-groups, dataset groups and file header of the layout a model run writes."""
+groups, dataset groups with their arrays and file header of the layout a model run writes."""
 import h5py
 import numpy as np
 
@@ -27,6 +27,29 @@ def dataset_group(parent, name, kind, time_units=True):
         g.attrs["TimeUnits"] = fixed("Hours" if time_units is True else time_units)
     g.attrs["DatasetCompression"] = np.int32(-1)
     g.attrs["Data Type"] = np.int32(0)
+    return g
+
+
+def dataset(parent, name, kind, times, values, active, time_units=True, growable=False):
+    """A dataset group ("SCALAR" or "VECTOR", time_units as dataset_group takes them) with the
+    arrays a model run writes: Times, Values [t][n] or [t][n][2], the Mins and Maxs of each
+    step (of the vectors' magnitudes) and Active [t][c]. With growable the arrays may grow a
+    step at a time (Times in chunks of 16, the others in chunks of one step), as a run that
+    adds steps leaves them; otherwise they are contiguous."""
+    values = np.array(values, dtype=np.float32)
+    active = np.array(active, dtype=np.uint8)
+    g = dataset_group(parent, name, kind, time_units)
+
+    def steps(a, chunk):
+        return dict(maxshape=(None,) + a.shape[1:], chunks=chunk + a.shape[1:]) if growable else {}
+
+    times = np.array(times, dtype=np.float64)
+    g.create_dataset("Times", data=times, **steps(times, (16,)))
+    g.create_dataset("Values", data=values, **steps(values, (1,)))
+    mags = np.sqrt((values ** 2).sum(axis=2)) if kind == "VECTOR" else values
+    g.create_dataset("Mins", data=mags.min(axis=1).astype(np.float32))
+    g.create_dataset("Maxs", data=mags.max(axis=1).astype(np.float32))
+    g.create_dataset("Active", data=active, **steps(active, (1,)))
     return g
 
 
