@@ -13,13 +13,10 @@
 namespace zorvel::xmdf_read {
 namespace {
 
-using testing::catalogue;
-using testing::Closer;
 using testing::fixture;
 using testing::kExitTail;
-using testing::table_of;
 
-class ConversionPlan : public testing::XmdfTest {};
+class ConversionPlan : public testing::CataloguedTest {};
 
 // A file record whose scalar list holds the given planned names (as PLAN would leave them).
 XmdfFile planned_file(const std::string& name, const std::vector<std::string>& out_names) {
@@ -84,10 +81,7 @@ TEST_F(ConversionPlan, TimesNamesThatEndTheRun) {
 
 TEST_F(ConversionPlan, PlansAndCountsAFile) {
     const std::string f = fixture("conv_a.xmdf");
-    XmdfTable table = table_of({f});
-    Closer closer{table};
-    catalogue(table);
-    (void)console.take();
+    catalogue_files({f});
     PLAN_XMDF_CONVERSION(table);
     const std::string stem = f.substr(0, f.size() - 5);
     std::string want;
@@ -125,7 +119,6 @@ TEST_F(ConversionPlan, PlansAndCountsAFile) {
 }
 
 TEST_F(ConversionPlan, NamesDifferingInCaseShareAFile) {
-    XmdfTable table;
     table.files = {planned_file("a.xmdf", {"a_h.dat", "a_d.dat"}), planned_file("A.xmdf", {"A_H.dat", "b_h.dat"})};
     table.n_xmdf = 2;
     OutputFileList list;
@@ -141,7 +134,6 @@ TEST_F(ConversionPlan, MoreThanAHundredNamesEndTheRun) {
     std::vector<std::string> names;
     char name[16];
     for (int k = 1; k <= 101; ++k) names.emplace_back(name, std::snprintf(name, sizeof name, "a%d.dat", k));
-    XmdfTable table;
     table.files = {planned_file("a.xmdf", names)};
     table.n_xmdf = 1;
     OutputFileList list;

@@ -13,22 +13,17 @@ namespace zorvel::xmdf_read {
 namespace {
 
 using results::RES_TYPE;
-using testing::catalogue;
-using testing::Closer;
 using testing::fixture;
 using testing::kExitTail;
 using testing::record_for;
-using testing::table_of;
 
-class Extract : public testing::XmdfTest {
+class Extract : public testing::CataloguedTest {
 protected:
     // The catalogued fixture with the datasets of the search text chosen; with times, their
     // output times read as the driver reads them.
     void load(const std::string& name, const char* text, bool by_path = false, bool with_times = true) {
         path = name.front() == '/' ? name : fixture(name.c_str());
-        testing::close_files(table);
-        table = table_of({path});
-        catalogue(table);
+        catalogue_files({path});
         FIND_XMDF_TYPE(table, text, by_path);
         if (with_times) {
             GET_XMDF_NUM_TIMES(table, false, 0, false, 0);
@@ -39,8 +34,6 @@ protected:
     const XmdfFile& file() const { return table.file(1); }
 
     std::string path;
-    XmdfTable table;
-    Closer closer{table};
 };
 
 // The node values (x only, or x then y per node), the cell flags and the time result's values.

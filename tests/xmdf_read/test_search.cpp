@@ -11,21 +11,15 @@
 namespace zorvel::xmdf_read {
 namespace {
 
-using testing::catalogue;
-using testing::Closer;
 using testing::fixture;
 using testing::kExitTail;
-using testing::table_of;
 
-class Search : public testing::XmdfTest {
+class Search : public testing::CataloguedTest {
 protected:
     // The catalogued table of one fixture, the console cleared.
     void load(const std::string& name) {
         path = fixture(name.c_str());
-        testing::close_files(table);
-        table = table_of({path});
-        catalogue(table);
-        console.take();
+        catalogue_files({path});
     }
     // The output times of the chosen datasets, read as the driver reads them.
     void read_times() {
@@ -34,8 +28,6 @@ protected:
         console.take();
     }
     std::string path;
-    XmdfTable table;
-    Closer closer{table};
 };
 
 TEST_F(Search, TypeSearchFilesMatchesByFolder) {
@@ -320,9 +312,7 @@ TEST_F(Search, DatasetWithoutOutputTimes) {
     const std::string name = testing::scratch_file("no_steps.xmdf");
     ASSERT_TRUE(testing::write_file_without_steps(name));
 
-    testing::close_files(table);
-    table = table_of({name});
-    catalogue(table);
+    catalogue_files({name});
     FIND_XMDF_TYPE(table, "Depth", false);
     read_times();
     EXPECT_EQ(table.file(1).scalars.n_times, 0);

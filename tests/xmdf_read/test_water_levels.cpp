@@ -15,21 +15,15 @@ namespace zorvel::xmdf_read {
 namespace {
 
 using results::WaterLevelRecord;
-using testing::catalogue;
-using testing::Closer;
 using testing::fixture;
 using testing::kExitTail;
-using testing::table_of;
 
-class WaterLevels : public testing::XmdfTest {
+class WaterLevels : public testing::CataloguedTest {
 protected:
     // The catalogued fixture and a water-level record sized for it.
     void load(const char* name) {
         path = fixture(name);
-        testing::close_files(table);
-        table = table_of({path});
-        catalogue(table);
-        console.take();
+        catalogue_files({path});
         wl = WaterLevelRecord{};
         ASSERT_EQ(results::allocate_water_levels(wl, table.file(1).nnodes, table.file(1).ncells), 0);
     }
@@ -38,8 +32,6 @@ protected:
     std::vector<std::int32_t> flags() const { return wl.flags; }
 
     std::string path;
-    XmdfTable table;
-    Closer closer{table};
     WaterLevelRecord wl;
 };
 

@@ -18,34 +18,27 @@
 namespace zorvel::xmdf_read {
 namespace {
 
-using testing::catalogue;
-using testing::Closer;
 using testing::fixture;
 using testing::kExitTail;
 using testing::scratch_file;
-using testing::table_of;
 
 std::string read_text(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-class Xnfo : public testing::XmdfTest {
+class Xnfo : public testing::CataloguedTest {
 protected:
     void TearDown() override { testing::remove_scratch(); }
     // Copies the fixtures into the scratch folder under the given names and catalogues them.
     void load(std::initializer_list<std::pair<const char*, const char*>> files) {
-        table = XmdfTable{};
+        std::vector<std::string> names;
         for (const auto& [from, to] : files) {
             std::filesystem::copy_file(fixture(from), scratch_file(to),
                                        std::filesystem::copy_options::overwrite_existing);
-            XmdfFile file;
-            file.file_name = scratch_file(to);
-            table.files.push_back(std::move(file));
+            names.push_back(scratch_file(to));
         }
-        table.n_xmdf = static_cast<std::int32_t>(table.files.size());
-        catalogue(table);
-        console.take();
+        catalogue_files(names);
         out.to_text = true;
     }
     // The console text of the opening of a listing and of its first line.
@@ -54,8 +47,6 @@ protected:
                "...OK.  File Unit:" + std::to_string(unit) + "\n\nExtracting number of outputs for temporal data in \"" +
                input + "\".\n";
     }
-    XmdfTable table;
-    Closer closer{table};
     results::OutputDescription out;
 };
 

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -39,7 +38,7 @@ struct Captured {
 };
 
 // A table of the named files, as the driver creates it.
-inline XmdfTable table_of(std::initializer_list<std::string> names) {
+inline XmdfTable table_of(const std::vector<std::string>& names) {
     XmdfTable table;
     for (const std::string& name : names) {
         XmdfFile file;
@@ -141,6 +140,21 @@ protected:
         return console.take();
     }
     Captured console;
+};
+
+// Each test over a table of catalogued files, whose files are closed at the end of the test.
+class CataloguedTest : public XmdfTest {
+protected:
+    // Catalogues the named files as the driver does, in place of the table before (its files
+    // closed); the console cleared.
+    void catalogue_files(const std::vector<std::string>& names) {
+        close_files(table);
+        table = table_of(names);
+        catalogue(table);
+        console.take();
+    }
+    XmdfTable table;
+    Closer closer{table};
 };
 
 }  // namespace zorvel::xmdf_read::testing
