@@ -60,9 +60,6 @@ constexpr float kStoredMin = -99999.0f;
 constexpr float kFirstDepthBase = 100000.0f;
 constexpr float kDurationBase = 200000.0f;
 
-// A name as a field of the output description holds it.
-std::string name_field(std::string_view value) { return util::fit(value, util::kNameLen); }
-
 // Output k of the run (from 1).
 OutputDescription& output(RunState& run, std::int32_t k) { return run.outputs[static_cast<std::size_t>(k - 1)]; }
 

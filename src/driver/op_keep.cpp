@@ -35,7 +35,7 @@ void name_kept_dataset(const RunState& run, results::OutputDescription& out) {
     const float t = run.cl.target_time;
     const std::string& path = list->paths[static_cast<std::size_t>(list->selected_dataset - 1)];
     const std::string when = std::fabs(t - 99999.0f) < 0.001f ? " Max" : " " + util::AREAL(t);
-    out.dataset_name = util::fit(util::trimmed(util::FILENAME(path)) + when, util::kNameLen);
+    out.dataset_name = name_field(util::trimmed(util::FILENAME(path)) + when);
 }
 
 }  // namespace
@@ -49,9 +49,8 @@ void run_keep(RunState& run) {
 
     if (run.input(1).input_is_xmdf) name_kept_dataset(run, out);
     if (!cl.out_given && !run.only_dat_inputs && util::FILEEXT(out.out_path) == ".xmdf")
-        out.out_path = util::fit(util::trimmed(util::FILENAME(out.out_path)) + "_" + util::trimmed(cl.type_desc) +
-                                     ".xmdf",
-                                 util::kNameLen);
+        out.out_path =
+            name_field(util::trimmed(util::FILENAME(out.out_path)) + "_" + util::trimmed(cl.type_desc) + ".xmdf");
     refuse_named_output(run, out);
 
     results::OPEN_OUTPUT(out);

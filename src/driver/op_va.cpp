@@ -27,9 +27,6 @@ namespace zorvel::driver {
 
 namespace {
 
-// A name as a field of the output description holds it.
-std::string name_field(std::string_view value) { return util::fit(value, util::kNameLen); }
-
 // Names the output of an ".xmdf" input after the dataset that the time asks for: the
 // stored maximum, the stored minimum or the temporal dataset. A file without that
 // dataset ends the run.

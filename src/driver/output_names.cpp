@@ -18,9 +18,6 @@ namespace {
 
 using util::console;
 
-// A name as a field of the output description holds it.
-std::string name_field(std::string_view value) { return util::fit(value, util::kNameLen); }
-
 // What an operation names: the output's suffix, its folder and its dataset.
 struct Naming {
     std::string suffix;
@@ -87,6 +84,8 @@ std::string normalised(std::string_view name) {
 }
 
 }  // namespace
+
+std::string name_field(std::string_view value) { return util::fit(value, util::kNameLen); }
 
 bool same_file(std::string_view a, std::string_view b) {
     util::FileId ia, ib;

@@ -20,6 +20,7 @@
 // A -dif or -ddur output is named by a third input name when there is one, else
 // "<name 1> - <name 2>" in the current folder.
 
+#include <string>
 #include <string_view>
 
 #include "driver/run_state.hpp"
@@ -29,6 +30,9 @@ namespace zorvel::driver {
 // Makes output description 1 and names it for the run's operation (nothing for -conv).
 // A third -dif or -ddur name becomes the output and leaves two inputs.
 void name_output(RunState& run);
+
+// A name as a field of the output description holds it (cut or padded to its length).
+std::string name_field(std::string_view value);
 
 // True when the two names are the same file: by identity when both exist, by their
 // normalised names when neither does.
