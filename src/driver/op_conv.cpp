@@ -171,16 +171,6 @@ void convert_dat_input(RunState& run, std::int32_t i, OutputDescription& out) {
     }
 }
 
-// Ends the run when an output would overwrite one of the inputs (by -out).
-void refuse_inputs_as_outputs(const RunState& run) {
-    for (const OutputDescription& out : run.outputs) {
-        const std::string path = util::trimmed(out.out_path);
-        for (std::int32_t i = 1; i <= run.n_inputs(); ++i)
-            if (same_file(path, run.input_name(i)))
-                end_exits("\nERROR - Output file is also an input file: \"" + path + "\"");
-    }
-}
-
 // End A: "Closing files and exiting", every output of the conversion closed, the normal end.
 [[noreturn]] void end_closing_outputs(RunState& run) {
     console().line();
@@ -211,7 +201,8 @@ void refuse_inputs_as_outputs(const RunState& run) {
         out.to_xmdf = true;
         out.to_dat = out.to_text = false;
     }
-    refuse_inputs_as_outputs(run);
+    // An output that -out names may be one of the inputs.
+    for (const OutputDescription& out : run.outputs) refuse_named_output(run, out);
     for (OutputDescription& out : run.outputs) results::OPEN_OUTPUT(out);
 
     for (std::int32_t i = 1; i <= run.n_inputs(); ++i)

@@ -83,10 +83,8 @@ std::string normalised(std::string_view name) {
     return full.lexically_normal().string();
 }
 
-}  // namespace
-
-std::string name_field(std::string_view value) { return util::fit(value, util::kNameLen); }
-
+// True when the two names are the same file: by identity when both exist, by their
+// normalised names when neither does.
 bool same_file(std::string_view a, std::string_view b) {
     util::FileId ia, ib;
     const bool has_a = util::file_id(util::TRIMF(a), ia);
@@ -94,6 +92,10 @@ bool same_file(std::string_view a, std::string_view b) {
     if (has_a || has_b) return has_a && has_b && ia == ib;
     return normalised(a) == normalised(b);
 }
+
+}  // namespace
+
+std::string name_field(std::string_view value) { return util::fit(value, util::kNameLen); }
 
 void name_output(RunState& run) {
     CommandLine& cl = run.cl;

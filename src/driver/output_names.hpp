@@ -34,14 +34,10 @@ void name_output(RunState& run);
 // A name as a field of the output description holds it (cut or padded to its length).
 std::string name_field(std::string_view value);
 
-// True when the two names are the same file: by identity when both exist, by their
-// normalised names when neither does.
-bool same_file(std::string_view a, std::string_view b);
-
 // Ends the run when the named output is one of its inputs (the same file, however its
 // name is spelled), before anything is opened.
 void refuse_output_as_input(const RunState& run);
-// The same refusal for an output that its operation names later in the run (-k, -va).
+// The same refusal for an output that its operation names later in the run (-k, -va, -conv).
 void refuse_named_output(const RunState& run, const results::OutputDescription& out);
 
 }  // namespace zorvel::driver
