@@ -308,6 +308,28 @@ void convert_numbered(RunState& run, bool is_vector, std::int32_t d) {
     release_times(list);
 }
 
+// The stored maximum (or, maximum false, minimum) dataset d of the list into the output at its
+// time code; a line that there is none when d is 0.
+void convert_stored(RunState& run, DatasetList& list, bool is_vector, std::int32_t d, bool maximum,
+                    OutputDescription& out) {
+    if (d == 0) {
+        line_after_gap(maximum ? "No maximum data found... skipping" : "No minimum data found... skipping");
+        return;
+    }
+    line_after_gap(maximum ? "Processing Maximums Data." : "Processing Minimums Data.");
+    console().line("Dataset name " + util::trimmed(list.paths[static_cast<std::size_t>(d - 1)]));
+    if (maximum) {
+        list.found_max = d;
+        xmdf_read::GET_XMDF_MAX(run.xmdf, 1, is_vector, run.res_);
+    } else {
+        list.found_min = d;
+        xmdf_read::GET_XMDF_MIN(run.xmdf, 1, is_vector, run.res_);
+    }
+    run.res_.time = maximum ? kStoredMax : kStoredMin;
+    results::WRITE_OUTPUT_TIMESTEP(out, run.res_);
+    line_after_gap("Finished processing maximums Data.");  // after a minimum too
+}
+
 // The datasets of one map output type (row of the type table) into the file planned for it:
 // every Temporal step, then the stored maximum and minimum.
 void convert_type(RunState& run, int row) {
@@ -346,28 +368,8 @@ void convert_type(RunState& run, int row) {
         console().line("Finished Processing Temporal Dataset.");
         release_times(list);
     }
-    if (m == 0) {
-        line_after_gap("No maximum data found... skipping");
-    } else {
-        line_after_gap("Processing Maximums Data.");
-        console().line("Dataset name " + util::trimmed(list.paths[static_cast<std::size_t>(m - 1)]));
-        list.found_max = m;
-        xmdf_read::GET_XMDF_MAX(run.xmdf, 1, is_vector, run.res_);
-        run.res_.time = kStoredMax;
-        results::WRITE_OUTPUT_TIMESTEP(out, run.res_);
-        line_after_gap("Finished processing maximums Data.");
-    }
-    if (n == 0) {
-        line_after_gap("No minimum data found... skipping");
-    } else {
-        line_after_gap("Processing Minimums Data.");
-        console().line("Dataset name " + util::trimmed(list.paths[static_cast<std::size_t>(n - 1)]));
-        list.found_min = n;
-        xmdf_read::GET_XMDF_MIN(run.xmdf, 1, is_vector, run.res_);
-        run.res_.time = kStoredMin;
-        results::WRITE_OUTPUT_TIMESTEP(out, run.res_);
-        line_after_gap("Finished processing maximums Data.");
-    }
+    convert_stored(run, list, is_vector, m, true, out);
+    convert_stored(run, list, is_vector, n, false, out);
 }
 
 // Writes each /Times/ dataset of one list at its base plus the list's value (its cut-off
