@@ -3,8 +3,6 @@
 // a record whose time is a stored extreme (above 99998 either way), which is not copied:
 // a stored maximum or minimum is no output time of the concatenation.
 
-#include <cmath>
-
 #include "driver/ends.hpp"
 #include "driver/operations.hpp"
 #include "driver/step_copy.hpp"
@@ -20,15 +18,12 @@ namespace {
 
 using util::console;
 
-// Times beyond this, either way, are stored extremes.
-constexpr float kLastTime = 99998.0f;
-
 // Copies every step of input i to the output.
 void copy_input(RunState& run, std::int32_t i) {
     StepReader reader(run, i, run.primary_is_vector);
     const bool dat = run.input(i).input_is_dat;
     while (reader.next_for_copy(run.res_)) {
-        if (dat && std::fabs(run.res_.time) > kLastTime) {
+        if (dat && is_stored_extreme(run.res_.time)) {
             console().line("Skipping times above 99,998, time found: " + time_field(run.res_.time));
             break;
         }
