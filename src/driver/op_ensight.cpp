@@ -32,6 +32,7 @@
 #include "driver/checks.hpp"
 #include "driver/ends.hpp"
 #include "driver/operations.hpp"
+#include "driver/step_copy.hpp"
 #include "driver/step_reader.hpp"
 #include "results/dat.hpp"
 #include "results/ensight.hpp"
@@ -409,7 +410,7 @@ void run_ensight(RunState& run) {
         end_exits("\nERROR - Must specify all .dat or all .xmdf files for export to ensight.");
     if (run.input(1).input_is_xmdf) {
         line_after_gap("Converting xmdf file to ensight text format.");
-        if (run.n_inputs() > 1) line_after_gap("WARNING - Only one file used for -ensight option");
+        warn_one_input(run, "WARNING - Only one file used for -ensight option");
     } else {
         line_after_gap("Converting .dat file(s) to ensight text format.");
         if (run.n_inputs() > 1) {

@@ -13,6 +13,7 @@
 
 #include "driver/ends.hpp"
 #include "driver/operations.hpp"
+#include "driver/step_copy.hpp"
 #include "results/dat.hpp"
 #include "util/console.hpp"
 #include "util/numbers.hpp"
@@ -66,11 +67,7 @@ void list_dat_times(RunState& run, int unit) {
 }  // namespace
 
 void run_times(RunState& run) {
-    util::Console& con = util::console();
-    if (run.n_inputs() > 1) {
-        con.line();
-        con.line("WARNING - Only one file for -times option");
-    }
+    warn_one_input(run, "WARNING - Only one file for -times option");
     results::OutputDescription& out = run.output();
     const std::string name = util::trimmed(run.input_name(1));
     if (run.input(1).input_is_xmdf) {

@@ -1,7 +1,7 @@
 #pragma once
 // What the step-copying operations (-k, -r, range, -con, -trim, -va) share: the warning
-// when more inputs are named than the operation uses, the field a time is shown in, and
-// the closing of input 1.
+// when more inputs are named than the operation uses (which -times and -ensight give
+// too), the field a time is shown in, and the closing of input 1.
 
 #include <string>
 #include <string_view>
