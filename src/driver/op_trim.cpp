@@ -6,7 +6,6 @@
 #include "driver/ends.hpp"
 #include "driver/operations.hpp"
 #include "driver/step_copy.hpp"
-#include "driver/step_reader.hpp"
 #include "results/results_writer.hpp"
 #include "results/step_ops.hpp"
 #include "util/console.hpp"
@@ -18,19 +17,11 @@ void run_trim(RunState& run) {
     const CommandLine& cl = run.cl;
     results::OutputDescription& out = run.output();
     warn_one_input(run, "WARNING - Only one file for -trim option");
-    if (cl.time_given) {
+    if (cl.time_given)
         util::line_after_gap("Trimming values at time at " + util::AREAL(cl.target_time));
-        read_step_at_time(run, run.res_);
-        results::RES_CAP(run.res_, cl.cutoff);
-        results::WRITE_OUTPUT_TIMESTEP(out, run.res_);
-    } else {
+    else
         util::line_after_gap("Trimming values at all times.");
-        StepReader reader(run, 1, run.primary_is_vector);
-        while (reader.next(run.res_)) {
-            results::RES_CAP(run.res_, cl.cutoff);
-            results::WRITE_OUTPUT_TIMESTEP(out, run.res_);
-        }
-    }
+    write_changed_steps(run, out, [&](results::RES_TYPE& res) { results::RES_CAP(res, cl.cutoff); });
     end_closing_files(out, cl.batch);
 }
 

@@ -14,7 +14,6 @@
 #include "driver/operations.hpp"
 #include "driver/output_names.hpp"
 #include "driver/step_copy.hpp"
-#include "driver/step_reader.hpp"
 #include "results/results_writer.hpp"
 #include "results/step_ops.hpp"
 #include "util/console.hpp"
@@ -70,19 +69,11 @@ void run_va(RunState& run) {
     results::OPEN_OUTPUT(out);
     results::WRITE_OUTPUT_HEADER(out, run.res_);
 
-    if (cl.time_given) {
+    if (cl.time_given)
         util::line_after_gap("Processing velocity angle at time at " + util::AREAL(cl.target_time));
-        read_step_at_time(run, run.res_);
-        results::RES_VEL_ANGLE(run.res_);
-        results::WRITE_OUTPUT_TIMESTEP(out, run.res_);
-    } else {
+    else
         util::line_after_gap("Processing velocity angles at all times.");
-        StepReader reader(run, 1, run.primary_is_vector);
-        while (reader.next(run.res_)) {
-            results::RES_VEL_ANGLE(run.res_);
-            results::WRITE_OUTPUT_TIMESTEP(out, run.res_);
-        }
-    }
+    write_changed_steps(run, out, [](results::RES_TYPE& res) { results::RES_VEL_ANGLE(res); });
     end_closing_files(out, cl.batch);
 }
 
