@@ -231,13 +231,17 @@ void size_mesh(results::MESH_TYPE& mesh, std::int32_t nnodes, std::int32_t ncell
     results::CHECK_ALLOC(results::allocate_array(mesh.CELLS, ncells));
 }
 
-void read_first_mesh(RunState& run) {
-    console().line("...need to read .2dm file for _h data type");
-    InputRecord& first = run.input(1);
-    std::string name = util::trimmed(first.mesh_file);
+int open_mesh(InputRecord& in) {
+    std::string name = util::trimmed(in.mesh_file);
     int unit = 0;
     util::OPENFILE(unit, "I ", name);
-    first.mesh_file = name;
+    in.mesh_file = util::fit(name, util::kNameLen);
+    return unit;
+}
+
+void read_first_mesh(RunState& run) {
+    console().line("...need to read .2dm file for _h data type");
+    const int unit = open_mesh(run.input(1));
     // The wet-cell rule needs the corners of the elements, and no more of the mesh.
     results::CHECK_ALLOC(results::allocate_array(run.geom_.corners, run.n_cells));
     results::SCAN2DM(unit, run.geom_);

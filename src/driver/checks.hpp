@@ -27,6 +27,9 @@ void write_output_header(RunState& run);
 // Gives a mesh record the arrays for its nodes and elements (reserved at allocation) so
 // that the ".2dm" reader can fill it.
 void size_mesh(results::MESH_TYPE& mesh, std::int32_t nnodes, std::int32_t ncells);
+// Opens the input's ".2dm" mesh on a new unit and gives the unit; the record then names
+// the file the opener opened (another name may have been asked for).
+int open_mesh(InputRecord& in);
 // Reads the element corners of input 1's mesh into geom_ for the wet-cell rule of water
 // levels, all the rule uses of it (its unit stays open for the rest of the run).
 void read_first_mesh(RunState& run);

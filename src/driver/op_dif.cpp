@@ -84,11 +84,7 @@ void allocate_second_record(RunState& run) {
 
 // Reads input i's mesh into the mesh record.
 void read_mesh(RunState& run, std::int32_t i, results::MESH_TYPE& mesh) {
-    InputRecord& in = run.input(i);
-    std::string name = util::trimmed(in.mesh_file);
-    int unit = 0;
-    util::OPENFILE(unit, "I ", name);
-    in.mesh_file = util::fit(name, util::kNameLen);
+    int unit = open_mesh(run.input(i));
     size_mesh(mesh, run.n_nodes, run.n_cells);
     results::SCAN2DM(unit, mesh);
     results::READ2DM(unit, mesh);

@@ -215,11 +215,7 @@ private:
 // variable is then written per element.
 void read_mesh(RunState& run) {
     line_after_gap("Need to read 2dm file.");
-    InputRecord& first = run.input(1);
-    std::string name = util::trimmed(first.mesh_file);
-    int unit = 0;
-    util::OPENFILE(unit, "I ", name);
-    first.mesh_file = name;
+    int unit = open_mesh(run.input(1));
     line_after_gap("Scanning geometry...");
     results::MESH_TYPE& mesh = run.geom_;
     results::SCAN2DM(unit, mesh);
