@@ -6,9 +6,11 @@
 #include <string>
 #include <utility>
 
+#include "results/res_ops.hpp"
 #include "results/xmdf/binding.hpp"
 #include "util/console.hpp"
 #include "util/text.hpp"
+#include "util/units.hpp"
 #include "xmdf_read/data_group.hpp"
 
 namespace zorvel::xmdf_read {
@@ -64,6 +66,16 @@ bool read_times_in_hours(const XmdfFile& file, std::int32_t n, std::span<double>
         for (std::size_t i = 0; i < static_cast<std::size_t>(n) && i < times.size(); ++i)
             times[i] = times[i] * to.mul / to.div;
     return true;
+}
+
+void read_all_times_in_hours(const XmdfFile& file, std::vector<double>& times) {
+    const std::string error = "ERROR - Extracting times [XF_GET_DATASET_TIMES] from xmdf file " + name_of(file);
+    std::int32_t n = 0;
+    std::int32_t status = 0;
+    xf::XF_GET_DATASET_NUM_TIMES(data_group().id, n, status);
+    if (status < 0) util::fail_at_once(error);
+    results::CHECK_ALLOC(results::allocate_array(times, n));
+    if (!read_times_in_hours(file, n, times)) util::fail_at_once(error);
 }
 
 }  // namespace zorvel::xmdf_read

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "xmdf_read/catalogue.hpp"
 
@@ -16,5 +17,9 @@ namespace zorvel::xmdf_read {
 // Reads the n output times of the dataset of the file that the shared data group
 // holds, in hours; false when XF_GET_DATASET_TIMES fails.
 bool read_times_in_hours(const XmdfFile& file, std::int32_t n, std::span<double> times);
+// Reads all the output times of the dataset that the shared data group holds, in hours,
+// into times (made as long as their number); a count or read that fails ends the run
+// with "ERROR - Extracting times [XF_GET_DATASET_TIMES] from xmdf file " and its name.
+void read_all_times_in_hours(const XmdfFile& file, std::vector<double>& times);
 
 }  // namespace zorvel::xmdf_read

@@ -109,13 +109,7 @@ std::span<const double> times_of(const XmdfFile& file, const DatasetList& list, 
     if (w.times_file_id == file.file_id && w.times_is_vector == is_vector && w.times_dataset == d)
         return w.times;
     w.times_dataset = 0;
-    const std::string error = "ERROR - Extracting times [XF_GET_DATASET_TIMES] from xmdf file " + name_of(file);
-    std::int32_t n = 0;
-    std::int32_t status = 0;
-    xf::XF_GET_DATASET_NUM_TIMES(data_group().id, n, status);
-    if (status < 0) util::fail_at_once(error);
-    results::CHECK_ALLOC(results::allocate_array(w.times, n));
-    if (!read_times_in_hours(file, n, w.times)) util::fail_at_once(error);
+    read_all_times_in_hours(file, w.times);
     w.times_file_id = file.file_id;
     w.times_is_vector = is_vector;
     w.times_dataset = d;

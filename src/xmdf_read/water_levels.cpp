@@ -39,13 +39,7 @@ std::span<const double> dataset_times(const XmdfFile& file, std::int32_t dataset
     static std::vector<double> times;
     const DatasetList& list = file.scalars;
     if (!open_data_group(file, false, dataset)) group_open_failed(file, list, dataset);
-    const std::string error = "ERROR - Extracting times [XF_GET_DATASET_TIMES] from xmdf file " + name_of(file);
-    std::int32_t n = 0;
-    std::int32_t status = 0;
-    xf::XF_GET_DATASET_NUM_TIMES(data_group().id, n, status);
-    if (status < 0) util::fail_at_once(error);
-    results::CHECK_ALLOC(results::allocate_array(times, n));
-    if (!read_times_in_hours(file, n, times)) util::fail_at_once(error);
+    read_all_times_in_hours(file, times);
     if (close_data_group() < 0) util::fail_at_once("ERROR - Closing group [XF_CLOSE_GROUP]");
     return times;
 }
