@@ -516,7 +516,6 @@ void close_all_files() {
 void XF_CREATE_FILE(std::string_view name, bool overwrite, std::int32_t& file_id, std::int32_t& status) {
     file_id = 0;
     guarded(status, util::rtrim(name), [&] {
-        setup_hdf5();
         const std::string path = util::os_name(util::rtrim(name));
         if (path.empty()) return false;
         PlistHandle fapl = file_access();
@@ -539,7 +538,6 @@ void XF_CREATE_FILE(std::string_view name, bool overwrite, std::int32_t& file_id
 void XF_OPEN_FILE(std::string_view name, bool read_only, std::int32_t& file_id, std::int32_t& status) {
     file_id = 0;
     guarded(status, util::rtrim(name), [&] {
-        setup_hdf5();
         const std::string path = util::os_name(util::rtrim(name));
         if (path.empty()) return false;
         PlistHandle fapl = file_access();
