@@ -15,10 +15,6 @@
 #include "harness.hpp"
 #include "results/xmdf/binding.hpp"
 
-namespace zorvel::driver {
-int run_program(std::span<const std::string> words);
-}
-
 using namespace zorvel;
 
 namespace {

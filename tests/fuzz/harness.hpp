@@ -6,9 +6,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace zorvel::driver {
+// One run of the whole program from its command-line words to its exit status
+// (src/driver/main.cpp), for the harnesses that link the program in.
+int run_program(std::span<const std::string> words);
+}  // namespace zorvel::driver
 
 namespace zorvel::fuzz {
 
