@@ -33,15 +33,27 @@ constexpr float kTimesCode = 99999.1f;  // 99999.1015625 as a 32-bit real
     util::EXITS();
 }
 
+// The output times of one dataset of an open file, kept once read.
+struct KeptTimes {
+    std::int32_t file_id = 0;  // ids of open files are never given twice in a run
+    std::int32_t dataset = 0;
+    std::vector<double> times;
+};
+
 // The output times of a scalar dataset of the file in hours, read from its group (opened in the
-// shared group and closed again) into a buffer reused from call to call.
+// shared group and closed again) the first time they are asked for and then kept, since the
+// loop of a difference asks for the times of each input's levels at every step.
 std::span<const double> dataset_times(const XmdfFile& file, std::int32_t dataset) {
-    static std::vector<double> times;
+    static std::vector<KeptTimes> kept;
+    for (const KeptTimes& k : kept)
+        if (k.file_id == file.file_id && k.dataset == dataset) return k.times;
     const DatasetList& list = file.scalars;
     if (!open_data_group(file, false, dataset)) group_open_failed(file, list, dataset);
+    std::vector<double> times;
     read_all_times_in_hours(file, times);
     if (close_data_group() < 0) util::fail_at_once("ERROR - Closing group [XF_CLOSE_GROUP]");
-    return times;
+    kept.push_back({file.file_id, dataset, std::move(times)});
+    return kept.back().times;
 }
 
 // Index (from 0) of the first of the closest times to t; times must not be empty.
