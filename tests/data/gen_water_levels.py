@@ -24,6 +24,7 @@ NODES = 4
 
 
 def scalar(parent, name, times, values, active, time_units=True):
+    """A scalar dataset of contiguous arrays (xmdf_h5.dataset)."""
     dataset(parent, name, "SCALAR", times, values, active, time_units)
 
 

@@ -40,6 +40,7 @@ def dataset(parent, name, kind, times, values, active, time_units=True, growable
     active = np.array(active, dtype=np.uint8)
     g = dataset_group(parent, name, kind, time_units)
 
+    # The arguments that make an array growable in chunks of the given leading size.
     def steps(a, chunk):
         return dict(maxshape=(None,) + a.shape[1:], chunks=chunk + a.shape[1:]) if growable else {}
 
