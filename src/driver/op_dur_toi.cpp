@@ -10,7 +10,9 @@
 // is one step at time 0 in <results>/Duration or <results>/Time to of an ".xmdf" output,
 // or the one record of a ".dat" output.
 
+#include <algorithm>
 #include <span>
+#include <utility>
 
 #include "driver/ends.hpp"
 #include "driver/operations.hpp"
@@ -18,6 +20,7 @@
 #include "results/res_ops.hpp"
 #include "results/step_ops.hpp"
 #include "util/console.hpp"
+#include "util/zeroed_array.hpp"
 
 namespace zorvel::driver {
 
@@ -25,26 +28,32 @@ namespace {
 
 using util::console;
 
-// The per-node result into the values of the record written.
-void take_values(std::span<const float> values, results::RES_TYPE& wk) {
+// The per-node result into the values of the record written: the array itself when it
+// holds as many entries.
+void take_values(util::ZeroedArray<float>& values, results::RES_TYPE& wk) {
+    if (values.size() == wk.value.size()) {
+        std::swap(values, wk.value);
+        return;
+    }
     const std::size_t n = std::min(values.size(), wk.value.size());
     std::copy_n(values.begin(), n, wk.value.data());
 }
 
-// The duration walk: the first step starts the previous values, every later one adds.
+// The duration walk: the first step starts the previous values, every later one adds (a
+// stored extreme ends the walk unused).
 void walk_duration(RunState& run, StepReader& reader, bool dat) {
     results::DurationState state;
     results::CHECK_ALLOC(results::allocate_duration_state(state, run.res_.nnodes));
     state.cutoff = run.cl.cutoff;
-    for (bool first = true; reader.next_magnitudes(run.res_, state.now); first = false) {
-        const bool skip = dat && is_stored_extreme(run.res_.time);
-        if (first) {
-            state.time_prev = run.res_.time;
-            state.prev = state.now;
-        } else if (!skip) {
-            results::RES_DURATION(state, run.res_, run.wk_res_);
+    state.cells = std::span(run.wk_res_.CELL);
+    const auto goes_on = [&] { return !(dat && is_stored_extreme(run.res_.time)); };
+    if (reader.next_magnitudes(run.res_, std::span(state.prev.data(), state.prev.size()))) {
+        state.time_prev = run.res_.time;
+        if (goes_on()) {
+            while (reader.next_magnitudes(run.res_, std::span(state.now.data(), state.now.size()), &state) &&
+                   goes_on())
+                results::RES_DURATION(state, run.res_, run.wk_res_);
         }
-        if (skip) break;
     }
     take_values(state.duration, run.wk_res_);
     run.wk_res_.is_vector = false;
@@ -54,18 +63,18 @@ void walk_duration(RunState& run, StepReader& reader, bool dat) {
 void walk_toi(RunState& run, StepReader& reader, bool dat) {
     results::ToiState state;
     results::CHECK_ALLOC(results::allocate_toi_state(state, run.res_.nnodes));
+    state.cells = std::span(run.wk_res_.CELL);
     const float cutoff = run.cl.cutoff;
-    for (bool first = true; reader.next_magnitudes(run.res_, state.now); first = false) {
-        const bool skip = dat && is_stored_extreme(run.res_.time);
-        if (first) {
-            for (std::size_t j = 0; j < state.now.size(); ++j)
-                state.threshold[j] = cutoff < 0.0f ? -cutoff : state.now[j] + cutoff;
-            state.time_prev = run.res_.time;
-            state.prev = state.now;
-        } else if (!skip) {
-            results::RES_TOI(state, run.res_, run.wk_res_);
+    const auto goes_on = [&] { return !(dat && is_stored_extreme(run.res_.time)); };
+    if (reader.next_magnitudes(run.res_, std::span(state.prev.data(), state.prev.size()))) {
+        for (std::size_t j = 0; j < state.prev.size(); ++j)
+            state.threshold[j] = cutoff < 0.0f ? -cutoff : state.prev[j] + cutoff;
+        state.time_prev = run.res_.time;
+        if (goes_on()) {
+            while (reader.next_magnitudes(run.res_, std::span(state.now.data(), state.now.size()), &state) &&
+                   goes_on())
+                results::RES_TOI(state, run.res_, run.wk_res_);
         }
-        if (skip) break;
     }
     take_values(state.toi, run.wk_res_);
 }

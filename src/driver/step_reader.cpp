@@ -48,7 +48,22 @@ bool StepReader::next(results::RES_TYPE& res) { return read(res, Values::nodes);
 
 bool StepReader::next_for_copy(results::RES_TYPE& res) { return read(res, Values::as_stored); }
 
-bool StepReader::next_magnitudes(results::RES_TYPE& res, std::span<float> now) {
+bool StepReader::next_magnitudes(results::RES_TYPE& res, std::span<float> now, results::StepFold* fold) {
+    if (fold != nullptr && !xmdf_ && !last_ && step_ > 0) {
+        const int unit = run_.units[static_cast<std::size_t>(input_ - 1)];
+        const auto is_step = [](float t) { return !is_stored_extreme(t); };
+        res.is_vector = vector_;
+        if (folded_ahead_ == 0) folded_ahead_ = results::fold_dat_steps(unit, res, *fold, is_step);
+        ++step_;
+        if (folded_ahead_ > 0) {
+            --folded_ahead_;
+            results::next_dat_folded(unit, res);
+        } else {
+            results::next_dat_folding(unit, res, *fold, is_step);
+        }
+        last_ = res.end_of_data;
+        return true;
+    }
     return read(res, Values::magnitudes, now);
 }
 

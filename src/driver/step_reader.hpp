@@ -15,6 +15,7 @@
 #include "driver/run_state.hpp"
 #include "results/res_type.hpp"
 #include "results/results_writer.hpp"
+#include "results/step_fold.hpp"
 
 namespace zorvel::driver {
 
@@ -45,8 +46,13 @@ public:
     void copy_to(results::OutputDescription& out, results::RES_TYPE& res);
     // Reads the next step as next() does, for a walk that compares one value per node
     // from step to step: now gets each node's value (the magnitude of a vector); a ".dat"
-    // step's node values do not go into res (its time and flags do).
-    bool next_magnitudes(results::RES_TYPE& res, std::span<float> now);
+    // step's node values do not go into res (its time and flags do). With a fold, a ".dat"
+    // step is folded into it straight from the file and now is left as it is: the records
+    // from the next one on that can be folded together (none that is a stored extreme) as
+    // a run when the first of them is read, each then read as a step whose outcome waits
+    // in the fold; any other record on its own as it is read. The first step is never
+    // folded, as its values start the fold.
+    bool next_magnitudes(results::RES_TYPE& res, std::span<float> now, results::StepFold* fold = nullptr);
 
     // The step just read is the input's last.
     bool at_last() const { return last_; }
@@ -78,6 +84,7 @@ private:
     std::int32_t left_out_ = 0;
     std::int32_t step_ = 0;
     std::int32_t reads_ = 0;
+    std::size_t folded_ahead_ = 0;  // ".dat" records folded with a run and not yet read
     bool last_ = false;
     std::span<const std::byte> stored_;  // values of the ".dat" record read for a copy
 };

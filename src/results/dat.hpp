@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "results/res_type.hpp"
+#include "results/step_fold.hpp"
 #include "results/water_level.hpp"
 
 namespace zorvel::results {
@@ -90,6 +91,19 @@ void dat_values_into(std::span<const std::byte> values, RES_TYPE& res);
 // record gets the time and flags, now the values (the magnitudes of vectors); the
 // record's node values are left as they were.
 void next_dat_magnitudes(int unit, RES_TYPE& res, std::span<float> now);
+// For a walk that folds its steps (see step_fold.hpp): the records from the next one on
+// that can be folded together (at least two and at most kMostSteps, each carrying its own
+// flags and a time for which is_step holds, whole in the file and followed by a further
+// record) are folded into fold as one run, straight from the file, and the record keeps
+// the last one's flags; the file stays where it was. Gives the number folded, 0 for none.
+std::size_t fold_dat_steps(int unit, RES_TYPE& res, StepFold& fold, bool (*is_step)(float));
+// NEXTDATTIMESTEP for a record that fold_dat_steps has folded: the same lines, its time and
+// end mark into the record, its flags and values moved past.
+void next_dat_folded(int unit, RES_TYPE& res);
+// NEXTDATTIMESTEP for a walk that folds its steps, for a record that is not folded with
+// others: the record gets the time and flags, and when is_step holds for its time its
+// values are folded into fold as a run of one step, straight from the file.
+void next_dat_folding(int unit, RES_TYPE& res, StepFold& fold, bool (*is_step)(float));
 // Reads the next time record's values (first components) and flags into the water levels.
 void NEXTDATVALUES(int unit, const RES_TYPE& res, WaterLevelRecord& wl);
 // Reads the file from its header to the record within tol of time, into the record.

@@ -156,29 +156,36 @@ void fold_vectors_from(std::size_t j, const std::byte* __restrict values, std::s
 }
 
 #if defined(ZORVEL_AVX2_FOLD)
-// fold_vectors eight nodes at a time with AVX2. Each speed is worked out as
-// VECTOR_MAGNITUDE does it: a multiply of each component, an add and a square root, each
-// rounded on its own (no fused multiply-add), and exactly 0 where both components lie
-// within 1.0E-6; so the speeds, and which vector wins, are those of the one-at-a-time fold.
+// The speeds of the eight (x, y) pairs at in, with their components in node order, worked out
+// as VECTOR_MAGNITUDE does it: a multiply of each component, an add and a square root, each
+// rounded on its own (no fused multiply-add), and exactly 0 where both components lie within
+// 1.0E-6; so the speeds are those of VECTOR_MAGNITUDE, bit for bit.
+__attribute__((target("avx2"))) inline __m256 speeds_avx2(const float* in, __m256& x, __m256& y) {
+    const __m256 small = _mm256_set1_ps(1.0e-6f);
+    const __m256 no_sign = _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff));
+    const __m256 a = _mm256_loadu_ps(in);      // x0 y0 x1 y1 x2 y2 x3 y3
+    const __m256 b = _mm256_loadu_ps(in + 8);  // x4 y4 ... x7 y7
+    // The components in node order: shuffled within lanes, then the 64-bit halves put right.
+    x = _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(_mm256_shuffle_ps(a, b, 0x88)), 0xD8));
+    y = _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(_mm256_shuffle_ps(a, b, 0xDD)), 0xD8));
+    const __m256 big = _mm256_or_ps(_mm256_cmp_ps(_mm256_and_ps(x, no_sign), small, _CMP_GT_OQ),
+                                    _mm256_cmp_ps(_mm256_and_ps(y, no_sign), small, _CMP_GT_OQ));
+    return _mm256_and_ps(big, _mm256_sqrt_ps(_mm256_add_ps(_mm256_mul_ps(x, x), _mm256_mul_ps(y, y))));
+}
+
+// fold_vectors eight nodes at a time with AVX2; the speeds, and so which vector wins, are
+// those of the one-at-a-time fold.
 template <bool Max>
 __attribute__((target("avx2"))) void fold_vectors_avx2(const std::byte* __restrict values, std::size_t n, float t,
                                                         float* __restrict ex, float* __restrict ey,
                                                         float* __restrict es, float* __restrict et) {
-    const __m256 small = _mm256_set1_ps(1.0e-6f);
-    const __m256 no_sign = _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff));
     const __m256 tv = _mm256_set1_ps(t);
     std::size_t j = 0;
     for (; j + 8 <= n; j += 8) {
         const float* in = reinterpret_cast<const float*>(values + 8 * j);
         ask_ahead(in);
-        const __m256 a = _mm256_loadu_ps(in);      // x0 y0 x1 y1 x2 y2 x3 y3
-        const __m256 b = _mm256_loadu_ps(in + 8);  // x4 y4 ... x7 y7
-        // The components in node order: shuffled within lanes, then the 64-bit halves put right.
-        const __m256 x = _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(_mm256_shuffle_ps(a, b, 0x88)), 0xD8));
-        const __m256 y = _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(_mm256_shuffle_ps(a, b, 0xDD)), 0xD8));
-        const __m256 big = _mm256_or_ps(_mm256_cmp_ps(_mm256_and_ps(x, no_sign), small, _CMP_GT_OQ),
-                                        _mm256_cmp_ps(_mm256_and_ps(y, no_sign), small, _CMP_GT_OQ));
-        const __m256 s = _mm256_and_ps(big, _mm256_sqrt_ps(_mm256_add_ps(_mm256_mul_ps(x, x), _mm256_mul_ps(y, y))));
+        __m256 x, y;
+        const __m256 s = speeds_avx2(in, x, y);
         const __m256 old = _mm256_loadu_ps(es + j);
         const __m256 w = _mm256_cmp_ps(s, old, Max ? _CMP_GT_OQ : _CMP_LT_OQ);
         if (_mm256_movemask_ps(w) == 0) continue;

@@ -14,6 +14,7 @@
 
 #include "results/dat.hpp"
 #include "results/dat_fold.hpp"
+#include "results/dat_group.hpp"
 #include "results/dat_io.hpp"
 #include "results/res_ops.hpp"
 #include "util/console.hpp"
@@ -242,49 +243,13 @@ struct Running {
     }
 };
 
-// Ordinary records that follow one another are folded as a group: a block of nodes (and
-// of cells) at a time through every record of the group, so that the running values of a
-// block stay in the cache from record to record rather than going to memory and back once
-// per record. The outcome, and the console lines, are those of folding them one by one.
-// Each record of a group keeps a few of its pages mapped while the group is folded (the
-// kernel maps the page cache's large folios whole), so the group is kept small.
-constexpr std::size_t kGroup = 2;                             // records at most
-constexpr std::size_t kGroupSpan = std::size_t{48} << 20;     // bytes of the file at most
-constexpr std::size_t kBlock = std::size_t{256} << 10;        // bytes of one record at a time
+// Ordinary records in a row are folded two at a time (see dat_group.hpp): more would
+// keep more of their pages mapped than the running extreme is worth.
+constexpr std::size_t kGroup = 2;
 
-// One record of a group: its flags, its values and its time, in place.
-struct Member {
-    const std::byte* flags = nullptr;
-    const std::byte* values = nullptr;
-    float time = 0.0f;
-};
-
-// The records from the position on (at a record's flag byte) that can be folded as a
-// group: each carries its own flags, has a time that is no stored extreme or
-// time-of-extreme code, lies whole in the file and is followed by the card of a further
-// record that begins in the file. None when fewer than two are.
-std::size_t gather(util::File& f, const ExtremeKind& kind, std::size_t nc, std::size_t nv,
-                   std::array<Member, kGroup>& members) {
-    const std::size_t record = 5 + nc + nv + 4;  // flag byte, time, flags, values, next card
-    const std::uint64_t at = f.position();
-    if (record > kGroupSpan / 2 || f.size() <= at) return 0;
-    const std::size_t count = static_cast<std::size_t>(
-        std::min<std::uint64_t>(std::min(kGroup, kGroupSpan / record), (f.size() - at) / record));
-    if (count < 2) return 0;
-    const std::byte* p = f.peek(at, count * record);
-    if (p == nullptr) return 0;
-    std::size_t g = 0;
-    for (; g < count; ++g) {
-        const std::byte* r = p + g * record;
-        const float t = load_real(r + 1);
-        std::int32_t card = 0;
-        std::memcpy(&card, r + 5 + nc + nv, sizeof card);
-        const bool ordinary = static_cast<std::int8_t>(r[0]) == 1 && std::fabs(t - kind.stop_code) > 0.01f &&
-                              !(std::fabs(t - kind.stored_code) < 0.01f);
-        if (!ordinary || card != kCardTimeRecord || at + (g + 1) * record >= f.size()) break;
-        members[g] = Member{r + 5, r + 5 + nc, t};
-    }
-    return g >= 2 ? g : 0;
+// A record that a reduction folds like any other: no stored extreme or time-of-extreme code.
+bool ordinary_for(const ExtremeKind& kind, float t) {
+    return std::fabs(t - kind.stop_code) > 0.01f && !(std::fabs(t - kind.stored_code) < 0.01f);
 }
 
 // DATMAXIMUMS (Max) and DATMINIMUMS: the remaining records folded into the extreme record
@@ -341,33 +306,24 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
     };
     // A group of records folded a block at a time through all of them; then each is read
     // past in turn, with its console lines.
-    std::array<Member, kGroup> members;
-    const auto fold_group = [&](std::size_t g) {
-        const std::size_t values_block = kBlock / nb * nb;
-        for (std::size_t off = 0; off < nc; off += kBlock) {
-            const std::size_t len = std::min(kBlock, nc - off);
-            for (std::size_t j = 0; j < g; ++j) {
-                f.map_in(members[j].flags + off, len);
-                fold_flags(reinterpret_cast<const std::int8_t*>(members[j].flags + off), off, len);
-            }
-            for (std::size_t j = 0; j < g; ++j) f.let_go(members[j].flags + off, len);
-        }
+    std::array<dat_group::Member, kGroup> members;
+    const auto fold_group = [&](std::span<const dat_group::Member> group) {
+        dat_group::by_blocks(f, group, &dat_group::Member::flags, nc, 1, [&](std::size_t off, std::size_t len) {
+            for (const dat_group::Member& m : group)
+                fold_flags(reinterpret_cast<const std::int8_t*>(m.flags + off), off, len);
+        });
         // Vectors not yet folded start from the group's first record.
         const bool first_replaces = replacing && !values_folded;
-        for (std::size_t off = 0; off < nv; off += values_block) {
-            const std::size_t len = std::min(values_block, nv - off);
-            for (std::size_t j = 0; j < g; ++j) {
-                const std::byte* p = members[j].values + off;
-                f.map_in(p, len);
-                if (first_replaces && j == 0)
-                    run.replace(p, off / nb, len / nb, members[j].time);
+        dat_group::by_blocks(f, group, &dat_group::Member::values, nv, nb, [&](std::size_t off, std::size_t len) {
+            for (const dat_group::Member& m : group) {
+                if (first_replaces && &m == group.data())
+                    run.replace(m.values + off, off / nb, len / nb, m.time);
                 else
-                    run.fold<Max>(p, off / nb, len / nb, members[j].time);
+                    run.fold<Max>(m.values + off, off / nb, len / nb, m.time);
             }
-            for (std::size_t j = 0; j < g; ++j) f.let_go(members[j].values + off, len);
-        }
+        });
         values_folded = true;
-        for (std::size_t j = 0; j < g; ++j) {
+        for (std::size_t j = 0; j < group.size(); ++j) {
             t = dat_io::read_head(f).time;
             last_flags.seen(f.position());
             dat_io::skip_bytes(f, nc + nv);
@@ -393,9 +349,10 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
             std::memcpy(copy + off, p, len);
         });
     };
+    const auto ordinary = [&](float time) { return ordinary_for(kind, time); };
     for (;;) {
-        if (const std::size_t g = gather(f, kind, nc, nv, members); g > 0) {
-            fold_group(g);
+        if (const std::size_t g = dat_group::gather(f, nc, nv, members, ordinary); g > 0) {
+            fold_group(std::span(members.data(), g));
             continue;
         }
         const dat_io::RecordHead head = dat_io::read_head(f);
@@ -465,9 +422,10 @@ std::string whole_part(float t) {
 
 // Reads the next time record into the record (nothing once end_of_data is set): its
 // time and cell flags, its values handed to take in place before the file is read on,
-// then the card after it, which sets end_of_data when no record follows.
+// then the card after it, which sets end_of_data when no record follows. A record already
+// folded (look false) is moved past: only its time is taken.
 template <typename Take>
-void next_record(int unit, RES_TYPE& res, Take&& take) {
+void next_record(int unit, RES_TYPE& res, Take&& take, bool look = true) {
     if (res.end_of_data) return;
     util::Console& con = util::console();
     con.line("   Call ReadDatFile.");
@@ -476,9 +434,13 @@ void next_record(int unit, RES_TYPE& res, Take&& take) {
     res.time = head.time;
     const std::size_t nc = head.has_flags() ? length_of(res.ncells) : 0;
     const std::size_t nv = dat_io::value_bytes(res.nnodes, res.is_vector);
-    const std::byte* body = dat_io::view_bytes(f, nc + nv);
-    if (nc > 0) copy_flags(body, cells_of(res));
-    take(body + nc);
+    if (look) {
+        const std::byte* body = dat_io::view_bytes(f, nc + nv);
+        if (nc > 0) copy_flags(body, cells_of(res));
+        take(body + nc);
+    } else {
+        dat_io::skip_bytes(f, nc + nv);
+    }
     const std::int32_t card = dat_io::finish_record(f);
     con.line("   Done.");
     if (card != kCardTimeRecord) {
@@ -519,6 +481,50 @@ void next_dat_magnitudes(int unit, RES_TYPE& res, std::span<float> now) {
             if (j % 512 == 0) dat_fold::ask_ahead(values + 8 * j);
             now[j] = util::VECTOR_MAGNITUDE(load_real(values + 8 * j), load_real(values + 8 * j + 4));
         }
+    });
+}
+
+std::size_t fold_dat_steps(int unit, RES_TYPE& res, StepFold& fold, bool (*is_step)(float)) {
+    if (res.end_of_data) return 0;
+    util::File& f = dat_io::input(unit);
+    const std::size_t nc = length_of(res.ncells);
+    const std::size_t nv = dat_io::value_bytes(res.nnodes, res.is_vector);
+    std::array<dat_group::Member, kMostSteps> members;
+    const std::size_t g = dat_group::gather(f, nc, nv, members, is_step);
+    if (g == 0) return 0;
+    const std::span<const dat_group::Member> group(members.data(), g);
+    StepRun run;
+    run.count = g;
+    run.pairs = res.is_vector;
+    run.nnodes = res.nnodes;
+    run.ncells = res.ncells;
+    for (std::size_t k = 0; k < g; ++k) {
+        run.time[k] = members[k].time;
+        run.values[k] = members[k].values;
+        run.flags[k] = reinterpret_cast<const std::int8_t*>(members[k].flags);
+    }
+    fold.start_run(run);
+    const std::size_t nb = res.is_vector ? 8 : 4;
+    dat_group::by_blocks(f, group, &dat_group::Member::values, nv, nb, [&](std::size_t off, std::size_t len) {
+        fold.fold_nodes(run, off / nb, len / nb);
+    });
+    // The record keeps the flags of the last record read, which stand for those of a later
+    // record that carries none.
+    const std::span<CELL_RES_TYPE> kept = cells_of(res);
+    dat_group::by_blocks(f, group, &dat_group::Member::flags, nc, 1, [&](std::size_t off, std::size_t len) {
+        fold.fold_cells(run, off, len);
+        if (off < kept.size()) std::memcpy(kept.data() + off, group.back().flags + off, std::min(len, kept.size() - off));
+    });
+    return g;
+}
+
+void next_dat_folded(int unit, RES_TYPE& res) {
+    next_record(unit, res, [](const std::byte*) {}, false);
+}
+
+void next_dat_folding(int unit, RES_TYPE& res, StepFold& fold, bool (*is_step)(float)) {
+    next_record(unit, res, [&](const std::byte* values) {
+        if (is_step(res.time)) fold_one_step(fold, res, values, res.is_vector, length_of(res.nnodes));
     });
 }
 

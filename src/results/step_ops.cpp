@@ -6,11 +6,6 @@
 #include <span>
 #include <string>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
-#include "results/dat_fold.hpp"
 #include "results/res_ops.hpp"
 #include "util/console.hpp"
 #include "util/numbers.hpp"
@@ -31,68 +26,6 @@ std::size_t count_within(std::int32_t n, Sizes... sizes) {
     return std::min({length_of(n), static_cast<std::size_t>(sizes)...});
 }
 
-// Merges the step's cell flags into the result: a cell wet in either stays wet.
-void merge_wet_cells(const RES_TYPE& step, RES_TYPE& result) {
-    const std::size_t n = count_within(step.ncells, step.CELL.size(), result.CELL.size());
-    static_assert(sizeof(CELL_RES_TYPE) == 1);
-    dat_fold::fold_flags<true>(reinterpret_cast<const std::int8_t*>(step.CELL.data()),
-                               std::span(result.CELL.data(), n));
-}
-
-// The hours of one node at or above the cut-off c over a step dt from e to d: the whole
-// step, the part after a rise through the cut-off, the part before a fall through it, or
-// none (also when either value is NaN).
-inline float duration_of(float d, float e, float c, float dt) {
-    if (c <= d && c <= e) return dt;
-    if (c <= d && e < c) return (d - c) / (d - e) * dt;
-    if (d < c && c <= e) return (e - c) / (e - d) * dt;
-    return 0.0f;
-}
-
-// Adds the n nodes' hours of one step to their durations; gives the sum of the hours
-// added. A group of nodes whose durations do not change is only read.
-double add_durations(const float* __restrict now, const float* __restrict prev, float* __restrict duration,
-                     std::size_t n, float c, float dt) {
-    double sum = 0.0;
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    // Four nodes at a time: each of the three cases as a mask (they never overlap), the
-    // quotients of the lanes a mask leaves out never used.
-    const __m128 cv = _mm_set1_ps(c);
-    const __m128 dtv = _mm_set1_ps(dt);
-    __m128d sum_lo = _mm_setzero_pd();
-    __m128d sum_hi = _mm_setzero_pd();
-    for (; i + 4 <= n; i += 4) {
-        const __m128 d = _mm_loadu_ps(now + i);
-        const __m128 e = _mm_loadu_ps(prev + i);
-        const __m128 d_up = _mm_cmple_ps(cv, d);
-        const __m128 e_up = _mm_cmple_ps(cv, e);
-        const __m128 rise = _mm_and_ps(d_up, _mm_cmplt_ps(e, cv));
-        const __m128 fall = _mm_and_ps(_mm_cmplt_ps(d, cv), e_up);
-        __m128 add = _mm_and_ps(_mm_and_ps(d_up, e_up), dtv);
-        if (_mm_movemask_ps(_mm_or_ps(rise, fall)) != 0) {
-            // Crossings are rare: only then the divisions.
-            const __m128 after = _mm_mul_ps(_mm_div_ps(_mm_sub_ps(d, cv), _mm_sub_ps(d, e)), dtv);
-            const __m128 before = _mm_mul_ps(_mm_div_ps(_mm_sub_ps(e, cv), _mm_sub_ps(e, d)), dtv);
-            add = _mm_or_ps(add, _mm_or_ps(_mm_and_ps(rise, after), _mm_and_ps(fall, before)));
-        }
-        if (_mm_movemask_ps(_mm_cmpneq_ps(add, _mm_setzero_ps())) != 0)
-            _mm_storeu_ps(duration + i, _mm_add_ps(_mm_loadu_ps(duration + i), add));
-        sum_lo = _mm_add_pd(sum_lo, _mm_cvtps_pd(add));
-        sum_hi = _mm_add_pd(sum_hi, _mm_cvtps_pd(_mm_movehl_ps(add, add)));
-    }
-    double lanes[2];
-    _mm_storeu_pd(lanes, _mm_add_pd(sum_lo, sum_hi));
-    sum = lanes[0] + lanes[1];
-#endif
-    for (; i < n; ++i) {
-        const float add = duration_of(now[i], prev[i], c, dt);
-        duration[i] += add;
-        sum += add;
-    }
-    return sum;
-}
-
 // The mean of a sum over the record's nodes (0 for a record without nodes).
 float mean_over_nodes(double sum, std::int32_t nnodes) {
     return nnodes > 0 ? static_cast<float>(sum / nnodes) : 0.0f;
@@ -101,19 +34,58 @@ float mean_over_nodes(double sum, std::int32_t nnodes) {
 }  // namespace
 
 std::int32_t allocate_duration_state(DurationState& state, std::int32_t nnodes) {
-    std::int32_t status = allocate_array(state.now, nnodes);
-    if (status == 0) status = allocate_array(state.prev, nnodes);
-    if (status == 0) status = allocate_array(state.duration, nnodes);
+    std::int32_t status = state.now.allocate(nnodes);
+    if (status == 0) status = state.prev.allocate(nnodes);
+    if (status == 0) status = state.duration.allocate(nnodes);
     return status;
 }
 
 std::int32_t allocate_toi_state(ToiState& state, std::int32_t nnodes) {
-    std::int32_t status = allocate_array(state.now, nnodes);
-    if (status == 0) status = allocate_array(state.prev, nnodes);
-    if (status == 0) status = allocate_array(state.toi, nnodes);
-    if (status == 0) status = allocate_array(state.threshold, nnodes);
-    if (status == 0) status = allocate_array(state.reached, nnodes);
+    std::int32_t status = state.now.allocate(nnodes);
+    if (status == 0) status = state.prev.allocate(nnodes);
+    if (status == 0) status = state.toi.allocate(nnodes);
+    if (status == 0) status = state.threshold.allocate(nnodes);
+    if (status == 0) status = state.reached.allocate(nnodes);
     return status;
+}
+
+void DurationState::start_run(const StepRun& run) {
+    run_steps = run.count;
+    steps_taken = 0;
+    run_nodes = count_within(run.nnodes, prev.size(), duration.size());
+    float t = time_prev;
+    for (std::size_t k = 0; k < run.count; ++k) {
+        run_dt[k] = run.time[k] - t;
+        t = run.time[k];
+        run_hours[k] = {};
+    }
+}
+
+void DurationState::fold_nodes(const StepRun& run, std::size_t first, std::size_t count) {
+    if (first >= run_nodes) return;
+    step_fold::add_durations(run, std::span(run_dt).first(run.count), cutoff, prev.data(), duration.data(), first,
+                             std::min(count, run_nodes - first), run_nodes / 4 * 4,
+                             std::span(run_hours).first(run.count));
+}
+
+void ToiState::start_run(const StepRun& run) {
+    run_steps = run.count;
+    steps_taken = 0;
+    run_nodes = count_within(run.nnodes, prev.size(), toi.size(), threshold.size(), reached.size());
+    float t = time_prev;
+    for (std::size_t k = 0; k < run.count; ++k) {
+        run_t0[k] = t;
+        run_dt[k] = run.time[k] - t;
+        t = run.time[k];
+        run_reached[k] = 0;
+    }
+}
+
+void ToiState::fold_nodes(const StepRun& run, std::size_t first, std::size_t count) {
+    if (first >= run_nodes) return;
+    step_fold::mark_increases(run, std::span(run_t0).first(run.count), std::span(run_dt).first(run.count),
+                              threshold.data(), prev.data(), toi.data(), reached.data(), first,
+                              std::min(count, run_nodes - first), std::span(run_reached).first(run.count));
 }
 
 void RES_CAP(RES_TYPE& res, float cap) {
@@ -145,53 +117,30 @@ void RES_VEL_ANGLE(RES_TYPE& res) {
 }
 
 void RES_DURATION(DurationState& state, const RES_TYPE& step, RES_TYPE& result) {
+    if (!state.step_waiting()) {
+        state.cells = std::span(result.CELL);
+        fold_one_step(state, step, reinterpret_cast<const std::byte*>(state.now.data()), false, state.now.size());
+    }
+    const std::size_t k = state.steps_taken++;
     state.time_now = step.time;
     state.dt = state.time_now - state.time_prev;
-    const std::size_t n = count_within(step.nnodes, state.now.size(), state.prev.size(), state.duration.size());
-    const double sum = add_durations(state.now.data(), state.prev.data(), state.duration.data(), n, state.cutoff,
-                                     state.dt);
-    // The values now become the previous ones; the old ones are left in now, to be
-    // overwritten by the next step (past the n nodes both keep what they held).
-    std::copy(state.prev.begin() + static_cast<std::ptrdiff_t>(n), state.prev.end(),
-              state.now.begin() + static_cast<std::ptrdiff_t>(n));
-    state.prev.swap(state.now);
     util::console().line("...Duration Increment =" + field(state.dt, 5, 2) + "   Average duration of all nodes =" +
-                         field(mean_over_nodes(sum, step.nnodes), 5, 2) + "h");
-    merge_wet_cells(step, result);
+                         field(mean_over_nodes(state.run_hours[k].total(), step.nnodes), 5, 2) + "h");
     state.time_prev = state.time_now;
 }
 
 void RES_TOI(ToiState& state, const RES_TYPE& step, RES_TYPE& result) {
+    if (!state.step_waiting()) {
+        state.cells = std::span(result.CELL);
+        fold_one_step(state, step, reinterpret_cast<const std::byte*>(state.now.data()), false, state.now.size());
+    }
+    const std::size_t k = state.steps_taken++;
     state.time_now = step.time;
     state.dt = state.time_now - state.time_prev;
-    const float dt = state.dt;
-    const float t0 = state.time_prev;
-    const std::size_t n = count_within(step.nnodes, state.now.size(), state.prev.size(), state.toi.size(),
-                                       state.threshold.size(), state.reached.size());
-    const float* now = state.now.data();
-    float* prev = state.prev.data();
-    float* toi = state.toi.data();
-    const float* threshold = state.threshold.data();
-    std::uint8_t* reached = state.reached.data();
-    std::int64_t count = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (reached[i] != 0) continue;
-        const float d = now[i];
-        const float e = threshold[i];
-        const float p = prev[i];
-        if (d >= e) {
-            reached[i] = 1;
-            ++count;
-            // The crossing lies inside the step only when the previous value was below the
-            // threshold; a node already at or above it takes the previous step's time.
-            toi[i] = p < e ? t0 + dt * (1.0f - (d - e) / (d - p)) : t0;
-        }
-        prev[i] = d;
-    }
+    const std::int64_t count = state.run_reached[k];
     const float fraction = step.nnodes > 0 ? static_cast<float>(static_cast<double>(count) / step.nnodes) : 0.0f;
-    util::console().line("...Duration Increment =" + field(dt, 5, 2) + "   % of cells where toi exceeded = " +
+    util::console().line("...Duration Increment =" + field(state.dt, 5, 2) + "   % of cells where toi exceeded = " +
                          field(fraction, 5, 2));
-    merge_wet_cells(step, result);
     state.time_prev = state.time_now;
 }
 

@@ -5,43 +5,61 @@
 // with its wet/dry codes, and the two tests of a walk over two inputs at once (do their
 // times agree, has either run out).
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
 #include "results/mesh_2dm.hpp"
 #include "results/res_type.hpp"
+#include "results/step_fold.hpp"
 #include "results/water_level.hpp"
+#include "util/zeroed_array.hpp"
 
 namespace zorvel::results {
 
 // The duration of a walk over the steps: per node the value of the step now, that of the
 // step before and the hours accumulated at or above the cut-off. The caller sizes the
-// arrays, sets the cut-off, and before the first RES_DURATION call sets the previous time
-// and values from the first step; before every call it puts the step's values (the
-// magnitudes of a vector step) into now.
-struct DurationState {
+// arrays, sets the cut-off and the cells of the result, and before the first RES_DURATION
+// call sets the previous time and values from the first step. A step is folded either by
+// the reader of the steps, with the steps after it, as a run (StepFold), or by RES_DURATION
+// from its values (the magnitudes of a vector step) put into now.
+struct DurationState : StepFold {
     float time_now = 0.0f;
     float time_prev = 0.0f;
     float dt = 0.0f;
     float cutoff = 0.0f;
-    std::vector<float> now;
-    std::vector<float> prev;
-    std::vector<float> duration;
+    util::ZeroedArray<float> now;
+    util::ZeroedArray<float> prev;
+    util::ZeroedArray<float> duration;
+    // The run folded last: the length of each of its steps and the hours each added.
+    std::array<float, kMostSteps> run_dt{};
+    std::array<step_fold::HourSum, kMostSteps> run_hours{};
+
+    void start_run(const StepRun& run) override;
+    void fold_nodes(const StepRun& run, std::size_t first, std::size_t count) override;
 };
 
 // The time of increase of a walk over the steps: per node the value of the step now, that
 // of the step before, the time at which it reached its threshold, the threshold and
 // whether it has reached it (1) or not (0). Set up by the caller as DurationState is, the
-// thresholds too.
-struct ToiState {
+// thresholds too, and folded the same two ways.
+struct ToiState : StepFold {
     float time_now = 0.0f;
     float time_prev = 0.0f;
     float dt = 0.0f;
-    std::vector<float> now;
-    std::vector<float> prev;
-    std::vector<float> toi;
-    std::vector<float> threshold;
-    std::vector<std::uint8_t> reached;
+    util::ZeroedArray<float> now;
+    util::ZeroedArray<float> prev;
+    util::ZeroedArray<float> toi;
+    util::ZeroedArray<float> threshold;
+    util::ZeroedArray<std::uint8_t> reached;
+    // The run folded last: the start and length of each of its steps and the nodes that
+    // reached their thresholds in each.
+    std::array<float, kMostSteps> run_t0{};
+    std::array<float, kMostSteps> run_dt{};
+    std::array<std::int64_t, kMostSteps> run_reached{};
+
+    void start_run(const StepRun& run) override;
+    void fold_nodes(const StepRun& run, std::size_t first, std::size_t count) override;
 };
 
 // Sizes the state's arrays for nnodes nodes, every entry 0; the allocation status for
@@ -59,12 +77,13 @@ void RES_VEL_ANGLE(RES_TYPE& res);
 
 // Adds each node's hours at or above the cut-off between the previous step and this one
 // (interpolated where the value crosses it), writes the step's progress line and merges
-// the step's wet cells into result.
+// the step's wet cells into result. A step that the reader folded with its run has been
+// added and merged already: only its line is written.
 void RES_DURATION(DurationState& state, const RES_TYPE& step, RES_TYPE& result);
 
 // Marks the nodes that reach their thresholds between the previous step and this one,
 // with the interpolated time of the crossing, writes the step's progress line and merges
-// the step's wet cells into result.
+// the step's wet cells into result; a step folded with its run only writes its line.
 void RES_TOI(ToiState& state, const RES_TYPE& step, RES_TYPE& result);
 
 // result := a minus b at a's time. With the wet/dry test a node wet in one result only

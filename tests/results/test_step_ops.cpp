@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 #include <string>
@@ -13,6 +14,7 @@
 #include "util/console.hpp"
 #include "util/run_end.hpp"
 #include "util/units.hpp"
+#include "util/zeroed_array.hpp"
 
 namespace zorvel::results {
 namespace {
@@ -61,6 +63,19 @@ std::string run_end_text(F f) {
     util::FILEUNITINIT(1000);
     EXPECT_THROW(f(), util::RunEnd);
     return out.str();
+}
+
+// Makes the array hold the values.
+template <typename T>
+void set(util::ZeroedArray<T>& a, std::vector<T> values) {
+    ASSERT_EQ(a.allocate(static_cast<std::int64_t>(values.size())), 0);
+    std::copy(values.begin(), values.end(), a.begin());
+}
+
+// The entries of the array.
+template <typename T>
+std::vector<T> entries(const util::ZeroedArray<T>& a) {
+    return std::vector<T>(a.begin(), a.end());
 }
 
 TEST(StepOps, CapKeepsDirectionAndLeavesZeroVectorsAlone) {
@@ -112,8 +127,8 @@ TEST(StepOps, DurationInterpolatesCrossingsOfTheCutoff) {
     ASSERT_EQ(allocate_duration_state(d, 5), 0);
     d.cutoff = 0.1f;
     d.time_prev = 2.0f;
-    d.prev = {0.0f, 0.2f, 0.1f, 0.05f, NAN};
-    d.now = {0.2f, 0.0f, 0.1f, 0.05f, 1.0f};
+    set(d.prev, {0.0f, 0.2f, 0.1f, 0.05f, NAN});
+    set(d.now, {0.2f, 0.0f, 0.1f, 0.05f, 1.0f});
     RES_TYPE step = scalar({0, 0, 0, 0, 0}, {1, 0, -1});
     step.time = 3.0f;
     RES_TYPE result = scalar({0, 0, 0, 0, 0}, {0, 0, 0});
@@ -124,12 +139,12 @@ TEST(StepOps, DurationInterpolatesCrossingsOfTheCutoff) {
     EXPECT_EQ(d.duration[2], 1.0f);
     EXPECT_EQ(d.duration[3], 0.0f);
     EXPECT_EQ(d.duration[4], 0.0f);
-    EXPECT_EQ(d.prev, (std::vector<float>{0.2f, 0.0f, 0.1f, 0.05f, 1.0f}));  // the values now
+    EXPECT_EQ(entries(d.prev), (std::vector<float>{0.2f, 0.0f, 0.1f, 0.05f, 1.0f}));  // the values now
     EXPECT_EQ(d.time_prev, 3.0f);
     EXPECT_EQ(flags_of(result), (std::vector<int>{1, 0, 1}));
 
     // The next half hour adds to what was there; wet cells stay wet.
-    d.now = {0.3f, 0.3f, 0.0f, 0.05f, 1.0f};
+    set(d.now, {0.3f, 0.3f, 0.0f, 0.05f, 1.0f});
     step.time = 3.5f;
     step.CELL = {{0}, {1}, {0}};
     EXPECT_EQ(console_of([&] { RES_DURATION(d, step, result); }),
@@ -145,12 +160,11 @@ TEST(StepOps, DurationOfManyNodesFollowsTheFourCases) {
     // Values around the cut-off 0.5, exactly at it, and NaN, in every pairing; each node's
     // hours worked out one by one by the four cases.
     const std::vector<float> levels = {0.0f, 0.25f, 0.5f, 0.75f, 1.0f, NAN, -1.0f};
-    DurationState d;
-    std::vector<float> want;
+    std::vector<float> prev, now, want;
     for (float e : levels) {
         for (float v : levels) {
-            d.prev.push_back(e);
-            d.now.push_back(v);
+            prev.push_back(e);
+            now.push_back(v);
             float add = 0.0f;
             if (0.5f <= v && 0.5f <= e)
                 add = 2.0f;
@@ -161,15 +175,17 @@ TEST(StepOps, DurationOfManyNodesFollowsTheFourCases) {
             want.push_back(1.0f + add);
         }
     }
-    const std::vector<float> now = d.now;
-    d.duration.assign(now.size(), 1.0f);
+    DurationState d;
+    set(d.prev, prev);
+    set(d.now, now);
+    set(d.duration, std::vector<float>(now.size(), 1.0f));
     d.cutoff = 0.5f;
     d.time_prev = 1.0f;
     RES_TYPE step = scalar(std::vector<float>(now.size(), 0.0f));
     step.time = 3.0f;
     RES_TYPE result = scalar(std::vector<float>(now.size(), 0.0f));
     console_of([&] { RES_DURATION(d, step, result); });
-    EXPECT_EQ(d.duration, want);
+    EXPECT_EQ(entries(d.duration), want);
     for (std::size_t i = 0; i < now.size(); ++i)
         EXPECT_TRUE(d.prev[i] == now[i] || (std::isnan(d.prev[i]) && std::isnan(now[i]))) << i;
 }
@@ -178,28 +194,28 @@ TEST(StepOps, TimeOfIncreaseInterpolatesOnlyInsideTheStep) {
     ToiState t;
     ASSERT_EQ(allocate_toi_state(t, 4), 0);
     t.time_prev = 2.0f;
-    t.threshold = {1.0f, 1.0f, 1.0f, 0.0f};
+    set(t.threshold, {1.0f, 1.0f, 1.0f, 0.0f});
     // Node 1 crosses inside the step; node 2 stays below; node 3 was already above its
     // threshold; node 4 sits exactly at it with an unchanged value (no 0/0).
-    t.prev = {0.5f, 0.5f, 2.0f, 0.0f};
-    t.now = {1.5f, 0.9f, 3.0f, 0.0f};
+    set(t.prev, {0.5f, 0.5f, 2.0f, 0.0f});
+    set(t.now, {1.5f, 0.9f, 3.0f, 0.0f});
     RES_TYPE step = scalar({0, 0, 0, 0}, {0, 1});
     step.time = 3.0f;
     RES_TYPE result = scalar({0, 0, 0, 0}, {0, 0});
     EXPECT_EQ(console_of([&] { RES_TOI(t, step, result); }),
               "...Duration Increment = 1.00   % of cells where toi exceeded =  0.75\n");
-    EXPECT_EQ(t.toi, (std::vector<float>{2.5f, 0.0f, 2.0f, 2.0f}));
-    EXPECT_EQ(t.reached, (std::vector<std::uint8_t>{1, 0, 1, 1}));
+    EXPECT_EQ(entries(t.toi), (std::vector<float>{2.5f, 0.0f, 2.0f, 2.0f}));
+    EXPECT_EQ(entries(t.reached), (std::vector<std::uint8_t>{1, 0, 1, 1}));
     EXPECT_EQ(flags_of(result), (std::vector<int>{0, 1}));
 
     // A later drop below the threshold unmarks nothing; node 2 crosses now, from 0.9.
-    t.now = {0.0f, 1.9f, 0.0f, -1.0f};
+    set(t.now, {0.0f, 1.9f, 0.0f, -1.0f});
     step.time = 5.0f;
     EXPECT_EQ(console_of([&] { RES_TOI(t, step, result); }),
               "...Duration Increment = 2.00   % of cells where toi exceeded =  0.25\n");
     EXPECT_FLOAT_EQ(t.toi[1], 3.0f + 2.0f * 0.1f);
     EXPECT_EQ(t.toi[0], 2.5f);
-    EXPECT_EQ(t.reached, (std::vector<std::uint8_t>{1, 1, 1, 1}));
+    EXPECT_EQ(entries(t.reached), (std::vector<std::uint8_t>{1, 1, 1, 1}));
     EXPECT_EQ(t.prev[0], 1.5f);  // a reached node keeps the value it was reached with
 }
 
