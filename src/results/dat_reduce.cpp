@@ -220,15 +220,16 @@ struct Running {
     }
     // The bytes of one node's values.
     std::size_t node_bytes() const { return vector ? 8 : 4; }
-    // Folds the values of count nodes from node first on into the running extreme.
+    // Folds the values of count nodes from node first on of one or more records (each at
+    // node first, record k at time t[k]) into the running extreme, record after record.
     template <bool Max>
-    void fold(const std::byte* values, std::size_t first, std::size_t count, float t) {
+    void fold(std::span<const std::byte* const> values, const float* t, std::size_t first, std::size_t count) {
         count = first < n ? std::min(count, n - first) : 0;
         float* times = et != nullptr ? et + first : nullptr;
         if (vector)
-            dat_fold::fold_vectors<Max>(values, count, t, ex + first, ey + first, es + first, times);
+            dat_fold::fold_vector_run<Max>(values, t, count, ex + first, ey + first, es + first, times);
         else
-            dat_fold::fold_scalars<Max>(values, count, t, ex + first, times);
+            dat_fold::fold_scalar_run<Max>(values, t, count, ex + first, times);
     }
     // Makes the values of count nodes from node first on the extreme, all of them at time t.
     void replace(const std::byte* values, std::size_t first, std::size_t count, float t) {
@@ -283,11 +284,11 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
         if (replacing && !values_folded)
             run.replace(values, offset / nb, len / nb, time);
         else
-            run.fold<Max>(values, offset / nb, len / nb, time);
+            run.fold<Max>(std::span(&values, 1), &time, offset / nb, len / nb);
     };
-    const auto fold_flags = [&](const std::int8_t* flags, std::size_t first, std::size_t count) {
+    const auto fold_flags = [&](std::span<const std::int8_t* const> flags, std::size_t first, std::size_t count) {
         if (first < ecells.size())
-            dat_fold::fold_flags<Max>(flags, ecells.subspan(first, std::min(count, ecells.size() - first)));
+            dat_fold::fold_flag_run<Max>(flags, ecells.subspan(first, std::min(count, ecells.size() - first)));
         cells_folded = true;
     };
     // A record folded in place, piece by piece, before the card after it is read.
@@ -295,10 +296,11 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
         if (head.has_flags()) {
             last_flags.seen(f.position());
             in_pieces(f, nc, 1, [&](const std::byte* p, std::size_t off, std::size_t len) {
-                fold_flags(reinterpret_cast<const std::int8_t*>(p), off, len);
+                const auto* flags = reinterpret_cast<const std::int8_t*>(p);
+                fold_flags(std::span(&flags, 1), off, len);
             });
         } else if (const std::int8_t* earlier = last_flags.get(f)) {
-            fold_flags(earlier, 0, nc);
+            fold_flags(std::span(&earlier, 1), 0, nc);
         }
         in_pieces(f, nv, nb,
                   [&](const std::byte* p, std::size_t off, std::size_t len) { fold_values(p, off, len, t); });
@@ -308,19 +310,23 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
     // past in turn, with its console lines.
     std::array<dat_group::Member, kGroup> members;
     const auto fold_group = [&](std::span<const dat_group::Member> group) {
+        std::array<const std::int8_t*, kGroup> flags_at;
+        std::array<const std::byte*, kGroup> at;
+        std::array<float, kGroup> times;
+        for (std::size_t k = 0; k < group.size(); ++k) times[k] = group[k].time;
         dat_group::by_blocks(f, group, &dat_group::Member::flags, nc, 1, [&](std::size_t off, std::size_t len) {
-            for (const dat_group::Member& m : group)
-                fold_flags(reinterpret_cast<const std::int8_t*>(m.flags + off), off, len);
+            for (std::size_t k = 0; k < group.size(); ++k)
+                flags_at[k] = reinterpret_cast<const std::int8_t*>(group[k].flags + off);
+            fold_flags(std::span(flags_at.data(), group.size()), off, len);
         });
         // Vectors not yet folded start from the group's first record.
-        const bool first_replaces = replacing && !values_folded;
+        const std::size_t first = replacing && !values_folded ? 1 : 0;
         dat_group::by_blocks(f, group, &dat_group::Member::values, nv, nb, [&](std::size_t off, std::size_t len) {
-            for (const dat_group::Member& m : group) {
-                if (first_replaces && &m == group.data())
-                    run.replace(m.values + off, off / nb, len / nb, m.time);
-                else
-                    run.fold<Max>(m.values + off, off / nb, len / nb, m.time);
-            }
+            if (first == 1) run.replace(group[0].values + off, off / nb, len / nb, group[0].time);
+            for (std::size_t k = first; k < group.size(); ++k) at[k] = group[k].values + off;
+            if (first < group.size())
+                run.fold<Max>(std::span(at.data() + first, group.size() - first), times.data() + first, off / nb,
+                              len / nb);
         });
         values_folded = true;
         for (std::size_t j = 0; j < group.size(); ++j) {
@@ -378,7 +384,7 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
         } else {
             con.line(kind.processing);
             if (stored) {
-                if (kept.flags != nullptr) fold_flags(kept.flags, 0, nc);
+                if (kept.flags != nullptr) fold_flags(std::span(&kept.flags, 1), 0, nc);
                 fold_values(kept.values, 0, nv, t);
                 values_folded = true;
             }

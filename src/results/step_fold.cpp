@@ -21,9 +21,9 @@ void StepFold::fold_cells(const StepRun& run, std::size_t first, std::size_t cou
     const std::size_t n = std::min(length_of(run.ncells), cells.size());
     if (first >= n) return;
     count = std::min(count, n - first);
-    static_assert(sizeof(CELL_RES_TYPE) == 1);
-    for (std::size_t k = 0; k < run.count; ++k)
-        dat_fold::fold_flags<true>(run.flags[k] + first, cells.subspan(first, count));
+    std::array<const std::int8_t*, kMostSteps> at;
+    for (std::size_t k = 0; k < run.count; ++k) at[k] = run.flags[k] + first;
+    dat_fold::fold_flag_run<true>(std::span(at.data(), run.count), cells.subspan(first, count));
 }
 
 void fold_one_step(StepFold& fold, const RES_TYPE& step, const std::byte* values, bool pairs, std::size_t nodes) {
