@@ -244,9 +244,12 @@ struct Running {
     }
 };
 
-// Ordinary records in a row are folded two at a time (see dat_group.hpp): more would
-// keep more of their pages mapped than the running extreme is worth.
+// Ordinary records in a row are folded as a group (see dat_group.hpp) of two, or of four
+// when the times of the extremes are kept: each record of a group keeps a few of its pages
+// mapped, and a group reads and writes the running arrays once, twice as many of them with
+// the times.
 constexpr std::size_t kGroup = 2;
+constexpr std::size_t kTimedGroup = 4;
 
 // A record that a reduction folds like any other: no stored extreme or time-of-extreme code.
 bool ordinary_for(const ExtremeKind& kind, float t) {
@@ -308,11 +311,12 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
     };
     // A group of records folded a block at a time through all of them; then each is read
     // past in turn, with its console lines.
-    std::array<dat_group::Member, kGroup> members;
+    std::array<dat_group::Member, kTimedGroup> members;
+    const std::size_t most = run.et != nullptr ? kTimedGroup : kGroup;
     const auto fold_group = [&](std::span<const dat_group::Member> group) {
-        std::array<const std::int8_t*, kGroup> flags_at;
-        std::array<const std::byte*, kGroup> at;
-        std::array<float, kGroup> times;
+        std::array<const std::int8_t*, kTimedGroup> flags_at;
+        std::array<const std::byte*, kTimedGroup> at;
+        std::array<float, kTimedGroup> times;
         for (std::size_t k = 0; k < group.size(); ++k) times[k] = group[k].time;
         dat_group::by_blocks(f, group, &dat_group::Member::flags, nc, 1, [&](std::size_t off, std::size_t len) {
             for (std::size_t k = 0; k < group.size(); ++k)
@@ -357,7 +361,7 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
     };
     const auto ordinary = [&](float time) { return ordinary_for(kind, time); };
     for (;;) {
-        if (const std::size_t g = dat_group::gather(f, nc, nv, members, ordinary); g > 0) {
+        if (const std::size_t g = dat_group::gather(f, nc, nv, std::span(members.data(), most), ordinary); g > 0) {
             fold_group(std::span(members.data(), g));
             continue;
         }

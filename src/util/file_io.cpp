@@ -628,19 +628,22 @@ void File::put_slow(char c) {
 
 void File::write(const void* src, std::size_t n) {
     const char* in = static_cast<const char*>(src);
-    if (out_ + n <= out_limit_) {
+    // A write of a quarter of the buffer or more goes to the file from where it is, after
+    // what the buffer holds: it would gain nothing from the copy.
+    const std::size_t direct = buffer_size_ / 4;
+    if (out_ + n <= out_limit_ && n < direct) {
         std::memcpy(buffer_.get() + out_, in, n);
         out_ += n;
         return;
     }
     if (!writing_ && !to_writing()) return;
-    if (out_ + n <= buffer_size_) {
+    if (out_ + n <= buffer_size_ && n < direct) {
         std::memcpy(buffer_.get() + out_, in, n);
         out_ += n;
         return;
     }
     flush_buffer();
-    if (n >= buffer_size_) {
+    if (n >= direct) {
         while (n > 0 && !failed_) {
             ssize_t put = ::write(fd_, in, n);
             if (put < 0 && errno == EINTR) continue;
