@@ -75,18 +75,25 @@ long resident_file_kib() {
 }
 
 // Writes and reads across several buffer lengths, mixing single characters, small
-// writes and writes larger than the buffer, as the format writers and readers do.
+// writes, writes of about a quarter of the buffer (the least that bypasses it) and writes
+// larger than the buffer, as the format writers and readers do.
 TEST_F(FileIo, BytesSurviveTheBufferBoundaries) {
     std::vector<std::uint32_t> big(File::kBufferSize / 2);  // 2 MiB in one write
     std::iota(big.begin(), big.end(), 7u);
+    const std::string quarter(File::kBufferSize / 4, 'q');
+    const std::string under(File::kBufferSize / 4 - 1, 'u');
     {
         auto out = File::open("big.bin", FileKind::bytes_out);
         ASSERT_TRUE(out);
         for (std::size_t i = 0; i < File::kBufferSize - 3; ++i) out->put(static_cast<char>(i));
         out->write("abcdef", 6);
         out->write(big.data(), big.size() * sizeof big[0]);
+        out->write(quarter);
+        out->put('|');
+        out->write(under);
+        out->write(quarter);
         out->write("\nlast line\r\n", 12);
-        EXPECT_EQ(out->position(), File::kBufferSize + 3 + big.size() * 4 + 12);
+        EXPECT_EQ(out->position(), File::kBufferSize + 3 + big.size() * 4 + 3 * quarter.size() + 12);
         EXPECT_TRUE(out->close());
     }
     auto in = File::open("big.bin", FileKind::bytes_in);
@@ -98,6 +105,9 @@ TEST_F(FileIo, BytesSurviveTheBufferBoundaries) {
     std::vector<std::uint32_t> back(big.size());
     ASSERT_TRUE(in->read(back.data(), back.size() * 4));
     EXPECT_EQ(back, big);
+    std::string middle(3 * quarter.size(), '\0');
+    ASSERT_TRUE(in->read(middle.data(), middle.size()));
+    EXPECT_EQ(middle, quarter + "|" + under + quarter);
     std::string line;
     ASSERT_TRUE(in->read_line(line));
     EXPECT_EQ(line, "");
