@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "results/res_fields.hpp"
 #include "results/step_ops.hpp"
 #include "util/console.hpp"
+#include "util/numbers.hpp"
 #include "util/run_end.hpp"
 #include "util/units.hpp"
 #include "util/zeroed_array.hpp"
@@ -217,6 +220,136 @@ TEST(StepOps, TimeOfIncreaseInterpolatesOnlyInsideTheStep) {
     EXPECT_EQ(t.toi[0], 2.5f);
     EXPECT_EQ(entries(t.reached), (std::vector<std::uint8_t>{1, 1, 1, 1}));
     EXPECT_EQ(t.prev[0], 1.5f);  // a reached node keeps the value it was reached with
+}
+
+// Steps of a walk, node values as a ".dat" record stores them (reals, or (x, y) pairs), with
+// crossings of the cut-off both ways, values at it, NaN and infinities; and cell flags.
+struct WalkSteps {
+    static constexpr std::size_t kNodes = 1003;
+    static constexpr std::size_t kCells = 301;
+    bool pairs;
+    std::vector<float> times;
+    std::vector<std::vector<float>> values;  // kNodes values, or 2 * kNodes components
+    std::vector<std::vector<std::int8_t>> flags;
+
+    explicit WalkSteps(bool as_pairs) : pairs(as_pairs) {
+        const std::vector<float> odd = {NAN, INFINITY, -INFINITY, 0.5f, -0.0f};
+        for (std::size_t k = 0; k < 7; ++k) {
+            times.push_back(k == 4 ? times.back() : 0.25f * static_cast<float>(k + 1));
+            std::vector<float> v;
+            for (std::size_t j = 0; j < kNodes; ++j) {
+                float x = static_cast<float>((j * 7 + k * 5) % 17) * 0.0625f;
+                if ((j + k) % 41 == 0) x = odd[(j + k) % odd.size()];
+                v.push_back(x);
+                if (pairs) v.push_back(static_cast<float>((j + k) % 3) * 0.25f);
+            }
+            values.push_back(v);
+            std::vector<std::int8_t> f;
+            for (std::size_t i = 0; i < kCells; ++i) f.push_back(static_cast<std::int8_t>((i * 3 + k) % 4) - 1);
+            flags.push_back(f);
+        }
+    }
+    // The values of step k that the walk compares: the reals, or the magnitudes.
+    std::vector<float> compared(std::size_t k) const {
+        if (!pairs) return values[k];
+        std::vector<float> m;
+        for (std::size_t j = 0; j < kNodes; ++j)
+            m.push_back(util::VECTOR_MAGNITUDE(values[k][2 * j], values[k][2 * j + 1]));
+        return m;
+    }
+    // The record of step k, flags and time set.
+    RES_TYPE record(std::size_t k) const {
+        RES_TYPE r = scalar(std::vector<float>(kNodes, 0.0f), flags[k]);
+        r.time = times[k];
+        return r;
+    }
+    // Steps 1 and on as one run.
+    StepRun run() const {
+        StepRun r;
+        r.count = times.size() - 1;
+        r.pairs = pairs;
+        r.nnodes = static_cast<std::int32_t>(kNodes);
+        r.ncells = static_cast<std::int32_t>(kCells);
+        for (std::size_t k = 1; k < times.size(); ++k) {
+            r.time[k - 1] = times[k];
+            r.values[k - 1] = reinterpret_cast<const std::byte*>(values[k].data());
+            r.flags[k - 1] = flags[k].data();
+        }
+        return r;
+    }
+};
+
+// Folds the run into the fold over uneven blocks of nodes and cells, some of them starting
+// off a multiple of four, then takes its steps as RES_TOI or RES_DURATION (take); the console text.
+template <typename Take>
+std::string fold_as_run(const WalkSteps& w, StepFold& fold, RES_TYPE& result, Take take) {
+    const StepRun run = w.run();
+    fold.cells = std::span(result.CELL);
+    fold.start_run(run);
+    for (auto [first, last] : {std::pair{0, 8}, {8, 14}, {14, 520}, {520, 1003}})
+        fold.fold_nodes(run, first, last - first);
+    for (auto [first, last] : {std::pair{0, 17}, {17, 301}}) fold.fold_cells(run, first, last - first);
+    std::string text;
+    for (std::size_t k = 1; k < w.times.size(); ++k) {
+        const RES_TYPE step = w.record(k);
+        text += console_of([&] { take(step); });
+    }
+    return text;
+}
+
+TEST(StepOps, ARunOfStepsFoldsAsItsStepsOneAtATime) {
+    for (bool pairs : {false, true}) {
+        SCOPED_TRACE(pairs ? "vectors" : "scalars");
+        const WalkSteps w(pairs);
+        const std::size_t n = WalkSteps::kNodes;
+
+        // The duration: every figure of the progress lines, the hours and the values held.
+        DurationState one, run;
+        for (DurationState* d : {&one, &run}) {
+            ASSERT_EQ(allocate_duration_state(*d, static_cast<std::int32_t>(n)), 0);
+            d->cutoff = 0.5f;
+            d->time_prev = w.times[0];
+            set(d->prev, w.compared(0));
+        }
+        RES_TYPE one_result = scalar(std::vector<float>(n, 0.0f), std::vector<std::int8_t>(WalkSteps::kCells, 0));
+        RES_TYPE run_result = one_result;
+        std::string one_text;
+        for (std::size_t k = 1; k < w.times.size(); ++k) {
+            set(one.now, w.compared(k));
+            const RES_TYPE step = w.record(k);
+            one_text += console_of([&] { RES_DURATION(one, step, one_result); });
+        }
+        const std::string run_text =
+            fold_as_run(w, run, run_result, [&](const RES_TYPE& step) { RES_DURATION(run, step, run_result); });
+        EXPECT_EQ(run_text, one_text);
+        EXPECT_EQ(std::memcmp(run.duration.data(), one.duration.data(), 4 * n), 0);
+        EXPECT_EQ(std::memcmp(run.prev.data(), one.prev.data(), 4 * n), 0);
+        EXPECT_EQ(flags_of(run_result), flags_of(one_result));
+
+        // The time of increase, with a negative cut-off and with thresholds above the first values.
+        for (float cutoff : {-0.75f, 0.25f}) {
+            ToiState t_one, t_run;
+            for (ToiState* t : {&t_one, &t_run}) {
+                ASSERT_EQ(allocate_toi_state(*t, static_cast<std::int32_t>(n)), 0);
+                t->time_prev = w.times[0];
+                set(t->prev, w.compared(0));
+                for (std::size_t j = 0; j < n; ++j) t->threshold[j] = cutoff < 0 ? -cutoff : t->prev[j] + cutoff;
+            }
+            RES_TYPE toi_one = scalar(std::vector<float>(n, 0.0f), std::vector<std::int8_t>(WalkSteps::kCells, 0));
+            RES_TYPE toi_run = toi_one;
+            std::string toi_text;
+            for (std::size_t k = 1; k < w.times.size(); ++k) {
+                set(t_one.now, w.compared(k));
+                const RES_TYPE step = w.record(k);
+                toi_text += console_of([&] { RES_TOI(t_one, step, toi_one); });
+            }
+            EXPECT_EQ(fold_as_run(w, t_run, toi_run, [&](const RES_TYPE& step) { RES_TOI(t_run, step, toi_run); }),
+                      toi_text);
+            EXPECT_EQ(std::memcmp(t_run.toi.data(), t_one.toi.data(), 4 * n), 0);
+            EXPECT_EQ(entries(t_run.reached), entries(t_one.reached));
+            EXPECT_EQ(flags_of(toi_run), flags_of(toi_one));
+        }
+    }
 }
 
 TEST(StepOps, DifferenceCodesWetAndDryNodes) {
