@@ -92,7 +92,7 @@ void dat_values_into(std::span<const std::byte> values, RES_TYPE& res);
 // record's node values are left as they were.
 void next_dat_magnitudes(int unit, RES_TYPE& res, std::span<float> now);
 // For a walk that folds its steps (see step_fold.hpp): the records from the next one on
-// that can be folded together (at least two and at most kMostSteps, each carrying its own
+// that can be folded together (at least two and at most four, each carrying its own
 // flags and a time for which is_step holds, whole in the file and followed by a further
 // record) are folded into fold as one run, straight from the file, and the record keeps
 // the last one's flags; the file stays where it was. Gives the number folded, 0 for none.

@@ -21,9 +21,8 @@
 
 namespace zorvel::results::dat_group {
 
-inline constexpr std::size_t kMost = 8;                         // records in a group at most
-inline constexpr std::size_t kSpan = std::size_t{48} << 20;     // bytes of the file a group spans at most
-inline constexpr std::size_t kBlock = std::size_t{256} << 10;   // bytes of one record at a time
+inline constexpr std::size_t kSpan = std::size_t{48} << 20;    // bytes of the file a group spans at most
+inline constexpr std::size_t kBlock = std::size_t{256} << 10;  // bytes of one record at a time
 
 // One record of a group: its flags, its values and its time, in place.
 struct Member {

@@ -251,6 +251,11 @@ struct Running {
 constexpr std::size_t kGroup = 2;
 constexpr std::size_t kTimedGroup = 4;
 
+// A walk over the steps folds its records four at a time: it keeps two to five arrays per
+// node, read and written once per group, and longer groups map more pages than they save.
+constexpr std::size_t kStepGroup = 4;
+static_assert(kStepGroup <= kMostSteps);
+
 // A record that a reduction folds like any other: no stored extreme or time-of-extreme code.
 bool ordinary_for(const ExtremeKind& kind, float t) {
     return std::fabs(t - kind.stop_code) > 0.01f && !(std::fabs(t - kind.stored_code) < 0.01f);
@@ -499,7 +504,7 @@ std::size_t fold_dat_steps(int unit, RES_TYPE& res, StepFold& fold, bool (*is_st
     util::File& f = dat_io::input(unit);
     const std::size_t nc = length_of(res.ncells);
     const std::size_t nv = dat_io::value_bytes(res.nnodes, res.is_vector);
-    std::array<dat_group::Member, kMostSteps> members;
+    std::array<dat_group::Member, kStepGroup> members;
     const std::size_t g = dat_group::gather(f, nc, nv, members, is_step);
     if (g == 0) return 0;
     const std::span<const dat_group::Member> group(members.data(), g);
