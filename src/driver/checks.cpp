@@ -244,8 +244,7 @@ void read_first_mesh(RunState& run) {
     const int unit = open_mesh(run.input(1));
     // The wet-cell rule needs the corners of the elements, and no more of the mesh.
     results::CHECK_ALLOC(results::allocate_array(run.geom_.corners, run.n_cells));
-    results::SCAN2DM(unit, run.geom_);
-    results::read_2dm_corners(unit, run.geom_, run.n_nodes);
+    results::scan_read_2dm_corners(unit, run.geom_, run.n_nodes);
 }
 
 }  // namespace zorvel::driver

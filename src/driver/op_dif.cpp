@@ -86,8 +86,7 @@ void allocate_second_record(RunState& run) {
 void read_mesh(RunState& run, std::int32_t i, results::MESH_TYPE& mesh) {
     int unit = open_mesh(run.input(i));
     size_mesh(mesh, run.n_nodes, run.n_cells);
-    results::SCAN2DM(unit, mesh);
-    results::READ2DM(unit, mesh);
+    results::scan_read_2dm(unit, mesh);
     util::CLOSER(unit);
 }
 

@@ -1,5 +1,7 @@
 #include "results/mesh_2dm.hpp"
 
+#include "results/mesh_fields.hpp"
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -20,170 +22,11 @@ namespace {
 
 using util::console;
 
-enum class Got { ok, end, bad };
-
-// The free-format fields of one line: words separated by runs of blanks, tabs and commas.
-class Fields {
-public:
-    explicit Fields(std::string_view text) : p_(text.data()), end_(text.data() + text.size()) {}
-
-    // The next word, or end when the line has no more.
-    Got word(std::string_view& out) {
-        skip_separators();
-        if (p_ == end_) return Got::end;
-        const char* start = p_;
-        while (p_ < end_ && !is_separator(*p_)) ++p_;
-        out = std::string_view(start, static_cast<std::size_t>(p_ - start));
-        return Got::ok;
-    }
-
-    // An integer of the target type; a real, a word or a value out of range is bad.
-    template <typename Int>
-    Got integer(Int& value) {
-        skip_separators();
-        if (p_ == end_) return Got::end;
-        // The plain form, an optional sign and up to 18 digits, by its own loop.
-        const char* q = p_;
-        const bool negative = *q == '-';
-        if (negative || *q == '+') ++q;
-        const char* digits = q;
-        std::uint64_t u = 0;
-        while (q < end_ && static_cast<unsigned>(*q - '0') < 10u) u = u * 10 + static_cast<unsigned>(*q++ - '0');
-        const std::ptrdiff_t n = q - digits;
-        if (n > 0 && n <= 18 && (q == end_ || is_separator(*q))) {
-            const auto v = negative ? -static_cast<std::int64_t>(u) : static_cast<std::int64_t>(u);
-            if (v < std::numeric_limits<Int>::min() || v > std::numeric_limits<Int>::max()) return Got::bad;
-            value = static_cast<Int>(v);
-            p_ = q;
-            return Got::ok;
-        }
-        std::string_view w;
-        word(w);
-        if (w.size() > 1 && w[0] == '+' && w[1] != '-' && w[1] != '+') w.remove_prefix(1);
-        long long general = 0;
-        auto [ptr, ec] = std::from_chars(w.data(), w.data() + w.size(), general);
-        if (ec != std::errc() || ptr != w.data() + w.size()) return Got::bad;
-        if (general < std::numeric_limits<Int>::min() || general > std::numeric_limits<Int>::max()) return Got::bad;
-        value = static_cast<Int>(general);
-        return Got::ok;
-    }
-
-    // A real as a list-directed read takes it: also with a "D" exponent or a "+" sign.
-    template <typename Real>
-    Got real(Real& value) {
-        skip_separators();
-        if (p_ == end_) return Got::end;
-        Plain n;
-        const char* at = p_;
-        if (plain(n)) {
-            if (exact(n, value)) return Got::ok;
-            p_ = at;
-        }
-        std::string_view w;
-        word(w);
-        if (w.size() > 1 && w[0] == '+' && w[1] != '-' && w[1] != '+') w.remove_prefix(1);
-        char buf[64];
-        if (w.find_first_of("dD") != std::string_view::npos) {
-            if (w.size() > sizeof buf) return Got::bad;
-            std::memcpy(buf, w.data(), w.size());
-            for (std::size_t i = 0; i < w.size(); ++i)
-                if (buf[i] == 'd' || buf[i] == 'D') buf[i] = 'e';
-            w = std::string_view(buf, w.size());
-        }
-        Real v{};
-        auto [ptr, ec] = std::from_chars(w.data(), w.data() + w.size(), v);
-        if (ec != std::errc() || ptr != w.data() + w.size()) return Got::bad;
-        value = v;
-        return Got::ok;
-    }
-
-    // A character value: a quoted text (quotes removed) or a word.
-    std::string_view text() {
-        while (p_ < end_ && is_separator(*p_)) ++p_;
-        if (p_ == end_) return {};
-        if (*p_ == '"' || *p_ == '\'') {
-            const char q = *p_++;
-            const char* start = p_;
-            while (p_ < end_ && *p_ != q) ++p_;
-            std::string_view t(start, static_cast<std::size_t>(p_ - start));
-            if (p_ < end_) ++p_;
-            return t;
-        }
-        std::string_view w;
-        word(w);
-        return w;
-    }
-
-private:
-    // A number in its plain form: an optional sign, up to 19 digits with at most one
-    // point among them, nothing else: the digits as one integer m, of which frac come
-    // after the point.
-    struct Plain {
-        std::uint64_t m = 0;
-        int frac = 0;
-        bool point = false;
-        bool negative = false;
-    };
-
-    // Blanks, tabs and commas separate fields.
-    static bool is_separator(char c) { return c == ' ' || c == '\t' || c == ','; }
-
-    void skip_separators() {
-        while (p_ < end_ && is_separator(*p_)) ++p_;
-    }
-
-    // Reads the word at p_ when it is a number in its plain form, the form nearly every
-    // field of a mesh has, and moves past it; any other word is left where it is for the
-    // general reader, which accepts or refuses it as before.
-    bool plain(Plain& n) {
-        const char* q = p_;
-        if (*q == '-' || *q == '+') n.negative = *q++ == '-';
-        const char* digits = q;
-        std::uint64_t m = 0;
-        while (q < end_ && static_cast<unsigned>(*q - '0') < 10u) m = m * 10 + static_cast<unsigned>(*q++ - '0');
-        std::ptrdiff_t count = q - digits;
-        if (q < end_ && *q == '.') {
-            n.point = true;
-            const char* fraction = ++q;
-            while (q < end_ && static_cast<unsigned>(*q - '0') < 10u) m = m * 10 + static_cast<unsigned>(*q++ - '0');
-            n.frac = static_cast<int>(q - fraction);
-            count += q - fraction;
-        }
-        if (count == 0 || count > 19 || (q < end_ && !is_separator(*q))) return false;
-        n.m = m;
-        p_ = q;
-        return true;
-    }
-
-    // The value of a plain number when it is worked out exactly: digits and a power of ten
-    // that the type holds exactly, divided once, so rounded once as the general reader
-    // rounds. False when the number needs the general reader.
-    template <typename Real>
-    static bool exact(const Plain& n, Real& value) {
-        static constexpr double kTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                           1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-        static constexpr float kTensF[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
-        constexpr bool single = std::is_same_v<Real, float>;
-        constexpr std::uint64_t kLargest = single ? (std::uint64_t{1} << 24) : (std::uint64_t{1} << 53);
-        constexpr int kMostFrac = single ? 10 : 22;
-        if (n.m > kLargest || n.frac > kMostFrac) return false;
-        Real v;
-        if constexpr (single)
-            v = static_cast<float>(n.m) / kTensF[n.frac];
-        else
-            v = static_cast<Real>(static_cast<double>(n.m) / kTens[n.frac]);
-        value = n.negative ? -v : v;
-        return true;
-    }
-
-    const char* p_;
-    const char* end_;
-};
+using mesh_text::Fields;
+using mesh_text::Got;
 
 // The fields of a line after its keyword of n characters.
-Fields fields_after(std::string_view line, std::size_t n) {
-    return Fields(line.size() > n ? line.substr(n) : std::string_view());
-}
+Fields fields_after(std::string_view line, std::size_t n) { return Fields(line.substr(std::min(n, line.size()))); }
 
 // True when the line begins with the keyword, compared exactly.
 bool starts(std::string_view line, std::string_view key) { return line.substr(0, key.size()) == key; }
@@ -219,13 +62,18 @@ util::File& mesh_file(int unit) {
     util::EXITS();
 }
 
+// Ends the run on an element that names a node outside the nodes.
+[[noreturn]] void node_error(const util::File& f, long long line_no, std::int64_t element, std::int64_t node,
+                             std::int64_t nnodes) {
+    range_error(f, line_no,
+                "ERROR - Element " + std::to_string(element) + " names node " + std::to_string(node) +
+                    ", which is not between 1 and the number of nodes (" + std::to_string(nnodes) + ").");
+}
+
 // Checks that a node number lies within the nodes.
 void check_node(const util::File& f, long long line_no, std::int32_t element, std::int32_t node,
                 std::int64_t nnodes) {
-    if (node < 1 || node > nnodes)
-        range_error(f, line_no,
-                    "ERROR - Element " + std::to_string(element) + " names node " + std::to_string(node) +
-                        ", which is not between 1 and the number of nodes (" + std::to_string(nnodes) + ").");
+    if (node < 1 || node > nnodes) node_error(f, line_no, element, node, nnodes);
 }
 
 // Ends the run when a table does not have the size that the file's count needs.
@@ -245,37 +93,42 @@ Layout layout_of(const MESH_TYPE& mesh) {
     return mesh.is_fv ? Layout::fv : mesh.pre2005 ? Layout::pre2005 : Layout::current;
 }
 
+// Stores the code of a current triangle line from its word (quotes around it removed).
+void store_code(std::string_view w, mesh_cell& cell) {
+    if (w.size() >= 2 && (w[0] == '"' || w[0] == '\'') && w.back() == w[0]) w = w.substr(1, w.size() - 2);
+    cell.code = {w.size() > 0 ? w[0] : ' ', w.size() > 1 ? w[1] : ' '};
+}
+
+// Stores the kind and the node numbers n of an element line in the stored order.
+void store_nodes(int shape, const std::int32_t* n, mesh_cell& cell) {
+    cell.kind = shape;
+    if (shape == 3)
+        cell.nodes = {n[0], n[2], n[1], 0, 0, 0, 0, 0, 0};
+    else if (shape == 4)
+        cell.nodes = {n[0], n[3], n[2], n[1], 0, 0, 0, 0, 0};
+    else
+        cell.nodes = {n[0], n[2], n[4], n[6], n[1], n[3], n[5], n[7], n[8]};
+}
+
 // Reads the fields of one element line after its keyword into a fresh element record.
-bool read_element(Fields& f, int corners, Layout layout, std::int32_t& id, mesh_cell& cell) {
+bool read_element(Fields& f, int shape, Layout layout, std::int32_t& id, mesh_cell& cell) {
     std::array<std::int32_t, 9> n{};
     if (f.integer(id) != Got::ok) return false;
-    for (int i = 0; i < corners; ++i)
+    for (int i = 0; i < shape; ++i)
         if (f.integer(n[static_cast<std::size_t>(i)]) != Got::ok) return false;
     if (f.integer(cell.material) != Got::ok) return false;
     if (layout != Layout::fv) {
         if (f.integer(cell.extra[0]) != Got::ok || f.integer(cell.extra[1]) != Got::ok) return false;
         if (layout == Layout::current) {
             if (f.integer(cell.flag) != Got::ok) return false;
-            if (corners == 3) {
+            if (shape == 3) {
                 std::string_view w;
                 if (f.word(w) != Got::ok) return false;
-                if (w.size() >= 2 && (w[0] == '"' || w[0] == '\'') && w.back() == w[0])
-                    w = w.substr(1, w.size() - 2);
-                cell.code = {w.size() > 0 ? w[0] : ' ', w.size() > 1 ? w[1] : ' '};
+                store_code(w, cell);
             }
         }
     }
-    cell.kind = corners;
-    if (corners == 3) {
-        cell.nodes[0] = n[0];
-        cell.nodes[1] = n[2];
-        cell.nodes[2] = n[1];
-    } else if (corners == 4) {
-        cell.nodes[0] = n[0];
-        cell.nodes[1] = n[3];
-        cell.nodes[2] = n[2];
-        cell.nodes[3] = n[1];
-    }
+    store_nodes(shape, n.data(), cell);
     return true;
 }
 
@@ -288,8 +141,7 @@ bool read_quad9(Fields& f, std::int32_t& id, mesh_cell& cell) {
     if (f.integer(cell.material) != Got::ok || f.integer(cell.extra[0]) != Got::ok ||
         f.integer(cell.extra[1]) != Got::ok || f.integer(cell.flag) != Got::ok)
         return false;
-    cell.kind = 9;
-    cell.nodes = {n[0], n[2], n[4], n[6], n[1], n[3], n[5], n[7], n[8]};
+    store_nodes(9, n.data(), cell);
     return true;
 }
 
@@ -302,6 +154,7 @@ void set_kind(MESH_TYPE& mesh, std::int32_t node, const char (&kind)[3]) {
 struct KeepAll {
     MESH_TYPE& mesh;
 
+    static constexpr bool kNodes = true;
     std::int64_t node_table() const { return static_cast<std::int64_t>(mesh.NODES.size()); }
     std::int64_t cell_table() const { return static_cast<std::int64_t>(mesh.CELLS.size()); }
     void node(std::int32_t id, mesh_node& node) {
@@ -332,11 +185,13 @@ struct KeepAll {
 };
 
 // What read_2dm_corners keeps: the corners of each element alone; the node lines are read
-// and checked but not kept, and the results give the number of nodes the mesh must have.
+// and checked but their values are not kept, and the results give the number of nodes the
+// mesh must have.
 struct KeepCorners {
     MESH_TYPE& mesh;
     std::int32_t nodes;
 
+    static constexpr bool kNodes = false;
     std::int64_t node_table() const { return nodes; }
     std::int64_t cell_table() const { return static_cast<std::int64_t>(mesh.corners.size()); }
     void node(std::int32_t, mesh_node&) {}
@@ -346,17 +201,170 @@ struct KeepCorners {
     void kinds(bool) {}
 };
 
-// READ2DM's pass over the file, keeping what keep keeps: the lines, checks and ends are
-// the same whatever is kept.
+// A line of READ2DM's pass that ends the run: what is wrong, and where.
+struct Fault {
+    enum class Kind { none, unreadable, node_id, element_id, element_node, nine_quad };
+    Kind kind = Kind::none;
+    long long line_no = 0;
+    std::int64_t id = 0;    // the node or element id of the line
+    std::int64_t node = 0;  // element_node: the node named
+    std::string line;       // unreadable: the line
+};
+
+// Writes the message of a fault and ends the run; nnodes and ncells are the mesh's counts.
+[[noreturn]] void report(const util::File& f, const Fault& fault, std::int64_t nnodes, std::int64_t ncells) {
+    switch (fault.kind) {
+    case Fault::Kind::unreadable:
+        read_error(f, fault.line_no, fault.line);
+    case Fault::Kind::node_id:
+        range_error(f, fault.line_no,
+                    "ERROR - Node id " + std::to_string(fault.id) + " is not between 1 and the number of nodes (" +
+                        std::to_string(nnodes) + ").");
+    case Fault::Kind::element_id:
+        range_error(f, fault.line_no,
+                    "ERROR - Element id " + std::to_string(fault.id) + " is not between 1 and the number of elements (" +
+                        std::to_string(ncells) + ").");
+    case Fault::Kind::element_node:
+        node_error(f, fault.line_no, fault.id, fault.node, nnodes);
+    case Fault::Kind::nine_quad:
+        console().line();
+        console().line("ERROR - Unexpected 9 point quad in FV or pre 2005 mesh.");
+        where(f.name(), fault.line_no);
+        util::EXITS();
+    case Fault::Kind::none:
+        break;
+    }
+    util::fail("ERROR - Reading .2dm file " + f.name());
+}
+
+// READ2DM's work on the lines of a mesh, one line at a time: it reads node, element and
+// part lines into what keep keeps and counts them; a line that would end the run is
+// described and refused, and the caller decides when to report it. Node and element ids
+// are checked against the tables, which READ2DM has checked against the counts first.
 template <typename Keep>
-void read_mesh_lines(util::File& f, MESH_TYPE& mesh, Keep& keep) {
+class LineReader {
+public:
+    LineReader(MESH_TYPE& mesh, Keep& keep)
+        : mesh_(mesh), keep_(keep), layout_(layout_of(mesh)), nnodes_(keep.node_table()),
+          ncells_(keep.cell_table()), filled_(static_cast<std::size_t>(ncells_)) {}
+
+    // Takes the line; false, with the fault described, when it ends the run.
+    bool take(std::string_view line, long long line_no, Fault& fault) {
+        if (line.size() < 2) return true;
+        if (line[0] == 'N' && line[1] == 'D') return node_line(line, line_no, fault);
+        if (line[0] == 'E' && line.size() >= 3 && (starts(line, "E3T") || starts(line, "E4Q") || starts(line, "E9Q")))
+            return element_line(line, line_no, fault);
+        if (starts(line, "MESHPART")) {
+            Fields fl = fields_after(line, 9);
+            std::string name = util::fit(fl.text(), kPartNameLen);
+            ++mesh_.nparts;
+            const auto k = static_cast<std::size_t>(mesh_.nparts);
+            if (mesh_.part_names.size() < k) mesh_.part_names.resize(k);
+            mesh_.part_names[k - 1] = std::move(name);
+        }
+        return true;
+    }
+
+    std::int64_t nodes_read() const { return nodes_read_; }
+    std::int64_t cells_read() const { return cells_read_; }
+    // The element lines read whole, each stored.
+    std::int64_t cells_stored() const { return cells_stored_; }
+
+    // The first element that no line filled, or 0.
+    std::int64_t first_unfilled() const {
+        for (std::int64_t e = 0; e < ncells_; ++e)
+            if (!filled_[static_cast<std::size_t>(e)]) return e + 1;
+        return 0;
+    }
+
+private:
+    // A node line: its fields in the layout's number, the id within the nodes.
+    bool node_line(std::string_view line, long long line_no, Fault& fault) {
+        std::int32_t id = 0;
+        mesh_node node;
+        const int fields = layout_ == Layout::current ? 8 : 4;
+        bool ok;
+        if constexpr (Keep::kNodes) {
+            Fields fl = fields_after(line, 2);
+            ok = fl.integer(id) == Got::ok && fl.real(node.x) == Got::ok && fl.real(node.y) == Got::ok &&
+                 fl.real(node.z) == Got::ok;
+            if (ok && fields == 8) {
+                ok = fl.integer(node.offset_flag) == Got::ok && fl.real(node.extra[0]) == Got::ok &&
+                     fl.real(node.extra[1]) == Got::ok && fl.real(node.extra[2]) == Got::ok;
+                if (node.offset_flag == 1) node.z -= mesh_.z_offset;
+            }
+        } else {
+            // The values are not kept: only whether the fields can be read is.
+            Fields fl = fields_after(line, 2);
+            ok = fl.integer(id) == Got::ok && fl.template real_read<double>() && fl.template real_read<double>() &&
+                 fl.template real_read<float>();
+            if (ok && fields == 8)
+                ok = fl.integer(node.offset_flag) == Got::ok && fl.template real_read<float>() &&
+                     fl.template real_read<float>() && fl.template real_read<float>();
+        }
+        if (!ok) return refuse(fault, Fault::Kind::unreadable, line_no, 0, 0, line);
+        if (id < 1 || id > nnodes_) return refuse(fault, Fault::Kind::node_id, line_no, id, 0, {});
+        keep_.node(id, node);
+        ++nodes_read_;
+        return true;
+    }
+
+    // An element line: its fields in the layout's number, the id within the elements and
+    // every node it names within the nodes.
+    bool element_line(std::string_view line, long long line_no, Fault& fault) {
+        ++cells_read_;
+        const char shape = line[1];
+        if (shape == '9' && layout_ != Layout::current) return refuse(fault, Fault::Kind::nine_quad, line_no, 0, 0, {});
+        std::int32_t id = 0;
+        mesh_cell cell;
+        Fields fl = fields_after(line, 3);
+        const bool ok = shape == '9' ? read_quad9(fl, id, cell) : read_element(fl, shape - '0', layout_, id, cell);
+        if (!ok) return refuse(fault, Fault::Kind::unreadable, line_no, 0, 0, line);
+        if (id < 1 || id > ncells_) return refuse(fault, Fault::Kind::element_id, line_no, id, 0, {});
+        for (int i = 0; i < cell.kind; ++i) {
+            const std::int32_t n = cell.nodes[static_cast<std::size_t>(i)];
+            if (n < 1 || n > nnodes_) return refuse(fault, Fault::Kind::element_node, line_no, id, n, {});
+        }
+        keep_.cell(id, cell);
+        filled_[static_cast<std::size_t>(id - 1)] = true;
+        ++cells_stored_;
+        return true;
+    }
+
+    // Describes the fault of a line; false.
+    static bool refuse(Fault& fault, Fault::Kind kind, long long line_no, std::int64_t id, std::int64_t node,
+                       std::string_view line) {
+        fault.kind = kind;
+        fault.line_no = line_no;
+        fault.id = id;
+        fault.node = node;
+        fault.line = std::string(line);
+        return false;
+    }
+
+    MESH_TYPE& mesh_;
+    Keep& keep_;
+    Layout layout_;
+    std::int64_t nnodes_;
+    std::int64_t ncells_;
+    std::vector<bool> filled_;  // which elements a line has filled; the tables come zeroed
+    std::int64_t nodes_read_ = 0;
+    std::int64_t cells_read_ = 0;
+    std::int64_t cells_stored_ = 0;
+};
+
+// The element counts on the "Element:" line, every 10,000 elements up to the given count.
+void progress(std::int64_t from, std::int64_t to) {
+    for (std::int64_t k = (from / 10000 + 1) * 10000; k <= to; k += 10000) console().write(util::integer_field(k, 8));
+}
+
+// READ2DM up to its first line: the tables must fit the counts; the file goes back to its
+// start.
+template <typename Keep>
+void read_start(util::File& f, const MESH_TYPE& mesh, const Keep& keep) {
     // Nothing is stored unless the mesh fits the tables made for its results.
     check_count(f, "cells", keep.cell_table(), mesh.ncells);
     check_count(f, "nodes", keep.node_table(), mesh.nnodes);
-    const std::int64_t nnodes = mesh.nnodes;
-    const std::int64_t ncells = mesh.ncells;
-    const Layout layout = layout_of(mesh);
-
     console().line("Rewinding .2dm file...");
     if (!f.rewind()) util::fail("ERROR - Unable to rewind .2dm file " + f.name());
     console().line("   Done.");
@@ -364,107 +372,87 @@ void read_mesh_lines(util::File& f, MESH_TYPE& mesh, Keep& keep) {
     console().line("...reading .2dm file");
     console().line();
     console().write("Element:");
+}
 
-    // Which elements a line has filled; the tables come zeroed from the caller.
-    std::vector<bool> filled(static_cast<std::size_t>(ncells));
-    std::string_view line;
-    long long line_no = 0;
-    std::int64_t nodes_read = 0, cells_read = 0;
-    while (f.next_line(line)) {
-        ++line_no;
-        if (line.size() < 2) continue;
-        if (line[0] == 'N' && line[1] == 'D') {
-            Fields fl = fields_after(line, 2);
-            std::int32_t id = 0;
-            mesh_node node;
-            if (fl.integer(id) != Got::ok || fl.real(node.x) != Got::ok || fl.real(node.y) != Got::ok ||
-                fl.real(node.z) != Got::ok)
-                read_error(f, line_no, line);
-            if (layout == Layout::current) {
-                if (fl.integer(node.offset_flag) != Got::ok || fl.real(node.extra[0]) != Got::ok ||
-                    fl.real(node.extra[1]) != Got::ok || fl.real(node.extra[2]) != Got::ok)
-                    read_error(f, line_no, line);
-                if (node.offset_flag == 1) node.z -= mesh.z_offset;
-            }
-            if (id < 1 || id > nnodes)
-                range_error(f, line_no,
-                            "ERROR - Node id " + std::to_string(id) + " is not between 1 and the number of nodes (" +
-                                std::to_string(nnodes) + ").");
-            keep.node(id, node);
-            ++nodes_read;
-        } else if (line[0] == 'E' && line.size() >= 3 &&
-                   (starts(line, "E3T") || starts(line, "E4Q") || starts(line, "E9Q"))) {
-            ++cells_read;
-            const char shape = line[1];
-            if (shape == '9' && layout != Layout::current) {
-                console().line();
-                console().line("ERROR - Unexpected 9 point quad in FV or pre 2005 mesh.");
-                where(f.name(), line_no);
-                util::EXITS();
-            }
-            Fields fl = fields_after(line, 3);
-            std::int32_t id = 0;
-            mesh_cell cell;
-            const bool ok = shape == '9' ? read_quad9(fl, id, cell) : read_element(fl, shape - '0', layout, id, cell);
-            if (!ok) read_error(f, line_no, line);
-            if (id < 1 || id > ncells)
-                range_error(f, line_no,
-                            "ERROR - Element id " + std::to_string(id) +
-                                " is not between 1 and the number of elements (" + std::to_string(ncells) + ").");
-            for (int i = 0; i < cell.kind; ++i)
-                check_node(f, line_no, id, cell.nodes[static_cast<std::size_t>(i)], nnodes);
-            keep.cell(id, cell);
-            filled[static_cast<std::size_t>(id - 1)] = true;
-            if (cells_read % 10000 == 0) console().write(util::integer_field(cells_read, 8));
-        } else if (starts(line, "MESHPART")) {
-            Fields fl = fields_after(line, 9);
-            std::string name = util::fit(fl.text(), kPartNameLen);
-            ++mesh.nparts;
-            const auto k = static_cast<std::size_t>(mesh.nparts);
-            if (mesh.part_names.size() < k) mesh.part_names.resize(k);
-            mesh.part_names[k - 1] = std::move(name);
-        }
-    }
+// READ2DM after its last line: the counts of the lines read, every element filled, the
+// node kinds.
+template <typename Keep>
+void read_end(const util::File& f, const MESH_TYPE& mesh, Keep& keep, const LineReader<Keep>& reader) {
     console().line();
     console().line();
     console().line();
     console().line("Finished Reading .2dm file");
-
-    if (cells_read != ncells) {
+    const std::int64_t nnodes = mesh.nnodes;
+    const std::int64_t ncells = mesh.ncells;
+    if (reader.cells_read() != ncells) {
         console().line();
         console().line("ERROR - Number of cells does not match results file. Expecting number of cells: " +
                        util::integer_field(ncells, 12));
-        console().line("   .2dm file: " + f.name() + " has " + std::to_string(cells_read) + " element lines.");
+        console().line("   .2dm file: " + f.name() + " has " + std::to_string(reader.cells_read()) + " element lines.");
         util::EXITS();
     }
-    if (nodes_read != nnodes) {
+    if (reader.nodes_read() != nnodes) {
         console().line();
         console().line("ERROR - Number of nodes does not match results file. Expecting number of nodes: " +
                        util::integer_field(nnodes, 12));
-        console().line("   .2dm file: " + f.name() + " has " + std::to_string(nodes_read) + " node lines.");
+        console().line("   .2dm file: " + f.name() + " has " + std::to_string(reader.nodes_read()) + " node lines.");
         util::EXITS();
     }
-
     // An element that no line filled cannot be used and ends the run.
-    for (std::int64_t e = 0; e < ncells; ++e) {
-        if (filled[static_cast<std::size_t>(e)]) continue;
+    if (const std::int64_t e = reader.first_unfilled()) {
         console().line();
         console().line("ERROR - Should not be here, cell is not e3t, e4q or e9q.  Contact " +
                        std::string(util::kSupportAddress) + ".");
-        console().line("   .2dm file: " + f.name() + " has no element line for element " + std::to_string(e + 1) + ".");
+        console().line("   .2dm file: " + f.name() + " has no element line for element " + std::to_string(e) + ".");
         util::EXITS();
     }
-    keep.kinds(layout == Layout::fv);
+    keep.kinds(layout_of(mesh) == Layout::fv);
 }
 
-}  // namespace
+// READ2DM's pass over the file, keeping what keep keeps: the lines, checks and ends are
+// the same whatever is kept.
+template <typename Keep>
+void read_mesh_lines(util::File& f, MESH_TYPE& mesh, Keep& keep) {
+    read_start(f, mesh, keep);
+    LineReader<Keep> reader(mesh, keep);
+    Fault fault;
+    std::string_view line;
+    long long line_no = 0;
+    while (f.next_line(line)) {
+        const std::int64_t before = reader.cells_stored();
+        if (!reader.take(line, ++line_no, fault)) report(f, fault, mesh.nnodes, mesh.ncells);
+        if (reader.cells_stored() != before && reader.cells_stored() % 10000 == 0) progress(before, reader.cells_stored());
+    }
+    read_end(f, mesh, keep, reader);
+}
 
-void SCAN2DM(int unit, MESH_TYPE& mesh) {
-    util::File& f = mesh_file(unit);
+// The element and node lines counted by SCAN2DM.
+struct Counts {
+    std::int64_t nodes = 0, tri = 0, quad4 = 0, quad9 = 0;
+
+    // Counts the line when it is a node or an element line.
+    void count(std::string_view line) {
+        if (line.size() < 2 || (line[0] != 'N' && line[0] != 'E')) return;
+        if (line[1] == 'D' && line[0] == 'N') {
+            ++nodes;
+        } else if (line.size() >= 3 && line[0] == 'E') {
+            if (starts(line, "E3T"))
+                ++tri;
+            else if (starts(line, "E4Q"))
+                ++quad4;
+            else if (starts(line, "E9Q"))
+                ++quad9;
+        }
+    }
+};
+
+// SCAN2DM up to its count of the lines: the first line's keyword, layout and
+// geo-referencing values.
+void scan_start(util::File& f, MESH_TYPE& mesh) {
     mesh.high_res = false;
     mesh.is_fv = false;
-    std::string first;
-    f.read_line(first);
+    std::string_view first;
+    if (!f.next_line(first)) first = {};
     if (!starts(first, "MESH2D")) {
         console().line();
         console().line("Did not find \"MESH2D\" in first 6 characters of first line");
@@ -498,27 +486,16 @@ void SCAN2DM(int unit, MESH_TYPE& mesh) {
             console().line("Detected pre 2005-09-AF .2dm format.");
         }
     }
-
     console().line("...scanning .2dm file to determine size");
-    std::int64_t nodes = 0, tri = mesh.ntri, quad4 = mesh.nquad4, quad9 = mesh.nquad9;
-    std::string_view line;
-    while (f.next_line(line)) {
-        if (line.size() < 2 || (line[0] != 'N' && line[0] != 'E')) continue;
-        if (line[1] == 'D' && line[0] == 'N') {
-            ++nodes;
-        } else if (line.size() >= 3 && line[0] == 'E') {
-            if (starts(line, "E3T"))
-                ++tri;
-            else if (starts(line, "E4Q"))
-                ++quad4;
-            else if (starts(line, "E9Q"))
-                ++quad9;
-        }
-    }
+}
+
+// SCAN2DM after its count of the lines: the counts, and what they tell.
+void scan_end(const util::File& f, MESH_TYPE& mesh, const Counts& c) {
+    const std::int64_t tri = mesh.ntri + c.tri, quad4 = mesh.nquad4 + c.quad4, quad9 = mesh.nquad9 + c.quad9;
     constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
-    if (nodes > kMax || tri + quad4 + quad9 > kMax)
+    if (c.nodes > kMax || tri + quad4 + quad9 > kMax)
         util::fail("ERROR - Too many nodes or elements in .2dm file " + f.name());
-    mesh.nnodes = static_cast<std::int32_t>(nodes);
+    mesh.nnodes = static_cast<std::int32_t>(c.nodes);
     mesh.ntri = static_cast<std::int32_t>(tri);
     mesh.nquad4 = static_cast<std::int32_t>(quad4);
     mesh.nquad9 = static_cast<std::int32_t>(quad9);
@@ -543,6 +520,42 @@ void SCAN2DM(int unit, MESH_TYPE& mesh) {
     }
 }
 
+// SCAN2DM and READ2DM in one pass over the file. Each line is counted as SCAN2DM counts it
+// and read as READ2DM reads it, into the tables the caller has made; what the two would
+// write, and the ends they would come to, follow after the pass in their order: SCAN2DM's
+// lines, READ2DM's checks of the counts and its rewind, its progress up to the first line
+// that ends the run (the lines after it are only counted), and that line's end.
+template <typename Keep>
+void scan_and_read(util::File& f, MESH_TYPE& mesh, Keep& keep) {
+    scan_start(f, mesh);
+    LineReader<Keep> reader(mesh, keep);
+    Counts counts;
+    Fault fault;
+    std::string_view line;
+    long long line_no = 1;
+    while (f.next_line(line)) {
+        counts.count(line);
+        ++line_no;
+        if (fault.kind == Fault::Kind::none) reader.take(line, line_no, fault);
+    }
+    scan_end(f, mesh, counts);
+    read_start(f, mesh, keep);
+    progress(0, reader.cells_stored());
+    if (fault.kind != Fault::Kind::none) report(f, fault, mesh.nnodes, mesh.ncells);
+    read_end(f, mesh, keep, reader);
+}
+
+}  // namespace
+
+void SCAN2DM(int unit, MESH_TYPE& mesh) {
+    util::File& f = mesh_file(unit);
+    scan_start(f, mesh);
+    Counts counts;
+    std::string_view line;
+    while (f.next_line(line)) counts.count(line);
+    scan_end(f, mesh, counts);
+}
+
 void READ2DM(int unit, MESH_TYPE& mesh) {
     KeepAll keep{mesh};
     read_mesh_lines(mesh_file(unit), mesh, keep);
@@ -551,6 +564,16 @@ void READ2DM(int unit, MESH_TYPE& mesh) {
 void read_2dm_corners(int unit, MESH_TYPE& mesh, std::int32_t nnodes) {
     KeepCorners keep{mesh, nnodes};
     read_mesh_lines(mesh_file(unit), mesh, keep);
+}
+
+void scan_read_2dm(int unit, MESH_TYPE& mesh) {
+    KeepAll keep{mesh};
+    scan_and_read(mesh_file(unit), mesh, keep);
+}
+
+void scan_read_2dm_corners(int unit, MESH_TYPE& mesh, std::int32_t nnodes) {
+    KeepCorners keep{mesh, nnodes};
+    scan_and_read(mesh_file(unit), mesh, keep);
 }
 
 void READ2DMELEVATIONS(int unit, std::span<float> elevations, std::int32_t nnodes, std::span<std::int32_t> c1,
@@ -565,10 +588,10 @@ void READ2DMELEVATIONS(int unit, std::span<float> elevations, std::int32_t nnode
     for (std::span<std::int32_t> c : {c1, c2, c3, c4}) std::fill_n(c.begin(), cell_room, 0);
     std::fill_n(elevations.begin(), node_room, -99999.0f);
 
-    std::string line;
+    std::string_view line;
     long long line_no = 0;
     std::int64_t nodes_read = 0;
-    while (f.read_line(line)) {
+    while (f.next_line(line)) {
         ++line_no;
         if (line.size() < 2) continue;
         if (line[0] == 'N' && line[1] == 'D') {

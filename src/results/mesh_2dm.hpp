@@ -1,6 +1,7 @@
 #pragma once
 // ".2dm" meshes: the nodes, elements and part names of the mesh that a model's results
-// belong to, read in two passes over a file open on a unit.
+// belong to, read in two passes over a file open on a unit (or in one that does the work
+// of both, for a caller that makes its tables before the first).
 //
 // Text lines, recognised by their first characters (exact, upper case); fields after the
 // keyword are free-format, separated by blanks, tabs or commas:
@@ -95,6 +96,11 @@ void READ2DM(int unit, MESH_TYPE& mesh);
 // not kept and each element keeps only its corners, in corners (sized by the caller, one
 // entry per element); nnodes is the number of nodes of the results the mesh belongs to.
 void read_2dm_corners(int unit, MESH_TYPE& mesh, std::int32_t nnodes);
+// SCAN2DM and READ2DM in one pass over the file, for a caller that sizes NODES and CELLS
+// before the scan: the same console lines, checks, ends and stored values as the two calls.
+void scan_read_2dm(int unit, MESH_TYPE& mesh);
+// SCAN2DM and read_2dm_corners in one pass over the file, likewise (corners sized first).
+void scan_read_2dm_corners(int unit, MESH_TYPE& mesh, std::int32_t nnodes);
 // Reads only the bed levels and the corner numbers of triangles and 4-node quadrilaterals
 // (stored turned round, as READ2DM stores them) into plain arrays.
 void READ2DMELEVATIONS(int unit, std::span<float> elevations, std::int32_t nnodes,

@@ -137,9 +137,10 @@ std::unique_ptr<File> File::open(std::string_view name, FileKind kind, Existing 
     return f;
 }
 
-// The buffer is not cleared: its pages cost memory only once they are used.
+// The buffer is not cleared: its pages cost memory only once they are used. Its slack past
+// the end lets a line of next_line be read past its end.
 File::File(int fd, std::string name, FileKind kind, std::size_t buffer)
-    : fd_(fd), name_(std::move(name)), kind_(kind), buffer_(new char[buffer]), buffer_size_(buffer) {}
+    : fd_(fd), name_(std::move(name)), kind_(kind), buffer_(new char[buffer + kLineSlack]), buffer_size_(buffer) {}
 
 File::~File() {
     if (fd_ >= 0) close();
@@ -586,9 +587,12 @@ bool File::next_line(std::string_view& line) {
             return true;
         }
     }
-    // Otherwise the line is put together where it can grow.
+    // Otherwise the line is put together where it can grow, followed by a line end and the slack.
     if (!read_line(line_store_)) return false;
-    line = line_store_;
+    const std::size_t length = line_store_.size();
+    line_store_.push_back('\n');
+    line_store_.append(kLineSlack, '\0');
+    line = std::string_view(line_store_.data(), length);
     return true;
 }
 

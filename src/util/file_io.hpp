@@ -72,6 +72,8 @@ public:
     // The longest text line read; a longer one ends the run, so that a file without
     // line ends (or a device that never ends) cannot take the memory.
     static constexpr std::size_t kMaxLine = std::size_t{1} << 20;
+    // The bytes that may be read past the end of a line of next_line (see there).
+    static constexpr std::size_t kLineSlack = 128;
 
     // Opens the file; nullptr when it cannot be opened (errno tells why).
     // Outputs are created or replaced.
@@ -122,7 +124,9 @@ public:
     // A line longer than kMaxLine ends the run with "ERROR - Line too long in file: ".
     bool read_line(std::string& line);
     // Input: read_line without a copy: the next line in place, valid until the next call
-    // on the File.
+    // on the File. The line is followed by a "\r" or "\n" and then at least kLineSlack more
+    // bytes that may be read (of no meaning), so that a parser may look past a field in
+    // whole words and stop at the line end without counting.
     bool next_line(std::string_view& line);
     // Input: the number of lines that read_line has handed out since the open or rewind.
     std::uint64_t lines_read() const { return lines_read_; }

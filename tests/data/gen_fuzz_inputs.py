@@ -116,15 +116,37 @@ def seeds(out, dat_files):
     for name, data in dat_files.items():
         seed("dat", name, bytes([0]) + data)
 
-    # .2dm: the results' node and cell counts as two bytes, then the mesh.
+    # .2dm: the results' node and cell counts as two bytes, then the mesh: counts that do not
+    # fit and the mesh's own counts, and a small mesh of plain numbers in each layout.
+    def mesh_counts(text):
+        lines = text.split(b"\n")
+        nodes = sum(1 for l in lines if l.startswith(b"ND"))
+        cells = sum(1 for l in lines if l[:3] in (b"E3T", b"E4Q", b"E9Q"))
+        return bytes([nodes % 256, cells % 256])
+
     for name in sorted(os.listdir(DATA)):
         if name.endswith(".2dm"):
             with open(os.path.join(DATA, name), "rb") as f:
                 text = f.read()
             seed("2dm", name, bytes([6, 3]) + text)
+            seed("2dm", "counted_" + name, mesh_counts(text) + text)
         if name.endswith(".sup"):
             with open(os.path.join(DATA, name), "rb") as f:
                 seed("sup", name, f.read())
+    heads = {"fv": b"MESH2D\n", "pre2005": b"MESH2D    512345.0 6123456.0 0.0 1.0 1.0 0.0 0.0\n",
+             "current": b"MESH2D    512345.0 6123456.0 0.0 1.0 1.0 0.0 0.0" + b" " * 40 + b"2.5\n"}
+    for layout, head in heads.items():
+        text = head
+        for i in range(1, 10):
+            text += b"ND %d %.6f %.6f %.3f" % (i, 512345.0 + i % 3 * 2.5, 6123456.0 + i // 3 * 2.5, 10.0 + i * 0.25)
+            text += b" %d 0.000 0.000 0.000\n" % (i % 2) if layout == "current" else b"\n"
+        tail = {"fv": b"", "pre2005": b" 0 0", "current": b" 0 0 1"}[layout]
+        for e, (a, b, c, d) in enumerate([(1, 2, 5, 4), (2, 3, 6, 5), (4, 5, 8, 7), (5, 6, 9, 8)], 1):
+            if e % 2:
+                text += b"E4Q %d %d %d %d %d 1%s\n" % (e, a, b, c, d, tail)
+            else:
+                text += b"E3T %d %d %d %d 1%s%s\n" % (e, a, b, c, tail, b" AB" if layout == "current" else b"")
+        seed("2dm", "plain_" + layout + ".2dm", mesh_counts(text) + text)
 
     # xmdf: a command line number, the file header byte, then per dataset group a path
     # number, an attribute byte and five array forms (see fuzz_xmdf.cpp).

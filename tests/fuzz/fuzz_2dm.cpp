@@ -1,6 +1,11 @@
 // Fuzz harness of the ".2dm" mesh reader, called as the command driver calls it: tables
-// sized from the results' counts (the first two bytes), then both passes over the rest.
+// sized from the results' counts (the first two bytes), then the rest read in two passes
+// (SCAN2DM, then READ2DM or the read for the corners alone) and in the one pass that does
+// the work of both. The one pass must write the same console text, end the same way and
+// keep the same values.
 
+#include <array>
+#include <bit>
 #include <cstdint>
 #include <string>
 
@@ -11,6 +16,70 @@
 
 using namespace zorvel;
 
+namespace {
+
+// The console text, the exit status and the tables of one read of in.2dm.
+struct Outcome {
+    std::string text;
+    int status = 0;
+    results::MESH_TYPE mesh;
+};
+
+// Reads in.2dm into tables of the counts, whole or for its corners, in one pass or two.
+Outcome read_mesh(std::int32_t nnodes, std::int32_t ncells, bool one_pass, bool corners) {
+    Outcome o;
+    o.status = fuzz::run_silenced([&] {
+        int unit = 0;
+        std::string name = "in.2dm";
+        util::OPENFILE(unit, "I ", name);
+        if (corners) {
+            o.mesh.corners.resize(static_cast<std::size_t>(ncells));
+            if (one_pass) {
+                results::scan_read_2dm_corners(unit, o.mesh, nnodes);
+            } else {
+                results::SCAN2DM(unit, o.mesh);
+                results::read_2dm_corners(unit, o.mesh, nnodes);
+            }
+        } else {
+            driver::size_mesh(o.mesh, nnodes, ncells);
+            if (one_pass) {
+                results::scan_read_2dm(unit, o.mesh);
+            } else {
+                results::SCAN2DM(unit, o.mesh);
+                results::READ2DM(unit, o.mesh);
+            }
+        }
+        util::CLOSER(unit);
+    });
+    o.text = fuzz::silenced_output();
+    return o;
+}
+
+// True when the two reads kept the same, bit for bit.
+bool same_tables(const results::MESH_TYPE& a, const results::MESH_TYPE& b) {
+    if (a.NODES.size() != b.NODES.size() || a.CELLS.size() != b.CELLS.size() || a.corners != b.corners ||
+        a.part_names != b.part_names || a.nparts != b.nparts || a.nnodes != b.nnodes || a.ncells != b.ncells)
+        return false;
+    for (std::size_t i = 0; i < a.NODES.size(); ++i) {
+        const results::mesh_node &p = a.NODES[i], &q = b.NODES[i];
+        using Bits3 = std::array<std::uint32_t, 3>;
+        if (std::bit_cast<std::uint64_t>(p.x) != std::bit_cast<std::uint64_t>(q.x) ||
+            std::bit_cast<std::uint64_t>(p.y) != std::bit_cast<std::uint64_t>(q.y) ||
+            std::bit_cast<std::uint32_t>(p.z) != std::bit_cast<std::uint32_t>(q.z) || p.kind != q.kind ||
+            p.offset_flag != q.offset_flag || std::bit_cast<Bits3>(p.extra) != std::bit_cast<Bits3>(q.extra))
+            return false;
+    }
+    for (std::size_t i = 0; i < a.CELLS.size(); ++i) {
+        const results::mesh_cell &p = a.CELLS[i], &q = b.CELLS[i];
+        if (p.kind != q.kind || p.nodes != q.nodes || p.material != q.material || p.extra != q.extra ||
+            p.flag != q.flag || p.code != q.code || p.spare != q.spare)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::enter_work_folder();
     fuzz::Bytes in(data, size);
@@ -18,15 +87,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int32_t ncells = in.byte();
     const std::string_view file = in.rest();
     fuzz::write_file("in.2dm", reinterpret_cast<const std::uint8_t*>(file.data()), file.size());
-    fuzz::run_silenced([&] {
-        int unit = 0;
-        std::string name = "in.2dm";
-        util::OPENFILE(unit, "I ", name);
-        results::MESH_TYPE mesh;
-        driver::size_mesh(mesh, nnodes, ncells);
-        results::SCAN2DM(unit, mesh);
-        results::READ2DM(unit, mesh);
-        util::CLOSER(unit);
-    });
+    for (const bool corners : {false, true}) {
+        const Outcome two = read_mesh(nnodes, ncells, false, corners);
+        const Outcome one = read_mesh(nnodes, ncells, true, corners);
+        if (one.status != two.status || one.text != two.text)
+            fuzz::finding("the one pass writes or ends otherwise than the two passes");
+        if (two.status == 0 && !same_tables(one.mesh, two.mesh))
+            fuzz::finding("the one pass keeps otherwise than the two passes");
+    }
     return 0;
 }

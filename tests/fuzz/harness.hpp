@@ -34,6 +34,12 @@ void restore_work_folder();
 template <class Body>
 int run_silenced(Body&& body);
 
+// What the console was given during the last silenced run.
+std::string silenced_output();
+
+// Ends the process with a report: a finding that no sanitizer would catch.
+[[noreturn]] void finding(const std::string& what);
+
 // Aborts when any HDF5 id of a file, group, dataset, attribute or named datatype is open.
 void require_no_hdf5_ids();
 
