@@ -1,6 +1,7 @@
 #include "results/mesh_2dm.hpp"
 
 #include "results/mesh_fields.hpp"
+#include "results/mesh_lines.hpp"
 
 #include <algorithm>
 #include <charconv>
@@ -110,6 +111,12 @@ void store_nodes(int shape, const std::int32_t* n, mesh_cell& cell) {
         cell.nodes = {n[0], n[2], n[4], n[6], n[1], n[3], n[5], n[7], n[8]};
 }
 
+// The number of integer fields of an element line of the shape (3, 4 or 9) in the layout.
+int element_integers(int shape, Layout layout) {
+    if (shape == 9) return 14;
+    return 2 + shape + (layout == Layout::fv ? 0 : 2) + (layout == Layout::current ? 1 : 0);
+}
+
 // Reads the fields of one element line after its keyword into a fresh element record.
 bool read_element(Fields& f, int shape, Layout layout, std::int32_t& id, mesh_cell& cell) {
     std::array<std::int32_t, 9> n{};
@@ -129,6 +136,25 @@ bool read_element(Fields& f, int shape, Layout layout, std::int32_t& id, mesh_ce
         }
     }
     store_nodes(shape, n.data(), cell);
+    return true;
+}
+
+// Reads an element line after its keyword by the fast reader, as read_element reads it;
+// false when the line is for the general reader.
+bool fast_element(std::string_view text, int shape, Layout layout, std::int32_t& id, mesh_cell& cell) {
+    std::int32_t v[15];
+    std::string_view code;
+    const int count = element_integers(shape, layout);
+    const bool word = layout == Layout::current && shape == 3;
+    if (!mesh_lines::element_read(text, count, word, v, code)) return false;
+    const int after = 1 + shape;  // the fields after the nodes
+    if (layout == Layout::current && v[count - 1] > std::numeric_limits<std::int8_t>::max()) return false;
+    id = v[0];
+    cell.material = v[after];
+    if (layout != Layout::fv) cell.extra = {v[after + 1], v[after + 2]};
+    if (layout == Layout::current) cell.flag = static_cast<std::int8_t>(v[after + 3]);
+    if (word) store_code(code, cell);
+    store_nodes(shape, v + 1, cell);
     return true;
 }
 
@@ -295,12 +321,15 @@ private:
             }
         } else {
             // The values are not kept: only whether the fields can be read is.
-            Fields fl = fields_after(line, 2);
-            ok = fl.integer(id) == Got::ok && fl.template real_read<double>() && fl.template real_read<double>() &&
-                 fl.template real_read<float>();
-            if (ok && fields == 8)
-                ok = fl.integer(node.offset_flag) == Got::ok && fl.template real_read<float>() &&
-                     fl.template real_read<float>() && fl.template real_read<float>();
+            ok = fast_ && mesh_lines::node_checked(line.substr(2), fields, id, node.offset_flag);
+            if (!ok) {
+                Fields fl = fields_after(line, 2);
+                ok = fl.integer(id) == Got::ok && fl.template real_read<double>() && fl.template real_read<double>() &&
+                     fl.template real_read<float>();
+                if (ok && fields == 8)
+                    ok = fl.integer(node.offset_flag) == Got::ok && fl.template real_read<float>() &&
+                         fl.template real_read<float>() && fl.template real_read<float>();
+            }
         }
         if (!ok) return refuse(fault, Fault::Kind::unreadable, line_no, 0, 0, line);
         if (id < 1 || id > nnodes_) return refuse(fault, Fault::Kind::node_id, line_no, id, 0, {});
@@ -317,8 +346,11 @@ private:
         if (shape == '9' && layout_ != Layout::current) return refuse(fault, Fault::Kind::nine_quad, line_no, 0, 0, {});
         std::int32_t id = 0;
         mesh_cell cell;
-        Fields fl = fields_after(line, 3);
-        const bool ok = shape == '9' ? read_quad9(fl, id, cell) : read_element(fl, shape - '0', layout_, id, cell);
+        bool ok = fast_ && fast_element(line.substr(3), shape - '0', layout_, id, cell);
+        if (!ok) {
+            Fields fl = fields_after(line, 3);
+            ok = shape == '9' ? read_quad9(fl, id, cell) : read_element(fl, shape - '0', layout_, id, cell);
+        }
         if (!ok) return refuse(fault, Fault::Kind::unreadable, line_no, 0, 0, line);
         if (id < 1 || id > ncells_) return refuse(fault, Fault::Kind::element_id, line_no, id, 0, {});
         for (int i = 0; i < cell.kind; ++i) {
@@ -345,6 +377,7 @@ private:
     MESH_TYPE& mesh_;
     Keep& keep_;
     Layout layout_;
+    bool fast_ = mesh_lines::available();
     std::int64_t nnodes_;
     std::int64_t ncells_;
     std::vector<bool> filled_;  // which elements a line has filled; the tables come zeroed
