@@ -182,7 +182,8 @@ int main(int argc, char** argv) {
     std::printf("SCAN2DM + READ2DM:          %.2f x the plain read, %.2f x the line read\n", bench::median(r_plain),
                 bench::median(r_lines));
     std::printf("READ2DM alone:              %.2f x the line read\n", bench::median(r_read));
-    std::printf("both in one pass (-dif):    %.3f s, %.2f x the plain read, %.2f x the line read (goal: 2.00 or less)\n",
+    std::printf("both in one pass (-dif):    %.3f s, %.2f x the plain read, %.2f x the line read"
+                " (goal: 2.00 or less)\n",
                 bench::median(one), bench::median(r_one_plain), bench::median(r_one_lines));
     std::printf("corners after SCAN2DM:      %.3f s, %.2f x the line read\n", bench::median(corners),
                 bench::median(r_corners));

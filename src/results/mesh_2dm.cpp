@@ -32,6 +32,24 @@ Fields fields_after(std::string_view line, std::size_t n) { return Fields(line.s
 // True when the line begins with the keyword, compared exactly.
 bool starts(std::string_view line, std::string_view key) { return line.substr(0, key.size()) == key; }
 
+// The lines the mesh reader acts on; every other line is ignored.
+enum class LineKind { other, node, triangle, quad4, quad9, part };
+
+// The kind of a line, by its first characters compared exactly.
+inline LineKind kind_of(std::string_view line) {
+    if (line.size() < 2) return LineKind::other;
+    if (line[0] == 'N') return line[1] == 'D' ? LineKind::node : LineKind::other;
+    if (line[0] == 'E') {
+        if (line.size() < 3) return LineKind::other;
+        const char a = line[1], b = line[2];
+        if (a == '3' && b == 'T') return LineKind::triangle;
+        if (a == '4' && b == 'Q') return LineKind::quad4;
+        if (a == '9' && b == 'Q') return LineKind::quad9;
+        return LineKind::other;
+    }
+    return line[0] == 'M' && starts(line, "MESHPART") ? LineKind::part : LineKind::other;
+}
+
 // The line that tells where in which file a fault lies.
 void where(std::string_view file, long long line_no) {
     console().line("   .2dm file: " + std::string(file) + ", line " + std::to_string(line_no));
@@ -142,7 +160,7 @@ bool read_element(Fields& f, int shape, Layout layout, std::int32_t& id, mesh_ce
 // Reads an element line after its keyword by the fast reader, as read_element reads it;
 // false when the line is for the general reader.
 bool fast_element(std::string_view text, int shape, Layout layout, std::int32_t& id, mesh_cell& cell) {
-    std::int32_t v[15];
+    std::int32_t v[16];
     std::string_view code;
     const int count = element_integers(shape, layout);
     const bool word = layout == Layout::current && shape == 3;
@@ -189,25 +207,38 @@ struct KeepAll {
         node.z2 = slot.z2;
         slot = node;
     }
-    void cell(std::int32_t id, const mesh_cell& cell) { mesh.CELLS[static_cast<std::size_t>(id - 1)] = cell; }
+    // Stores the element; while the element lines come in the order of their ids, the
+    // kinds of its nodes are given at once, as the pass over the elements would give them.
+    void cell(std::int32_t id, const mesh_cell& cell) {
+        mesh.CELLS[static_cast<std::size_t>(id - 1)] = cell;
+        in_order = in_order && id > last_id;
+        last_id = id;
+        if (in_order) mark(cell);
+    }
     // Gives every node the kind of the last element (in element order) that uses it.
     void kinds(bool fv) {
         if (fv) {
             for (mesh_node& n : mesh.NODES) n.kind = {'F', 'V'};
             return;
         }
-        for (const mesh_cell& c : mesh.CELLS) {
-            if (c.kind == 3) {
-                for (int i = 0; i < 3; ++i) set_kind(mesh, c.nodes[static_cast<std::size_t>(i)], "T ");
-            } else {
-                for (int i = 0; i < 4; ++i) set_kind(mesh, c.nodes[static_cast<std::size_t>(i)], "H ");
-                if (c.kind == 9) {
-                    for (int i = 4; i < 8; ++i) set_kind(mesh, c.nodes[static_cast<std::size_t>(i)], "UV");
-                    set_kind(mesh, c.nodes[8], "C ");
-                }
+        if (in_order) return;
+        for (const mesh_cell& c : mesh.CELLS) mark(c);
+    }
+    // Gives the element's nodes the kind they have in it.
+    void mark(const mesh_cell& c) {
+        if (c.kind == 3) {
+            for (int i = 0; i < 3; ++i) set_kind(mesh, c.nodes[static_cast<std::size_t>(i)], "T ");
+        } else {
+            for (int i = 0; i < 4; ++i) set_kind(mesh, c.nodes[static_cast<std::size_t>(i)], "H ");
+            if (c.kind == 9) {
+                for (int i = 4; i < 8; ++i) set_kind(mesh, c.nodes[static_cast<std::size_t>(i)], "UV");
+                set_kind(mesh, c.nodes[8], "C ");
             }
         }
     }
+
+    std::int32_t last_id = 0;  // the id of the last element line
+    bool in_order = true;      // every element line so far came after those of lower ids
 };
 
 // What read_2dm_corners keeps: the corners of each element alone; the node lines are read
@@ -248,8 +279,8 @@ struct Fault {
                         std::to_string(nnodes) + ").");
     case Fault::Kind::element_id:
         range_error(f, fault.line_no,
-                    "ERROR - Element id " + std::to_string(fault.id) + " is not between 1 and the number of elements (" +
-                        std::to_string(ncells) + ").");
+                    "ERROR - Element id " + std::to_string(fault.id) +
+                        " is not between 1 and the number of elements (" + std::to_string(ncells) + ").");
     case Fault::Kind::element_node:
         node_error(f, fault.line_no, fault.id, fault.node, nnodes);
     case Fault::Kind::nine_quad:
@@ -274,19 +305,26 @@ public:
         : mesh_(mesh), keep_(keep), layout_(layout_of(mesh)), nnodes_(keep.node_table()),
           ncells_(keep.cell_table()), filled_(static_cast<std::size_t>(ncells_)) {}
 
-    // Takes the line; false, with the fault described, when it ends the run.
-    bool take(std::string_view line, long long line_no, Fault& fault) {
-        if (line.size() < 2) return true;
-        if (line[0] == 'N' && line[1] == 'D') return node_line(line, line_no, fault);
-        if (line[0] == 'E' && line.size() >= 3 && (starts(line, "E3T") || starts(line, "E4Q") || starts(line, "E9Q")))
+    // Takes the line of the kind; false, with the fault described, when it ends the run.
+    bool take(LineKind kind, std::string_view line, long long line_no, Fault& fault) {
+        switch (kind) {
+        case LineKind::node:
+            return node_line(line, line_no, fault);
+        case LineKind::triangle:
+        case LineKind::quad4:
+        case LineKind::quad9:
             return element_line(line, line_no, fault);
-        if (starts(line, "MESHPART")) {
+        case LineKind::part: {
             Fields fl = fields_after(line, 9);
             std::string name = util::fit(fl.text(), kPartNameLen);
             ++mesh_.nparts;
             const auto k = static_cast<std::size_t>(mesh_.nparts);
             if (mesh_.part_names.size() < k) mesh_.part_names.resize(k);
             mesh_.part_names[k - 1] = std::move(name);
+            return true;
+        }
+        case LineKind::other:
+            break;
         }
         return true;
     }
@@ -453,8 +491,9 @@ void read_mesh_lines(util::File& f, MESH_TYPE& mesh, Keep& keep) {
     long long line_no = 0;
     while (f.next_line(line)) {
         const std::int64_t before = reader.cells_stored();
-        if (!reader.take(line, ++line_no, fault)) report(f, fault, mesh.nnodes, mesh.ncells);
-        if (reader.cells_stored() != before && reader.cells_stored() % 10000 == 0) progress(before, reader.cells_stored());
+        if (!reader.take(kind_of(line), line, ++line_no, fault)) report(f, fault, mesh.nnodes, mesh.ncells);
+        const std::int64_t stored = reader.cells_stored();
+        if (stored != before && stored % 10000 == 0) progress(before, stored);
     }
     read_end(f, mesh, keep, reader);
 }
@@ -463,19 +502,12 @@ void read_mesh_lines(util::File& f, MESH_TYPE& mesh, Keep& keep) {
 struct Counts {
     std::int64_t nodes = 0, tri = 0, quad4 = 0, quad9 = 0;
 
-    // Counts the line when it is a node or an element line.
-    void count(std::string_view line) {
-        if (line.size() < 2 || (line[0] != 'N' && line[0] != 'E')) return;
-        if (line[1] == 'D' && line[0] == 'N') {
-            ++nodes;
-        } else if (line.size() >= 3 && line[0] == 'E') {
-            if (starts(line, "E3T"))
-                ++tri;
-            else if (starts(line, "E4Q"))
-                ++quad4;
-            else if (starts(line, "E9Q"))
-                ++quad9;
-        }
+    // Counts a node or an element line.
+    void count(LineKind kind) {
+        nodes += kind == LineKind::node;
+        tri += kind == LineKind::triangle;
+        quad4 += kind == LineKind::quad4;
+        quad9 += kind == LineKind::quad9;
     }
 };
 
@@ -567,9 +599,10 @@ void scan_and_read(util::File& f, MESH_TYPE& mesh, Keep& keep) {
     std::string_view line;
     long long line_no = 1;
     while (f.next_line(line)) {
-        counts.count(line);
+        const LineKind kind = kind_of(line);
+        counts.count(kind);
         ++line_no;
-        if (fault.kind == Fault::Kind::none) reader.take(line, line_no, fault);
+        if (fault.kind == Fault::Kind::none) reader.take(kind, line, line_no, fault);
     }
     scan_end(f, mesh, counts);
     read_start(f, mesh, keep);
@@ -585,7 +618,7 @@ void SCAN2DM(int unit, MESH_TYPE& mesh) {
     scan_start(f, mesh);
     Counts counts;
     std::string_view line;
-    while (f.next_line(line)) counts.count(line);
+    while (f.next_line(line)) counts.count(kind_of(line));
     scan_end(f, mesh, counts);
 }
 

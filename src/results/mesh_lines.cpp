@@ -32,7 +32,7 @@ struct Masks {
     std::uint64_t end[N];    // the byte after each field
 };
 
-// The bits of the 32 bytes at p where the byte is c.
+// The bytes of v that are c, as a vector of flags.
 ZORVEL_LINES_TARGET inline __m256i is(__m256i v, char c) { return _mm256_cmpeq_epi8(v, _mm256_set1_epi8(c)); }
 
 // The bits of a vector of byte flags.
@@ -40,10 +40,10 @@ ZORVEL_LINES_TARGET inline std::uint64_t bits(__m256i flags) {
     return static_cast<std::uint32_t>(_mm256_movemask_epi8(flags));
 }
 
-// The masks of the n bytes at p (n below 64 * N).
-template <int N>
+// The masks of the n bytes at p (n below 64 * N); the points and signs only when Reals.
+template <int N, bool Reals>
 ZORVEL_LINES_TARGET inline Masks<N> classify(const char* p, std::size_t n) {
-    Masks<N> m;
+    Masks<N> m{};
     std::uint64_t carry = 1;  // the byte before the text counts as a separator
     for (int w = 0; w < N; ++w) {
         std::uint64_t sep = 0, digit = 0, point = 0, sign = 0;
@@ -53,11 +53,14 @@ ZORVEL_LINES_TARGET inline Masks<N> classify(const char* p, std::size_t n) {
             const int at = 32 * h;
             sep |= bits(_mm256_or_si256(_mm256_or_si256(is(v, ' '), is(v, '\t')), is(v, ','))) << at;
             digit |= bits(_mm256_cmpeq_epi8(_mm256_min_epu8(d, _mm256_set1_epi8(9)), d)) << at;
-            point |= bits(is(v, '.')) << at;
-            sign |= bits(_mm256_or_si256(is(v, '+'), is(v, '-'))) << at;
+            if constexpr (Reals) {
+                point |= bits(is(v, '.')) << at;
+                sign |= bits(_mm256_or_si256(is(v, '+'), is(v, '-'))) << at;
+            }
         }
         const std::size_t from = 64 * static_cast<std::size_t>(w);
-        const std::uint64_t beyond = n <= from ? ~std::uint64_t{0} : n - from >= 64 ? 0 : ~std::uint64_t{0} << (n - from);
+        const std::uint64_t all = ~std::uint64_t{0};
+        const std::uint64_t beyond = n <= from ? all : n - from >= 64 ? 0 : all << (n - from);
         m.sep[w] = sep | beyond;
         m.digit[w] = digit & ~beyond;
         m.point[w] = point & ~beyond;
@@ -144,9 +147,41 @@ ZORVEL_LINES_TARGET inline std::uint32_t digits_value(const char* p, unsigned n)
     // The digits' values moved to the top, zeros below them, folded pairwise into one number.
     std::uint64_t v = (w ^ 0x3030303030303030u) << (64 - 8 * n);
     v = v * 10 + (v >> 8);
-    v = (((v & 0x000000FF000000FFu) * 0x000F424000000064u) + (((v >> 16) & 0x000000FF000000FFu) * 0x0000271000000001u)) >>
-        32;
+    constexpr std::uint64_t kPairs = 0x000000FF000000FFu;
+    v = (((v & kPairs) * 0x000F424000000064u) + (((v >> 16) & kPairs) * 0x0000271000000001u)) >> 32;
     return static_cast<std::uint32_t>(v);
+}
+
+// The position of the mask's first set bit, which it loses; 64 * N when it has none.
+template <int N>
+ZORVEL_LINES_TARGET inline unsigned take_first(std::uint64_t (&mask)[N]) {
+    const int w = N == 2 && mask[0] == 0 ? N - 1 : 0;
+    const unsigned at = static_cast<unsigned>(std::countr_zero(mask[w])) + 64 * static_cast<unsigned>(w);
+    mask[w] = _blsr_u64(mask[w]);
+    return at;
+}
+
+// The values of the next four fields of starts and ends (fields past them empty), each of
+// up to 8 digits with eight bytes readable from its start, into out: the digits moved to
+// the top of a 64-bit lane each, zeros below them, and folded pairwise into one number.
+template <int N>
+ZORVEL_LINES_TARGET inline void values4(const char* text, std::uint64_t (&starts)[N], std::uint64_t (&ends)[N],
+                                        std::int32_t* out) {
+    std::int64_t word[4], shift[4];
+    for (int j = 0; j < 4; ++j) {
+        const unsigned from = take_first<N>(starts), to = take_first<N>(ends);
+        const bool field = from < 64 * N;
+        std::memcpy(&word[j], text + (field ? from : 0), 8);
+        shift[j] = field ? 64 - 8 * static_cast<std::int64_t>(to - from) : 64;
+    }
+    const __m256i digits =
+        _mm256_sub_epi8(_mm256_setr_epi64x(word[0], word[1], word[2], word[3]), _mm256_set1_epi8('0'));
+    __m256i v = _mm256_sllv_epi64(digits, _mm256_setr_epi64x(shift[0], shift[1], shift[2], shift[3]));
+    v = _mm256_maddubs_epi16(v, _mm256_set1_epi16(0x010A));   // 10 a + b, pair by pair
+    v = _mm256_madd_epi16(v, _mm256_set1_epi32(0x00010064));  // 100 ab + cd
+    v = _mm256_add_epi64(_mm256_mul_epu32(v, _mm256_set1_epi64x(10000)), _mm256_srli_epi64(v, 32));
+    const __m256i low = _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 2, 4, 6, 0, 0, 0, 0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(low));
 }
 
 // True when the n bytes at p (1 to 8) are all digits.
@@ -171,7 +206,7 @@ ZORVEL_LINES_TARGET inline bool small_integer(const char* text, unsigned from, u
 template <int N>
 ZORVEL_LINES_TARGET bool node_checked_in(const char* text, std::size_t n, int fields, std::int32_t& id,
                                          std::int8_t& flag) {
-    const Masks<N> m = classify<N>(text, n);
+    const Masks<N> m = classify<N, true>(text, n);
     const unsigned last = nth<N>(m.end, static_cast<unsigned>(fields - 1));
     if (last >= n + 1) return false;  // fewer fields than that
     std::uint64_t in[N];  // the bytes up to the end of the last field read
@@ -211,7 +246,7 @@ ZORVEL_LINES_TARGET bool node_checked_in(const char* text, std::size_t n, int fi
 template <int N>
 ZORVEL_LINES_TARGET bool element_read_in(const char* text, std::size_t n, int count, bool word, std::int32_t* out,
                                          std::string_view& code) {
-    const Masks<N> m = classify<N>(text, n);
+    const Masks<N> m = classify<N, false>(text, n);
     const unsigned last = nth<N>(m.end, static_cast<unsigned>(count - 1));
     if (last >= n + 1) return false;
     std::uint64_t in[N], digits[N];
@@ -228,21 +263,13 @@ ZORVEL_LINES_TARGET bool element_read_in(const char* text, std::size_t n, int co
         if (from >= n) return false;
         code = std::string_view(text + from, nth<N>(m.end, static_cast<unsigned>(count)) - from);
     }
-    if constexpr (N == 1) {
-        std::uint64_t starts = m.start[0], ends = m.end[0];
-        for (int k = 0; k < count; ++k) {
-            const auto from = static_cast<unsigned>(std::countr_zero(starts));
-            const auto to = static_cast<unsigned>(std::countr_zero(ends));
-            out[k] = static_cast<std::int32_t>(digits_value(text + from, to - from));
-            starts = _blsr_u64(starts);
-            ends = _blsr_u64(ends);
-        }
-    } else {
-        for (int k = 0; k < count; ++k) {
-            const unsigned from = nth<N>(m.start, static_cast<unsigned>(k));
-            out[k] = static_cast<std::int32_t>(digits_value(text + from, nth<N>(m.end, static_cast<unsigned>(k)) - from));
-        }
+    // The values four fields at a time, into out's room for 16.
+    std::uint64_t starts[N], ends[N];
+    for (int w = 0; w < N; ++w) {
+        starts[w] = m.start[w];
+        ends[w] = m.end[w];
     }
+    for (int k = 0; k < count; k += 4) values4<N>(text, starts, ends, out + k);
     return true;
 }
 

@@ -24,9 +24,9 @@ bool available();
 bool node_checked(std::string_view text, int fields, std::int32_t& id, std::int8_t& flag);
 
 // The text after the keyword of an element line whose first `count` fields (up to 15) are
-// unsigned integers of up to 8 digits: their values into out, and, with `word`, the word
-// after them (the code of a current triangle). False when the general reader must read
-// the line.
+// unsigned integers of up to 8 digits: their values into out (room for 16; what follows
+// them is of no meaning), and, with `word`, the word after them (the code of a current
+// triangle). False when the general reader must read the line.
 bool element_read(std::string_view text, int count, bool word, std::int32_t* out, std::string_view& code);
 
 }  // namespace zorvel::results::mesh_lines

@@ -104,7 +104,7 @@ void check_line(std::string_view keyword, std::string_view text) {
     }
     for (int count = 1; count <= 14; ++count) {
         for (const bool word : {false, true}) {
-            std::int32_t values[15];
+            std::int32_t values[16];
             std::string_view code, general_code;
             if (!results::mesh_lines::element_read(text, count, word, values, code)) continue;
             Fields f(text);

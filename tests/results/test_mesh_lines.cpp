@@ -70,7 +70,7 @@ bool node_agrees(const std::string& text, int fields) {
 // Checks one element text both ways; true when the fast reader took it.
 bool element_agrees(const std::string& text, int count, bool word) {
     const Line line(text);
-    std::int32_t values[15];
+    std::int32_t values[16];
     std::string_view code, general_code;
     std::vector<std::int32_t> general;
     if (!mesh_lines::element_read(line.view(), count, word, values, code)) return false;

@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -238,7 +239,8 @@ private:
 
 enum class Layout { fv, pre2005, current };
 
-// Generates a mesh of the layout with numbers of every form, and what READ2DM must store.
+// Generates a mesh of the layout with numbers of every form, nodes in reverse order, and
+// what READ2DM must store.
 std::string generated_mesh(Layout layout, unsigned seed, MESH_TYPE& expected) {
     Forms forms(seed);
     constexpr int kColumns = 61, kRows = 67;
@@ -252,8 +254,9 @@ std::string generated_mesh(Layout layout, unsigned seed, MESH_TYPE& expected) {
     for (int i = nnodes; i >= 1; --i) {  // nodes in any order
         mesh_node& n = expected.NODES[static_cast<std::size_t>(i - 1)];
         const double x = 512345.0 + (i % kColumns) * 2.5 + forms.next(1000) / 997.0;
-        std::string line = "ND" + forms.gap() + forms.integer(i) + forms.gap() + forms.real(x, n.x) + forms.gap() +
-                           forms.real(6123456.0 - i * 1.25, n.y) + forms.gap() + forms.real(10.0 + i % 977 * 0.013, n.z);
+        std::string line = "ND" + forms.gap() + forms.integer(i) + forms.gap() + forms.real(x, n.x);
+        line += forms.gap() + forms.real(6123456.0 - i * 1.25, n.y);
+        line += forms.gap() + forms.real(10.0 + i % 977 * 0.013, n.z);
         if (layout == Layout::current) {
             n.offset_flag = static_cast<std::int8_t>(forms.next(2));
             line += forms.gap() + forms.integer(n.offset_flag);
@@ -265,6 +268,7 @@ std::string generated_mesh(Layout layout, unsigned seed, MESH_TYPE& expected) {
     }
     const int ncells = (kColumns - 1) * (kRows - 1);
     expected.CELLS.assign(static_cast<std::size_t>(ncells), mesh_cell{});
+    std::vector<std::string> element_lines;
     for (int e = 1; e <= ncells; ++e) {
         const int row = (e - 1) / (kColumns - 1), column = (e - 1) % (kColumns - 1);
         const int a = row * kColumns + column + 1, b = a + 1, c = a + kColumns + 1, d = a + kColumns;
@@ -293,8 +297,11 @@ std::string generated_mesh(Layout layout, unsigned seed, MESH_TYPE& expected) {
         }
         // Stored turned round: n1 n3 n2 and n1 n4 n3 n2.
         cell.nodes = cell.kind == 3 ? std::array<std::int32_t, 9>{a, c, b} : std::array<std::int32_t, 9>{a, d, c, b};
-        text += line + (forms.next(3) == 0 ? "\r\n" : "\n");
+        element_lines.push_back(line + (forms.next(3) == 0 ? "\r\n" : "\n"));
     }
+    // Element lines in the order of their ids, or (odd seeds) in any order.
+    if (seed % 2 == 1) std::shuffle(element_lines.begin(), element_lines.end(), std::mt19937(seed));
+    for (const std::string& line : element_lines) text += line;
     text += "MESHPART \"the whole grid\"\n";
     // Node kinds: the last element in element order that uses a node gives it its kind.
     for (const mesh_cell& cell : expected.CELLS)
