@@ -39,8 +39,9 @@ struct FaultPath {
 };
 FaultPath g_fault_paths[kWatchSlots];
 
-// Writes text to the console's descriptor from the fault handler.
-void say(const char* text, std::size_t n) {
+}  // namespace
+
+void say_at_fault(const char* text, std::size_t n) {
     while (n > 0) {
         const ssize_t put = ::write(STDOUT_FILENO, text, n);
         if (put <= 0) return;
@@ -48,13 +49,6 @@ void say(const char* text, std::size_t n) {
         n -= static_cast<std::size_t>(put);
     }
 }
-// The same for a text literal.
-template <std::size_t N>
-void say(const char (&text)[N]) {
-    say(text, N - 1);
-}
-
-}  // namespace
 
 std::string os_name(std::string_view name) {
     std::string s(name);
@@ -502,9 +496,9 @@ void File::on_bus_fault(int sig, siginfo_t* info, void* context) {
     }
     std::size_t len = shrunk->name_.size();
     while (len > 0 && shrunk->name_[len - 1] == ' ') --len;
-    say("\nERROR - File changed size while it was being read: \"");
-    say(shrunk->name_.data(), len);
-    say("\"\n");
+    say_at_fault("\nERROR - File changed size while it was being read: \"");
+    say_at_fault(shrunk->name_.data(), len);
+    say_at_fault("\"\n");
     discard_outputs_at_fault();
     ::_exit(1);
 }

@@ -48,6 +48,14 @@ struct FileId {
 // The name as the operating system takes it: every "\" becomes "/".
 std::string os_name(std::string_view name);
 
+// For a signal handler's last words: writes n bytes of text to the console's descriptor
+// with async-signal-safe calls only.
+void say_at_fault(const char* text, std::size_t n);
+// The same for a text literal.
+template <std::size_t N>
+void say_at_fault(const char (&text)[N]) {
+    say_at_fault(text, N - 1);
+}
 // For a process that ends in a signal handler: takes back every output of the run as
 // File::discard() does (outputs of the file layer, and the files entered below), with
 // async-signal-safe calls only.

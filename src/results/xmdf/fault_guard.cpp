@@ -22,16 +22,6 @@ volatile std::sig_atomic_t g_name_length = 0;
 struct sigaction g_previous_segv;
 struct sigaction g_previous_bus;
 
-// Writes bytes to the console's descriptor from the handler.
-void say(const char* text, std::size_t n) {
-    while (n > 0) {
-        const ssize_t put = ::write(STDOUT_FILENO, text, n);
-        if (put <= 0) return;
-        text += put;
-        n -= static_cast<std::size_t>(put);
-    }
-}
-
 // A fault: the run's end when an HDF5 call is in progress, else the handler before ours.
 void on_fault(int sig, siginfo_t* info, void*) {
     if (g_depth == 0) {
@@ -41,10 +31,9 @@ void on_fault(int sig, siginfo_t* info, void*) {
         if (info == nullptr || info->si_code <= 0) ::raise(sig);
         return;
     }
-    static const char head[] = "\nERROR - The HDF5 library failed while reading: \"";
-    say(head, sizeof head - 1);
-    say(g_name, static_cast<std::size_t>(g_name_length));
-    say("\"\n", 2);
+    util::say_at_fault("\nERROR - The HDF5 library failed while reading: \"");
+    util::say_at_fault(g_name, static_cast<std::size_t>(g_name_length));
+    util::say_at_fault("\"\n");
     util::discard_outputs_at_fault();
     ::_exit(1);
 }
