@@ -11,6 +11,14 @@ void end_normal(bool batch) {
     util::EXITS(0);
 }
 
+void end_finished(results::OutputDescription& out, bool batch) {
+    results::CLOSE_OUTPUT(out);
+    util::console().line();
+    util::console().line("Finished.");
+    util::console().line();
+    end_normal(batch);
+}
+
 void end_closing_files(results::OutputDescription& out, bool batch) {
     util::console().line();
     util::console().line("Closing files and exiting");

@@ -13,6 +13,9 @@ namespace zorvel::driver {
 // Normal end after an operation's closing line: with -b at once (status 0), otherwise
 // through EXITS ("Press Enter to Close" and a wait).
 [[noreturn]] void end_normal(bool batch);
+// The tail of an operation whose output is complete: the output closed, "Finished."
+// between empty lines, then the normal end.
+[[noreturn]] void end_finished(results::OutputDescription& out, bool batch);
 // The common tail of the step-copying operations and of the difference over all times:
 // "Closing files and exiting", the output closed, then the normal end.
 [[noreturn]] void end_closing_files(results::OutputDescription& out, bool batch);

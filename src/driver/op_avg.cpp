@@ -55,11 +55,7 @@ void run_avg(RunState& run) {
     console().line();
     run.wk_res_.time = 0.0f;
     results::WRITE_OUTPUT_TIMESTEP(run.output(), run.wk_res_);
-    results::CLOSE_OUTPUT(run.output());
-    console().line();
-    console().line("Finished.");
-    console().line();
-    end_normal(run.cl.batch);
+    end_finished(run.output(), run.cl.batch);
 }
 
 }  // namespace zorvel::driver

@@ -97,11 +97,7 @@ void run_dur_toi(RunState& run) {
 
     run.wk_res_.time = 0.0f;
     results::WRITE_OUTPUT_TIMESTEP(run.output(), run.wk_res_);
-    results::CLOSE_OUTPUT(run.output());
-    console().line();
-    console().line("Finished.");
-    console().line();
-    end_normal(run.cl.batch);
+    end_finished(run.output(), run.cl.batch);
 }
 
 }  // namespace zorvel::driver

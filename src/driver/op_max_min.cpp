@@ -241,11 +241,7 @@ void run_max_min(RunState& run) {
 
     write_result(run, e, scanned);
     close_inputs(run);
-    results::CLOSE_OUTPUT(run.output());
-    console().line();
-    console().line("Finished.");
-    console().line();
-    end_normal(cl.batch);
+    end_finished(run.output(), cl.batch);
 }
 
 }  // namespace zorvel::driver
