@@ -26,6 +26,15 @@ std::size_t count_within(std::int32_t n, Sizes... sizes) {
     return std::min({length_of(n), static_cast<std::size_t>(sizes)...});
 }
 
+// Sizes the arrays for nnodes nodes in turn, every entry 0, until one cannot be made; the
+// allocation status for CHECK_ALLOC (0 when all were made).
+template <typename... Arrays>
+std::int32_t allocate_all(std::int32_t nnodes, Arrays&... arrays) {
+    std::int32_t status = 0;
+    ((status = status == 0 ? arrays.allocate(nnodes) : status), ...);
+    return status;
+}
+
 // The mean of a sum over the record's nodes (0 for a record without nodes).
 float mean_over_nodes(double sum, std::int32_t nnodes) {
     return nnodes > 0 ? static_cast<float>(sum / nnodes) : 0.0f;
@@ -34,19 +43,22 @@ float mean_over_nodes(double sum, std::int32_t nnodes) {
 }  // namespace
 
 std::int32_t allocate_duration_state(DurationState& state, std::int32_t nnodes) {
-    std::int32_t status = state.now.allocate(nnodes);
-    if (status == 0) status = state.prev.allocate(nnodes);
-    if (status == 0) status = state.duration.allocate(nnodes);
-    return status;
+    return allocate_all(nnodes, state.now, state.prev, state.duration);
 }
 
 std::int32_t allocate_toi_state(ToiState& state, std::int32_t nnodes) {
-    std::int32_t status = state.now.allocate(nnodes);
-    if (status == 0) status = state.prev.allocate(nnodes);
-    if (status == 0) status = state.toi.allocate(nnodes);
-    if (status == 0) status = state.threshold.allocate(nnodes);
-    if (status == 0) status = state.reached.allocate(nnodes);
-    return status;
+    return allocate_all(nnodes, state.now, state.prev, state.toi, state.threshold, state.reached);
+}
+
+std::size_t WalkState::take_step(const RES_TYPE& step, RES_TYPE& result) {
+    if (!step_waiting()) {
+        cells = std::span(result.CELL);
+        fold_one_step(*this, step, reinterpret_cast<const std::byte*>(now.data()), false, now.size());
+    }
+    time_now = step.time;
+    dt = time_now - time_prev;
+    time_prev = time_now;
+    return steps_taken++;
 }
 
 void DurationState::start_run(const StepRun& run) {
@@ -117,31 +129,17 @@ void RES_VEL_ANGLE(RES_TYPE& res) {
 }
 
 void RES_DURATION(DurationState& state, const RES_TYPE& step, RES_TYPE& result) {
-    if (!state.step_waiting()) {
-        state.cells = std::span(result.CELL);
-        fold_one_step(state, step, reinterpret_cast<const std::byte*>(state.now.data()), false, state.now.size());
-    }
-    const std::size_t k = state.steps_taken++;
-    state.time_now = step.time;
-    state.dt = state.time_now - state.time_prev;
+    const std::size_t k = state.take_step(step, result);
     util::console().line("...Duration Increment =" + field(state.dt, 5, 2) + "   Average duration of all nodes =" +
                          field(mean_over_nodes(state.run_hours[k].total(), step.nnodes), 5, 2) + "h");
-    state.time_prev = state.time_now;
 }
 
 void RES_TOI(ToiState& state, const RES_TYPE& step, RES_TYPE& result) {
-    if (!state.step_waiting()) {
-        state.cells = std::span(result.CELL);
-        fold_one_step(state, step, reinterpret_cast<const std::byte*>(state.now.data()), false, state.now.size());
-    }
-    const std::size_t k = state.steps_taken++;
-    state.time_now = step.time;
-    state.dt = state.time_now - state.time_prev;
+    const std::size_t k = state.take_step(step, result);
     const std::int64_t count = state.run_reached[k];
     const float fraction = step.nnodes > 0 ? static_cast<float>(static_cast<double>(count) / step.nnodes) : 0.0f;
     util::console().line("...Duration Increment =" + field(state.dt, 5, 2) + "   % of cells where toi exceeded = " +
                          field(fraction, 5, 2));
-    state.time_prev = state.time_now;
 }
 
 void RES_DIFFERENCE(RES_TYPE& a, RES_TYPE& b, RES_TYPE& result, const WaterLevelRecord& wl_a,

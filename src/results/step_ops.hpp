@@ -17,19 +17,29 @@
 
 namespace zorvel::results {
 
-// The duration of a walk over the steps: per node the value of the step now, that of the
-// step before and the hours accumulated at or above the cut-off. The caller sizes the
-// arrays, sets the cut-off and the cells of the result, and before the first RES_DURATION
-// call sets the previous time and values from the first step. A step is folded either by
-// the reader of the steps, with the steps after it, as a run (StepFold), or by RES_DURATION
+// What the duration and the time of increase keep alike in a walk over the steps: per node
+// the value of the step now and that of the step before, the times of the two steps and the
+// length of the one between. The caller sizes the arrays and, before the first step is
+// taken, sets the previous time and values from the first step. A step is folded either by
+// the reader of the steps, with the steps after it, as a run (StepFold), or when it is taken,
 // from its values (the magnitudes of a vector step) put into now.
-struct DurationState : StepFold {
+struct WalkState : StepFold {
     float time_now = 0.0f;
     float time_prev = 0.0f;
     float dt = 0.0f;
-    float cutoff = 0.0f;
     util::ZeroedArray<float> now;
     util::ZeroedArray<float> prev;
+
+    // Takes the walk's next step: folds it from now unless its run has been folded already
+    // (its wet cells merged into result's), and moves the times on to it. Gives the step's
+    // place in the run folded last.
+    std::size_t take_step(const RES_TYPE& step, RES_TYPE& result);
+};
+
+// The duration of a walk over the steps: besides the values, per node the hours accumulated
+// at or above the cut-off. The caller sets the cut-off too.
+struct DurationState : WalkState {
+    float cutoff = 0.0f;
     util::ZeroedArray<float> duration;
     // The run folded last: the length of each of its steps and the hours each added.
     std::array<float, kMostSteps> run_dt{};
@@ -39,16 +49,10 @@ struct DurationState : StepFold {
     void fold_nodes(const StepRun& run, std::size_t first, std::size_t count) override;
 };
 
-// The time of increase of a walk over the steps: per node the value of the step now, that
-// of the step before, the time at which it reached its threshold, the threshold and
-// whether it has reached it (1) or not (0). Set up by the caller as DurationState is, the
-// thresholds too, and folded the same two ways.
-struct ToiState : StepFold {
-    float time_now = 0.0f;
-    float time_prev = 0.0f;
-    float dt = 0.0f;
-    util::ZeroedArray<float> now;
-    util::ZeroedArray<float> prev;
+// The time of increase of a walk over the steps: besides the values, per node the time at
+// which it reached its threshold, the threshold and whether it has reached it (1) or not
+// (0). The caller sets the thresholds too.
+struct ToiState : WalkState {
     util::ZeroedArray<float> toi;
     util::ZeroedArray<float> threshold;
     util::ZeroedArray<std::uint8_t> reached;
