@@ -39,22 +39,28 @@ void take_values(util::ZeroedArray<float>& values, results::RES_TYPE& wk) {
     std::copy_n(values.begin(), n, wk.value.data());
 }
 
-// The duration walk: the first step starts the previous values, every later one adds (a
-// stored extreme ends the walk unused).
+// Walks the steps into the state: the first step gives the previous values, from which
+// start sets up the rest, and every later one is taken by take (a stored extreme ends the
+// walk unused).
+template <typename State, typename Start>
+void walk(RunState& run, StepReader& reader, bool dat, State& state, Start start,
+          void (*take)(State&, const results::RES_TYPE&, results::RES_TYPE&)) {
+    state.cells = std::span(run.wk_res_.CELL);
+    const auto goes_on = [&] { return !(dat && is_stored_extreme(run.res_.time)); };
+    if (!reader.next_magnitudes(run.res_, std::span(state.prev.data(), state.prev.size()))) return;
+    start(state);
+    state.time_prev = run.res_.time;
+    if (!goes_on()) return;
+    while (reader.next_magnitudes(run.res_, std::span(state.now.data(), state.now.size()), &state) && goes_on())
+        take(state, run.res_, run.wk_res_);
+}
+
+// The duration walk: the first step starts the previous values, every later one adds.
 void walk_duration(RunState& run, StepReader& reader, bool dat) {
     results::DurationState state;
     results::CHECK_ALLOC(results::allocate_duration_state(state, run.res_.nnodes));
     state.cutoff = run.cl.cutoff;
-    state.cells = std::span(run.wk_res_.CELL);
-    const auto goes_on = [&] { return !(dat && is_stored_extreme(run.res_.time)); };
-    if (reader.next_magnitudes(run.res_, std::span(state.prev.data(), state.prev.size()))) {
-        state.time_prev = run.res_.time;
-        if (goes_on()) {
-            while (reader.next_magnitudes(run.res_, std::span(state.now.data(), state.now.size()), &state) &&
-                   goes_on())
-                results::RES_DURATION(state, run.res_, run.wk_res_);
-        }
-    }
+    walk(run, reader, dat, state, [](results::DurationState&) {}, results::RES_DURATION);
     take_values(state.duration, run.wk_res_);
     run.wk_res_.is_vector = false;
 }
@@ -63,19 +69,11 @@ void walk_duration(RunState& run, StepReader& reader, bool dat) {
 void walk_toi(RunState& run, StepReader& reader, bool dat) {
     results::ToiState state;
     results::CHECK_ALLOC(results::allocate_toi_state(state, run.res_.nnodes));
-    state.cells = std::span(run.wk_res_.CELL);
     const float cutoff = run.cl.cutoff;
-    const auto goes_on = [&] { return !(dat && is_stored_extreme(run.res_.time)); };
-    if (reader.next_magnitudes(run.res_, std::span(state.prev.data(), state.prev.size()))) {
-        for (std::size_t j = 0; j < state.prev.size(); ++j)
-            state.threshold[j] = cutoff < 0.0f ? -cutoff : state.prev[j] + cutoff;
-        state.time_prev = run.res_.time;
-        if (goes_on()) {
-            while (reader.next_magnitudes(run.res_, std::span(state.now.data(), state.now.size()), &state) &&
-                   goes_on())
-                results::RES_TOI(state, run.res_, run.wk_res_);
-        }
-    }
+    const auto thresholds = [cutoff](results::ToiState& s) {
+        for (std::size_t j = 0; j < s.prev.size(); ++j) s.threshold[j] = cutoff < 0.0f ? -cutoff : s.prev[j] + cutoff;
+    };
+    walk(run, reader, dat, state, thresholds, results::RES_TOI);
     take_values(state.toi, run.wk_res_);
 }
 
