@@ -31,6 +31,24 @@ inline void fill_nodes(RES_TYPE& r, std::size_t n, float v) {
     set_nodes(r, std::vector<Node>(n, Node{v, v, 0}));
 }
 
+// A record of the nodes and cell flags at the time.
+inline RES_TYPE record(float time, const std::vector<Node>& nodes, const std::vector<std::int8_t>& flags) {
+    RES_TYPE r;
+    r.nnodes = static_cast<std::int32_t>(nodes.size());
+    r.ncells = static_cast<std::int32_t>(flags.size());
+    r.time = time;
+    set_nodes(r, nodes);
+    for (std::int8_t f : flags) r.CELL.push_back({f});
+    return r;
+}
+
+// A scalar record of the values and cell flags at time 0.
+inline RES_TYPE scalar(const std::vector<float>& values, const std::vector<std::int8_t>& flags = {}) {
+    std::vector<Node> nodes;
+    for (float v : values) nodes.push_back({v, 0.0f, 0});
+    return record(0.0f, nodes, flags);
+}
+
 inline std::vector<float> values_of(const RES_TYPE& r) { return {r.value.begin(), r.value.end()}; }
 inline std::vector<float> ys_of(const RES_TYPE& r) { return {r.y.begin(), r.y.end()}; }
 inline std::vector<int> sources_of(const RES_TYPE& r) { return {r.source.begin(), r.source.end()}; }

@@ -19,23 +19,11 @@ using testing::kPressEnter;
 
 class DatFormat : public testing::DatTest {};
 
-RES_TYPE scalar_record(float time, std::vector<std::int8_t> flags, std::vector<float> values) {
-    RES_TYPE r;
-    r.nnodes = static_cast<std::int32_t>(values.size());
-    r.ncells = static_cast<std::int32_t>(flags.size());
-    r.time = time;
-    std::vector<testing::Node> nodes;
-    for (float v : values) nodes.push_back({v, 0.0f, 0});
-    testing::set_nodes(r, nodes);
-    for (std::int8_t f : flags) r.CELL.push_back({f});
-    return r;
-}
-
 TEST_F(DatFormat, WritesTheSmallScalarFileByteForByte) {
     const std::string path = dir_.file("out.dat");
     const int unit = testing::open_out(path);
     WRITE_DAT_HEADER(unit, "Water Level", false, 3, 2);
-    WRITE_DAT_TIMESTEP(unit, scalar_record(1.5f, {1, 0}, {1.0f, 2.0f, 3.0f}), path, false);
+    WRITE_DAT_TIMESTEP(unit, testing::record(1.5f, {{1.0f, 0, 0}, {2.0f, 0, 0}, {3.0f, 0, 0}}, {1, 0}), path, false);
     WRITE_DAT_END_CARD(unit);
     testing::close_unit(unit);
 

@@ -16,9 +16,10 @@
 namespace zorvel::results {
 namespace {
 
-using testing::values_of;
-using testing::sources_of;
 using testing::flags_of;
+using testing::scalar;
+using testing::sources_of;
+using testing::values_of;
 
 // A mesh whose elements have the given corner words (node numbers from 1).
 MESH_TYPE mesh_of(std::vector<std::array<std::int32_t, 4>> corners) {
@@ -32,18 +33,6 @@ MESH_TYPE mesh_of(std::vector<std::array<std::int32_t, 4>> corners) {
     mesh.ncells = static_cast<std::int32_t>(mesh.CELLS.size());
     return mesh;
 }
-
-RES_TYPE scalar(std::vector<float> values, std::vector<std::int8_t> flags) {
-    RES_TYPE r;
-    r.nnodes = static_cast<std::int32_t>(values.size());
-    r.ncells = static_cast<std::int32_t>(flags.size());
-    std::vector<testing::Node> nodes;
-    for (float v : values) nodes.push_back({v, 0.0f, 0});
-    testing::set_nodes(r, nodes);
-    for (std::int8_t f : flags) r.CELL.push_back({f});
-    return r;
-}
-
 
 const MESH_TYPE kNoMesh;
 

@@ -30,6 +30,7 @@ namespace xf = xmdf;
 using testing::DatBytes;
 using testing::expect_error_end;
 using testing::kPressEnter;
+using testing::record;
 
 // A finished ".xmdf" file read with HDF5 itself.
 class RawFile {
@@ -104,16 +105,6 @@ private:
 
 using Values = std::vector<double>;
 using Names = std::vector<std::string>;
-
-RES_TYPE record(float time, const std::vector<testing::Node>& nodes, std::vector<std::int8_t> flags) {
-    RES_TYPE r;
-    r.nnodes = static_cast<std::int32_t>(nodes.size());
-    r.ncells = static_cast<std::int32_t>(flags.size());
-    r.time = time;
-    testing::set_nodes(r, nodes);
-    for (std::int8_t f : flags) r.CELL.push_back({f});
-    return r;
-}
 
 OutputDescription xmdf_output(const std::string& path, const std::string& results, const std::string& folder,
                               const std::string& dataset, bool vector = false) {

@@ -23,19 +23,9 @@ namespace zorvel::results {
 namespace {
 
 using testing::flags_of;
+using testing::scalar;
 using testing::values_of;
 using testing::ys_of;
-
-RES_TYPE scalar(std::vector<float> values, std::vector<std::int8_t> flags = {}) {
-    RES_TYPE r;
-    r.nnodes = static_cast<std::int32_t>(values.size());
-    r.ncells = static_cast<std::int32_t>(flags.size());
-    std::vector<testing::Node> nodes;
-    for (float v : values) nodes.push_back({v, 0.0f, 0});
-    testing::set_nodes(r, nodes);
-    for (std::int8_t f : flags) r.CELL.push_back({f});
-    return r;
-}
 
 RES_TYPE vector(std::vector<std::pair<float, float>> xy) {
     RES_TYPE r;
