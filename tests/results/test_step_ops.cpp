@@ -269,6 +269,19 @@ struct WalkSteps {
     }
 };
 
+// Takes steps 1 and on one after another as RES_TOI or RES_DURATION (take), with now the
+// values that each compares put into it first; the console text.
+template <typename Take>
+std::string take_steps(const WalkSteps& w, Take take, util::ZeroedArray<float>* now = nullptr) {
+    std::string text;
+    for (std::size_t k = 1; k < w.times.size(); ++k) {
+        if (now != nullptr) set(*now, w.compared(k));
+        const RES_TYPE step = w.record(k);
+        text += console_of([&] { take(step); });
+    }
+    return text;
+}
+
 // Folds the run into the fold over uneven blocks of nodes and cells, some of them starting
 // off a multiple of four, then takes its steps as RES_TOI or RES_DURATION (take); the console text.
 template <typename Take>
@@ -279,12 +292,7 @@ std::string fold_as_run(const WalkSteps& w, StepFold& fold, RES_TYPE& result, Ta
     for (auto [first, last] : {std::pair{0, 8}, {8, 14}, {14, 520}, {520, 1003}})
         fold.fold_nodes(run, first, last - first);
     for (auto [first, last] : {std::pair{0, 17}, {17, 301}}) fold.fold_cells(run, first, last - first);
-    std::string text;
-    for (std::size_t k = 1; k < w.times.size(); ++k) {
-        const RES_TYPE step = w.record(k);
-        text += console_of([&] { take(step); });
-    }
-    return text;
+    return take_steps(w, take);
 }
 
 TEST(StepOps, ARunOfStepsFoldsAsItsStepsOneAtATime) {
@@ -303,12 +311,8 @@ TEST(StepOps, ARunOfStepsFoldsAsItsStepsOneAtATime) {
         }
         RES_TYPE one_result = scalar(std::vector<float>(n, 0.0f), std::vector<std::int8_t>(WalkSteps::kCells, 0));
         RES_TYPE run_result = one_result;
-        std::string one_text;
-        for (std::size_t k = 1; k < w.times.size(); ++k) {
-            set(one.now, w.compared(k));
-            const RES_TYPE step = w.record(k);
-            one_text += console_of([&] { RES_DURATION(one, step, one_result); });
-        }
+        const std::string one_text =
+            take_steps(w, [&](const RES_TYPE& step) { RES_DURATION(one, step, one_result); }, &one.now);
         const std::string run_text =
             fold_as_run(w, run, run_result, [&](const RES_TYPE& step) { RES_DURATION(run, step, run_result); });
         EXPECT_EQ(run_text, one_text);
@@ -327,12 +331,8 @@ TEST(StepOps, ARunOfStepsFoldsAsItsStepsOneAtATime) {
             }
             RES_TYPE toi_one = scalar(std::vector<float>(n, 0.0f), std::vector<std::int8_t>(WalkSteps::kCells, 0));
             RES_TYPE toi_run = toi_one;
-            std::string toi_text;
-            for (std::size_t k = 1; k < w.times.size(); ++k) {
-                set(t_one.now, w.compared(k));
-                const RES_TYPE step = w.record(k);
-                toi_text += console_of([&] { RES_TOI(t_one, step, toi_one); });
-            }
+            const std::string toi_text =
+                take_steps(w, [&](const RES_TYPE& step) { RES_TOI(t_one, step, toi_one); }, &t_one.now);
             EXPECT_EQ(fold_as_run(w, t_run, toi_run, [&](const RES_TYPE& step) { RES_TOI(t_run, step, toi_run); }),
                       toi_text);
             EXPECT_EQ(std::memcmp(t_run.toi.data(), t_one.toi.data(), 4 * n), 0);
