@@ -8,16 +8,11 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "flood_file.hpp"
 #include "results/dat.hpp"
-#include "util/console.hpp"
 #include "util/units.hpp"
 
 namespace {
@@ -54,16 +49,10 @@ double reduction(const std::string& path, results::RES_TYPE& max, results::RES_T
 }  // namespace
 
 int main() {
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("zorvel_bench_dat_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
+    const std::filesystem::path dir = bench::work_folder("dat");
     const std::string path = (dir / "bench_h.dat").string();
-    std::ofstream console_file(dir / "console.txt");
-    std::istringstream no_input;
-    int status = 0;
     {
-        util::ConsoleCapture capture(console_file, no_input);
-        util::FILEUNITINIT(1000);
+        const bench::QuietConsole quiet(dir / "console.txt");
         write_file(path);
         const double mb = static_cast<double>(std::filesystem::file_size(path)) / 1.0e6;
 
@@ -92,5 +81,5 @@ int main() {
                     static_cast<double>(max.value[12345]), static_cast<double>(tmax.value[12345]));
     }
     std::filesystem::remove_all(dir);
-    return status;
+    return 0;
 }

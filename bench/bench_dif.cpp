@@ -9,19 +9,13 @@
 // the walk holds one step of each input and of each companion, a few arrays per node.
 // The files are removed at the end.
 
-#include <unistd.h>
-
-#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "flood_file.hpp"
-#include "util/console.hpp"
-#include "util/units.hpp"
 
 namespace {
 
@@ -32,13 +26,6 @@ constexpr std::int32_t kNodes = kSide * kSide;
 constexpr std::int32_t kCells = (kSide - 1) * (kSide - 1);
 constexpr int kRecords = 50;
 constexpr int kRounds = 3;
-
-// The middle value (the mean of the two middle ones for an even count).
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 == 1 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
-}
 
 // The bed level of node j (from 0): a slope across the grid.
 float bed(std::int32_t j) { return 0.002f * static_cast<float>(j % kSide); }
@@ -59,77 +46,38 @@ void write_mesh(const std::string& path, float lift) {
     std::fclose(f);
 }
 
-// Ends the benchmark when a run of zorvel failed.
-void require_ok(const bench::Child& c, const std::filesystem::path& dir) {
-    if (c.status == 0) return;
-    std::fprintf(stderr, "zorvel ended with status %d; see %s\n", c.status, (dir / "console.txt").c_str());
-    std::exit(1);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::filesystem::path self = std::filesystem::canonical("/proc/self/exe");
-    const std::string zorvel = argc > 1 ? argv[1] : (self.parent_path().parent_path() / "zorvel").string();
-    if (!std::filesystem::exists(zorvel)) {
-        std::fprintf(stderr, "zorvel not found at %s (give its path as the argument)\n", zorvel.c_str());
-        return 1;
-    }
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("zorvel_bench_dif_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
+    const std::string zorvel = bench::zorvel_path(argc > 1 ? argv[1] : nullptr);
+    const std::filesystem::path dir = bench::work_folder("dif");
     const std::vector<std::string> paths = {(dir / "a_d.dat").string(), (dir / "b_d.dat").string(),
                                             (dir / "a_h.dat").string(), (dir / "b_h.dat").string(),
                                             (dir / "a.2dm").string(),   (dir / "b.2dm").string()};
-    {
-        std::ofstream console_file(dir / "writing.txt");
-        std::istringstream no_input;
-        util::ConsoleCapture capture(console_file, no_input);
-        util::FILEUNITINIT(1000);
-        const auto zero = [](std::int32_t) { return 0.0f; };
-        bench::write_flood_file(paths[0], "Depth", kNodes, kCells, kRecords, 0.0f, zero);
-        bench::write_flood_file(paths[1], "Depth", kNodes, kCells, kRecords, 0.1f, zero);
-        bench::write_flood_file(paths[2], "Water Level", kNodes, kCells, kRecords, 0.0f, bed);
-        bench::write_flood_file(paths[3], "Water Level", kNodes, kCells, kRecords, 0.1f, bed);
-    }
+    const auto zero = [](std::int32_t) { return 0.0f; };
+    bench::write_flood_file(paths[0], "Depth", kNodes, kCells, kRecords, 0.0f, zero);
+    bench::write_flood_file(paths[1], "Depth", kNodes, kCells, kRecords, 0.1f, zero);
+    bench::write_flood_file(paths[2], "Water Level", kNodes, kCells, kRecords, 0.0f, bed);
+    bench::write_flood_file(paths[3], "Water Level", kNodes, kCells, kRecords, 0.1f, bed);
     write_mesh(paths[4], 0.0f);
     write_mesh(paths[5], 0.25f);
     std::uint64_t in_bytes = 0;
     for (const std::string& p : paths) in_bytes += std::filesystem::file_size(p);
-    const std::string output = (dir / "a_d - b_d.dat").string();
-    const std::string plain_out = (dir / "plain_out.bin").string();
 
-    // A first run of each settles the page cache and gives the output's size.
     std::uint64_t checksum = 0;
-    bench::plain_read(paths, checksum);
-    require_ok(bench::run_zorvel(zorvel, dir.string(), {"-b", "-dif", "a_d.dat", "b_d.dat"}), dir);
-    const std::uint64_t out_bytes = std::filesystem::file_size(output);
-    std::filesystem::remove(output);
+    const bench::AgainstTransfer f = bench::against_transfer(zorvel, dir, {"-b", "-dif", "a_d.dat", "b_d.dat"}, paths,
+                                                             dir / "a_d - b_d.dat", kRounds, checksum);
 
-    std::vector<double> plain, dif;
-    long dif_rss = 0;
-    for (int round = 0; round < kRounds; ++round) {
-        plain.push_back(bench::plain_read(paths, checksum) + bench::plain_write(plain_out, out_bytes));
-        const bench::Child c = bench::run_zorvel(zorvel, dir.string(), {"-b", "-dif", "a_d.dat", "b_d.dat"});
-        require_ok(c, dir);
-        dif.push_back(c.seconds);
-        dif_rss = std::max(dif_rss, c.max_rss_kib);
-        std::filesystem::remove(output);
-    }
-
-    const double t_plain = median(plain);
-    const double t_dif = median(dif);
     const double dat_mb = static_cast<double>(std::filesystem::file_size(paths[0])) / 1.0e6;
     std::printf("inputs: 4 .dat files of %.1f MB (%d records of %d nodes and %d cells) and 2 meshes, %.1f MB "
                 "in all; output %.1f MB; median of %d paired rounds\n",
                 dat_mb, kRecords, kNodes, kCells, static_cast<double>(in_bytes) / 1.0e6,
-                static_cast<double>(out_bytes) / 1.0e6, kRounds);
-    std::printf("plain read + write:   %8.3f s\n", t_plain);
-    std::printf("zorvel -b -dif:       %8.3f s\n", t_dif);
-    std::printf("dif / (read + write): %8.2f\n", t_dif / t_plain);
+                static_cast<double>(f.out_bytes) / 1.0e6, kRounds);
+    bench::report_transfer("dif", f);
     std::printf("peak resident memory: %.1f MB, %.0f bytes per node (a file is %.1f MB)\n",
-                static_cast<double>(dif_rss) / 1024.0, 1024.0 * static_cast<double>(dif_rss) / kNodes, dat_mb);
-    std::printf("check: %llu\n", static_cast<unsigned long long>(checksum % 1000));
+                static_cast<double>(f.max_rss_kib) / 1024.0, 1024.0 * static_cast<double>(f.max_rss_kib) / kNodes,
+                dat_mb);
+    bench::report_check(checksum);
     std::filesystem::remove_all(dir);
     return 0;
 }

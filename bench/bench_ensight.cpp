@@ -5,21 +5,14 @@
 // the whole run's time (mesh and results read included) and the plain figures beside it.
 // The files go into a folder under the temp folder (TMPDIR) and are removed at the end.
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "flood_file.hpp"
 #include "mesh_file.hpp"
-#include "util/console.hpp"
-#include "util/file_io.hpp"
-#include "util/units.hpp"
 
 namespace {
 
@@ -49,56 +42,33 @@ void remove_outputs(const fs::path& dir, const std::vector<std::string>& inputs)
     for (const fs::path& p : outputs) fs::remove(p);
 }
 
-// The median of the values.
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    const fs::path self = fs::canonical("/proc/self/exe");
-    const std::string zorvel = argc > 1 ? argv[1] : (self.parent_path().parent_path() / "zorvel").string();
-    if (!fs::exists(zorvel)) {
-        std::fprintf(stderr, "zorvel not found at %s (give its path as the argument)\n", zorvel.c_str());
-        return 1;
-    }
-    const fs::path dir = fs::temp_directory_path() / ("zorvel_bench_ensight_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const std::string zorvel = bench::zorvel_path(argc > 1 ? argv[1] : nullptr);
+    const fs::path dir = bench::work_folder("ensight");
     const std::vector<std::string> inputs = {(dir / "flood.2dm").string(), (dir / "flood_d.dat").string()};
     bench::write_mesh(inputs[0]);
-    {
-        std::ofstream console_file(dir / "writing.txt");
-        std::istringstream no_input;
-        util::ConsoleCapture capture(console_file, no_input);
-        util::FILEUNITINIT(1000);
-        bench::write_flood_file(inputs[1], "Depth", bench::kMeshNodes, bench::kMeshCells, kRecords, 0.0f,
-                                [](std::int32_t) { return 0.0f; });
-    }
-    fs::remove(dir / "writing.txt");
+    bench::write_flood_file(inputs[1], "Depth", bench::kMeshNodes, bench::kMeshCells, kRecords, 0.0f,
+                            [](std::int32_t) { return 0.0f; });
     const double in_mb = static_cast<double>(fs::file_size(inputs[0]) + fs::file_size(inputs[1])) / 1.0e6;
 
     std::uint64_t checksum = 0;
     bench::plain_read(inputs, checksum);  // settles the page cache
-    std::vector<double> reads, writes, runs;
+    std::vector<double> reads, writes;
+    bench::Runs runs;
     double out_mb = 0.0;
-    long rss_kib = 0;
     for (int round = 0; round < kRounds; ++round) {
         reads.push_back(bench::plain_read(inputs, checksum));
         const bench::Child c = bench::run_zorvel(zorvel, dir.string(), {"-b", "-ensight", "flood_d.dat"});
-        if (c.status != 0) {
-            std::fprintf(stderr, "zorvel ended with status %d; see %s\n", c.status, (dir / "console.txt").c_str());
-            return 1;
-        }
-        runs.push_back(c.seconds);
-        rss_kib = std::max(rss_kib, c.max_rss_kib);
+        bench::require_ok(c, dir);
+        runs.add(c);
         const std::uintmax_t written = output_bytes(dir, inputs);
         out_mb = static_cast<double>(written) / 1.0e6;
         remove_outputs(dir, inputs);
         writes.push_back(bench::plain_write((dir / "plain_write.bin").string(), written));
     }
-    const double run = median(runs), read = median(reads), write = median(writes);
+    const double run = bench::median(runs.seconds), read = bench::median(reads), write = bench::median(writes);
     std::printf("inputs: mesh of %d nodes and %d elements, %d records of per-node results, %.1f MB\n",
                 bench::kMeshNodes, bench::kMeshCells, kRecords, in_mb);
     std::printf("EnSight set written: %.1f MB (geometry, logs, %d variable files, case), median of %d\n", out_mb,
@@ -107,8 +77,8 @@ int main(int argc, char** argv) {
     std::printf("plain read of the inputs: %8.3f s  %8.1f MB/s\n", read, in_mb / read);
     std::printf("plain write of the bytes: %8.3f s  %8.1f MB/s\n", write, out_mb / write);
     std::printf("run - plain read:         %8.3f s  %8.1f MB/s written\n", run - read, out_mb / (run - read));
-    std::printf("peak resident memory:     %8.1f MB\n", static_cast<double>(rss_kib) / 1024.0);
-    std::printf("check: %llu\n", static_cast<unsigned long long>(checksum % 1000));
+    std::printf("peak resident memory:     %8.1f MB\n", static_cast<double>(runs.max_rss_kib) / 1024.0);
+    bench::report_check(checksum);
     fs::remove_all(dir);
     return 0;
 }

@@ -94,13 +94,6 @@ void write_one_record(const Setup& s) {
     });
 }
 
-// Ends the benchmark when a run of zorvel failed.
-void require_ok(const bench::Child& c, const Setup& s) {
-    if (c.status == 0) return;
-    std::fprintf(stderr, "zorvel ended with status %d; see %s\n", c.status, (s.dir / "console.txt").c_str());
-    std::exit(1);
-}
-
 // Total size of the files in MB.
 double megabytes(const Setup& s, const std::vector<std::string>& files) {
     std::uintmax_t n = 0;
@@ -134,7 +127,7 @@ void read_back_from_disk(const Setup& s, const std::vector<std::string>& files) 
 Figures paired(const Setup& s, const std::vector<std::string>& words, const std::vector<std::string>& files,
                const std::string& output) {
     read_back_from_disk(s, files);
-    require_ok(bench::run_child(s.zorvel, s.dir.string(), words, "console.txt"), s);
+    bench::require_ok(bench::run_child(s.zorvel, s.dir.string(), words, "console.txt"), s.dir);
     fs::remove(s.dir / output);
     std::vector<double> z, c, r;
     Figures f;
@@ -142,7 +135,7 @@ Figures paired(const Setup& s, const std::vector<std::string>& words, const std:
         bench::Child cat, run;
         if (round % 2 == 0) cat = bench::run_cat(s.dir.string(), files);
         run = bench::run_child(s.zorvel, s.dir.string(), words, "console.txt");
-        require_ok(run, s);
+        bench::require_ok(run, s.dir);
         fs::remove(s.dir / output);
         if (round % 2 == 1) cat = bench::run_cat(s.dir.string(), files);
         z.push_back(run.seconds);
@@ -196,11 +189,11 @@ void run_fresh(const Setup& s) {
         fs::remove(s.dir / "b_d.dat");
         write_scalars(s);
         const bench::Child a = bench::run_child(s.zorvel, s.dir.string(), words, "console.txt");
-        require_ok(a, s);
+        bench::require_ok(a, s.dir);
         fs::remove(s.dir / "a_d(maxmax).dat");
         bench::run_cat(s.dir.string(), files);
         const bench::Child b = bench::run_child(s.zorvel, s.dir.string(), words, "console.txt");
-        require_ok(b, s);
+        bench::require_ok(b, s.dir);
         fs::remove(s.dir / "a_d(maxmax).dat");
         fresh.push_back(a.seconds);
         read.push_back(b.seconds);
@@ -242,12 +235,12 @@ bool run_named(const Setup& s, const std::string& name) {
 
 int main(int argc, char** argv) {
     Setup s;
-    s.zorvel = (fs::canonical("/proc/self/exe").parent_path().parent_path() / "zorvel").string();
+    const char* zorvel = nullptr;
     std::vector<std::string> cases;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--zorvel" && i + 1 < argc)
-            s.zorvel = argv[++i];
+            zorvel = argv[++i];
         else if (a == "--dir" && i + 1 < argc)
             s.dir = argv[++i];
         else if (a == "--keep")
@@ -257,13 +250,11 @@ int main(int argc, char** argv) {
         else
             cases.push_back(a);
     }
-    if (!fs::exists(s.zorvel)) {
-        std::fprintf(stderr, "zorvel not found at %s (give its path with --zorvel)\n", s.zorvel.c_str());
-        return 1;
-    }
-    if (s.dir.empty()) s.dir = fs::temp_directory_path() / ("zorvel_bench_max_" + std::to_string(::getpid()));
-    fs::create_directories(s.dir);
-    s.zorvel = fs::absolute(s.zorvel).string();
+    s.zorvel = bench::zorvel_path(zorvel, "with --zorvel");
+    if (s.dir.empty())
+        s.dir = bench::work_folder("max");
+    else
+        fs::create_directories(s.dir);
     if (cases.empty()) cases = {"scalar2", "scalar1", "vector2", "level2", "fixed", "fresh"};
     std::printf("cores: %ld; %d paired rounds per case; ratios are zorvel over cat of the same files\n",
                 ::sysconf(_SC_NPROCESSORS_ONLN), s.rounds);

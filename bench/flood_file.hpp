@@ -1,7 +1,8 @@
 #pragma once
 // What the ".dat" benchmarks share: files on pool units without the opener's dialogue,
 // a large ".dat" file of a rising and falling flood, the plain read and write they are
-// measured against, and a run of the real zorvel executable as a child process.
+// measured against, a run of the real zorvel executable as a child process, the rounds
+// that pair such runs with plain transfer, and the lines that report them.
 
 #include <algorithm>
 #include <chrono>
@@ -10,7 +11,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <initializer_list>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,9 +24,24 @@
 
 #include "results/dat.hpp"
 #include "results/res_type.hpp"
+#include "util/console.hpp"
 #include "util/units.hpp"
 
 namespace zorvel::bench {
+
+// While it lives, the benchmark's own calls into zorvel have their console lines go to the
+// file at path and an empty console input, and the file units are set up afresh.
+class QuietConsole {
+public:
+    explicit QuietConsole(const std::filesystem::path& path) : file_(path), capture_(file_, no_input_) {
+        util::FILEUNITINIT(1000);
+    }
+
+private:
+    std::ofstream file_;
+    std::istringstream no_input_;
+    util::ConsoleCapture capture_;
+};
 
 // Puts a file on the first free pool unit.
 inline int put_on_unit(const std::string& path, util::FileKind kind) {
@@ -229,6 +248,121 @@ inline double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     const std::size_t n = v.size();
     return n % 2 == 1 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
+}
+
+// The zorvel executable that a benchmark runs, by its absolute path (the child runs in a
+// folder of its own): the one given, else the one built beside the benchmark. Ends the
+// benchmark when there is none there; how tells how to give the path.
+inline std::string zorvel_path(const char* given, const char* how = "as the argument") {
+    const std::filesystem::path self = std::filesystem::canonical("/proc/self/exe");
+    const std::string zorvel =
+        std::filesystem::absolute(given != nullptr ? std::filesystem::path(given)
+                                                   : self.parent_path().parent_path() / "zorvel")
+            .string();
+    if (!std::filesystem::exists(zorvel)) {
+        std::fprintf(stderr, "zorvel not found at %s (give its path %s)\n", zorvel.c_str(), how);
+        std::exit(1);
+    }
+    return zorvel;
+}
+
+// A new folder for the files of the benchmark of that name, under root.
+inline std::filesystem::path work_folder(const char* name,
+                                         const std::filesystem::path& root = std::filesystem::temp_directory_path()) {
+    const std::filesystem::path dir =
+        root / ("zorvel_bench_" + std::string(name) + "_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+// Ends the benchmark when a run of zorvel in the folder failed.
+inline void require_ok(const Child& c, const std::filesystem::path& dir) {
+    if (c.status == 0) return;
+    std::fprintf(stderr, "zorvel ended with status %d; see %s\n", c.status, (dir / "console.txt").c_str());
+    std::exit(1);
+}
+
+// The runs of one command over the rounds of a benchmark: their times and the largest peak
+// resident memory of any of them.
+struct Runs {
+    std::vector<double> seconds;
+    long max_rss_kib = 0;
+
+    // Counts in a finished run.
+    void add(const Child& c) {
+        seconds.push_back(c.seconds);
+        max_rss_kib = std::max(max_rss_kib, c.max_rss_kib);
+    }
+};
+
+// A run of zorvel against plain transfer: the medians of the plain times and of the run's,
+// the run's largest peak resident memory and the bytes of its output.
+struct AgainstTransfer {
+    double plain = 0.0;
+    double run = 0.0;
+    long max_rss_kib = 0;
+    std::uint64_t out_bytes = 0;
+};
+
+// Runs zorvel with the words in the folder in rounds that alternate with a plain read of the
+// inputs followed by a plain write of as many bytes as the run's output holds. A first run of
+// each settles the page cache and gives the output's size; the output is removed after every
+// run.
+inline AgainstTransfer against_transfer(const std::string& zorvel, const std::filesystem::path& dir,
+                                        std::initializer_list<const char*> words,
+                                        const std::vector<std::string>& inputs, const std::filesystem::path& output,
+                                        int rounds, std::uint64_t& checksum) {
+    const std::string plain_out = (dir / "plain_out.bin").string();
+    const std::vector<std::string> argv(words.begin(), words.end());
+    AgainstTransfer f;
+    plain_read(inputs, checksum);
+    require_ok(run_child(zorvel, dir.string(), argv, "console.txt"), dir);
+    f.out_bytes = std::filesystem::file_size(output);
+    std::filesystem::remove(output);
+
+    std::vector<double> plain;
+    Runs runs;
+    for (int round = 0; round < rounds; ++round) {
+        plain.push_back(plain_read(inputs, checksum) + plain_write(plain_out, f.out_bytes));
+        const Child c = run_child(zorvel, dir.string(), argv, "console.txt");
+        require_ok(c, dir);
+        runs.add(c);
+        std::filesystem::remove(output);
+    }
+    f.plain = median(plain);
+    f.run = median(runs.seconds);
+    f.max_rss_kib = runs.max_rss_kib;
+    return f;
+}
+
+// Prints the figures of against_transfer for the operation op (its flag without the "-"):
+// both medians and their ratio, with the goal after it when there is one, each figure in
+// one column after its label.
+inline void report_transfer(const char* op, const AgainstTransfer& f, const char* goal = nullptr) {
+    const int width = static_cast<int>(std::strlen(op)) + 19;
+    const std::string run = "zorvel -b -" + std::string(op) + ":";
+    const std::string ratio = std::string(op) + " / (read + write):";
+    std::printf("%-*s%8.3f s\n", width, "plain read + write:", f.plain);
+    std::printf("%-*s%8.3f s\n", width, run.c_str(), f.run);
+    std::printf("%-*s%8.2f", width, ratio.c_str(), f.run / f.plain);
+    if (goal != nullptr) std::printf("  (goal: %s)", goal);
+    std::printf("\n");
+}
+
+// Prints a rate of reading mb megabytes in the seconds, after its label.
+inline void report_rate(const char* label, double mb, double seconds) {
+    std::printf("%-22s%8.1f MB/s  (%.3f s)\n", label, mb / seconds, seconds);
+}
+
+// Prints a peak resident memory in MB and in bytes per node, its label padded to width.
+inline void report_peak(int width, long kib, std::int32_t nodes) {
+    std::printf("%-*s%8.1f MB, %.1f bytes per node\n", width, "peak resident memory:",
+                static_cast<double>(kib) / 1024.0, static_cast<double>(kib) * 1024.0 / nodes);
+}
+
+// Prints the checksum of the plain reads, so that they cannot be left out.
+inline void report_check(std::uint64_t checksum) {
+    std::printf("check: %llu\n", static_cast<unsigned long long>(checksum % 1000));
 }
 
 }  // namespace zorvel::bench
