@@ -19,6 +19,8 @@ import re
 import struct
 import sys
 
+import dat_tools
+
 # Depths DA - DB with the wet/dry codes of the levels: 1.5-1.0 at 1 h; 1.5-0.5, 0.75-1.0,
 # 0.75-1.0, 1.0-0.5 at 2 h. The ".xmdf" runs hold the same tables.
 DEPTH_DIFFERENCES = [
@@ -63,34 +65,14 @@ CASES = {
 
 
 def read_dat(path):
-    b = open(path, "rb").read()
-    p, nodes, cells, vector, records = 0, 0, 0, False, []
-    while p < len(b):
-        card, = struct.unpack_from("<i", b, p)
-        p += 4
-        if card in (100, 110, 120, 150, 160):
-            p += 4
-        elif card in (130, 140):
-            vector = card == 140
-        elif card == 170:
-            nodes, = struct.unpack_from("<i", b, p)
-            p += 4
-        elif card == 180:
-            cells, = struct.unpack_from("<i", b, p)
-            p += 4
-        elif card == 190:
-            p += 40
-        elif card == 200:
-            flag, time = struct.unpack_from("<bf", b, p)
-            p += 5
-            flags = list(struct.unpack_from("<%db" % cells, b, p)) if flag == 1 else None
-            p += cells if flag == 1 else 0
-            n = nodes * (2 if vector else 1)
-            records.append((time, flags, list(struct.unpack_from("<%df" % n, b, p))))
-            p += 4 * n
-        elif card == 210:
-            break
-    assert not vector, "a difference is written as scalars"
+    """The records of a difference's ".dat" output: (time, cell flags or None, node values)."""
+    d = dat_tools.read_dat(path)
+    records = []
+    for _, time, flags, values in d.records:
+        records.append((struct.unpack("<f", time)[0],
+                        None if flags is None else list(struct.unpack("<%db" % len(flags), flags)),
+                        list(struct.unpack("<%df" % (len(values) // 4), values))))
+    assert not d.vector, "a difference is written as scalars"
     return records
 
 

@@ -40,7 +40,6 @@ Usage: check_dur_toi_reference.py ZORVEL
 import math
 import os
 import shutil
-import subprocess
 import sys
 import tempfile
 from decimal import ROUND_HALF_UP, Decimal
@@ -48,7 +47,8 @@ from decimal import ROUND_HALF_UP, Decimal
 import h5py
 import numpy as np
 
-from check_max_reference import flag_size, magnitude, read_dat, same_bits, write_dat
+from check_max_reference import flag_size, magnitude
+from dat_tools import read_records, record_faults, report, run_case, write_dat
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data"))
 from xmdf_h5 import dataset_group, generic, xmdf_file  # noqa: E402
@@ -262,25 +262,6 @@ def read_xmdf(path, vector):
         return F(g["Times"][0]), np.asarray(g["Active"][0]).astype(np.int8), values
 
 
-def compare(case, got, want):
-    faults = []
-    gt, gf, gv = got
-    wt, wf, wv = want
-    if not same_bits(gt, wt):
-        faults.append("%s: time %r, expected %r" % (case, gt, wt))
-    if not np.array_equal(np.asarray(gf, np.int8), np.asarray(wf, np.int8)):
-        bad = np.nonzero(np.asarray(gf, np.int8) != np.asarray(wf, np.int8))[0]
-        faults.append("%s: flags differ at %d cells, first cell %d: %d, expected %d"
-                      % (case, len(bad), bad[0] + 1, gf[bad[0]], wf[bad[0]]))
-    if not same_bits(gv, wv):
-        g = np.asarray(gv, F).view(np.uint32).reshape(len(gv), -1)
-        w = np.asarray(wv, F).view(np.uint32).reshape(len(wv), -1)
-        bad = np.nonzero((g != w).any(axis=1))[0] if g.shape == w.shape else [0]
-        faults.append("%s: values differ at %d nodes, first node %d: %r, expected %r"
-                      % (case, len(bad), bad[0] + 1, gv[bad[0]], wv[bad[0]]))
-    return faults
-
-
 def walk_lines(stdout, xmdf):
     """The console lines of the walk: for a ".dat" input from the first record read to the
     output written, for an ".xmdf" input its progress lines."""
@@ -339,11 +320,8 @@ def main():
         for op, cut, name, extra in CASES:
             case = " ".join([op + cut, name] + extra)
             out = os.path.join(run_dir, output_name(op, cut, name))
-            r = subprocess.run([zorvel, "-b", op + cut, name] + extra, cwd=run_dir, stdin=subprocess.DEVNULL,
-                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-            if r.returncode != 0 or r.stderr or not os.path.exists(out):
-                faults.append("%s: status %d, stderr %r, output %s" % (case, r.returncode, r.stderr[:200],
-                                                                       "present" if os.path.exists(out) else "missing"))
+            r = run_case(zorvel, run_dir, [op + cut, name] + extra, out, case, faults)
+            if r is None:
                 continue
             inp = ins[name]
             want_lines, want = reference(inp, op, float(cut))
@@ -357,16 +335,13 @@ def main():
             if inp.xmdf:
                 got = read_xmdf(out, inp.vector)
             else:
-                records = read_dat(out)
+                records = read_records(out)
                 got = records[0] if len(records) == 1 else (None, [], [])
-            faults += compare(case, got, want)
+            faults += record_faults(case + ":", got, want)
             os.remove(out)
     finally:
         shutil.rmtree(run_dir, ignore_errors=True)
-    for f in faults:
-        print(f)
-    print("%d cases, %d faults" % (len(CASES), len(faults)))
-    return 1 if faults else 0
+    return report(faults, len(CASES))
 
 
 if __name__ == "__main__":

@@ -29,12 +29,12 @@ Usage: check_max_reference.py ZORVEL
 """
 import os
 import shutil
-import struct
-import subprocess
 import sys
 import tempfile
 
 import numpy as np
+
+from dat_tools import read_records, record_faults, report, run_case, write_dat
 
 F = np.float32
 UNSET = {True: F(-99999.0), False: F(99999.0)}
@@ -47,25 +47,6 @@ GRID_CELLS = (GRID_COLS - 1) * (GRID_ROWS - 1)     # 3960
 
 # ---------------------------------------------------------------------------------------
 # Inputs
-
-
-def write_dat(path, name, vector, nodes, cells, records):
-    """records: (time, flags or None for a record without flags, values [n] or [n, 2])."""
-    out = [struct.pack("<i", 3000), struct.pack("<ii", 100, 3), struct.pack("<ii", 110, 4),
-           struct.pack("<ii", 120, 1), struct.pack("<i", 140 if vector else 130),
-           struct.pack("<ii", 170, nodes), struct.pack("<ii", 180, cells),
-           struct.pack("<i", 190), name.encode().ljust(40, b" ")]
-    for t, flags, values in records:
-        out.append(struct.pack("<i", 200))
-        if flags is None:
-            out.append(struct.pack("<bf", 0, t))
-        else:
-            out.append(struct.pack("<bf", 1, t))
-            out.append(np.asarray(flags, dtype=np.int8).tobytes())
-        out.append(np.asarray(values, dtype="<f4").tobytes())
-    out.append(struct.pack("<i", 210))
-    with open(path, "wb") as f:
-        f.write(b"".join(out))
 
 
 def grid_elements():
@@ -288,70 +269,12 @@ def reference(inputs, is_max, ignore_mm, mesh_elements, fv):
 # Output
 
 
-def read_dat(path):
-    data = open(path, "rb").read()
-    pos = 0
-
-    def take(fmt):
-        nonlocal pos
-        v = struct.unpack_from(fmt, data, pos)
-        pos += struct.calcsize(fmt)
-        return v
-
-    nodes = cells = None
-    vector = False
-    while True:
-        (card,) = take("<i")
-        if card in (100, 110, 120, 150, 160):
-            take("<i")
-        elif card in (130, 140):
-            vector = card == 140
-        elif card == 170:
-            (nodes,) = take("<i")
-        elif card == 180:
-            (cells,) = take("<i")
-        elif card == 190:
-            pos += 40
-        elif card == 200:
-            break
-    records = []
-    while card == 200:
-        flag_byte, t = take("<bf")
-        assert flag_byte == 1
-        flags = np.frombuffer(data, np.int8, cells, pos)
-        pos += cells
-        k = 2 * nodes if vector else nodes
-        values = np.frombuffer(data, "<f4", k, pos)
-        pos += 4 * k
-        records.append((F(t), flags, values.reshape(nodes, 2) if vector else values))
-        (card,) = take("<i")
-    assert card == 210 and pos == len(data), "end card"
-    return records
-
-
-def same_bits(a, b):
-    a = np.ascontiguousarray(a, dtype=F)
-    b = np.ascontiguousarray(b, dtype=F)
-    return a.shape == b.shape and np.array_equal(a.view(np.uint32), b.view(np.uint32))
-
-
 def compare(case, got, want):
     if len(got) != len(want):
         return ["%s: %d records, expected %d" % (case, len(got), len(want))]
     faults = []
-    for k, ((gt, gf, gv), (wt, wf, wv)) in enumerate(zip(got, want)):
-        if not same_bits(gt, wt):
-            faults.append("%s: record %d time %r, expected %r" % (case, k + 1, gt, wt))
-        if not np.array_equal(np.asarray(gf, np.int8), np.asarray(wf, np.int8)):
-            bad = np.nonzero(np.asarray(gf, np.int8) != np.asarray(wf, np.int8))[0]
-            faults.append("%s: record %d flags differ at %d cells, first cell %d: %d, expected %d"
-                          % (case, k + 1, len(bad), bad[0] + 1, gf[bad[0]], wf[bad[0]]))
-        if not same_bits(gv, wv):
-            g = np.asarray(gv, F).view(np.uint32).reshape(len(gv), -1)
-            w = np.asarray(wv, F).view(np.uint32).reshape(len(wv), -1)
-            bad = np.nonzero((g != w).any(axis=1))[0]
-            faults.append("%s: record %d values differ at %d nodes, first node %d: %r, expected %r"
-                          % (case, k + 1, len(bad), bad[0] + 1, gv[bad[0]], wv[bad[0]]))
+    for k, (g, w) in enumerate(zip(got, want)):
+        faults += record_faults("%s: record %d" % (case, k + 1), g, w)
     return faults
 
 
@@ -456,23 +379,16 @@ def main():
         for flag, names, extra in CASES:
             case = " ".join([flag] + extra + names)
             out = os.path.join(run_dir, output_name(flag, names[0]))
-            r = subprocess.run([zorvel, "-b", flag] + extra + names, cwd=run_dir, stdin=subprocess.DEVNULL,
-                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-            if r.returncode != 0 or r.stderr or not os.path.exists(out):
-                faults.append("%s: status %d, stderr %r, output %s" % (case, r.returncode, r.stderr[:200],
-                                                                       "present" if os.path.exists(out) else "missing"))
+            if run_case(zorvel, run_dir, [flag] + extra + names, out, case, faults) is None:
                 continue
             inputs = [ins[n] for n in names]
             fv = inputs[0].nodes == inputs[0].cells
             want = reference(inputs, flag == "-max", "-ignore_mm" in extra, elements, fv)
-            faults += compare(case, read_dat(out), want)
+            faults += compare(case, read_records(out), want)
             os.remove(out)
     finally:
         shutil.rmtree(run_dir, ignore_errors=True)
-    for f in faults:
-        print(f)
-    print("%d cases, %d faults" % (len(CASES), len(faults)))
-    return 1 if faults else 0
+    return report(faults, len(CASES))
 
 
 if __name__ == "__main__":

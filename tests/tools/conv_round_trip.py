@@ -20,6 +20,8 @@ import tempfile
 import h5py
 import numpy as np
 
+import dat_tools
+
 INPUTS = {"m01_h.dat": "conv_m01_h.dat", "m01_d.dat": "conv_m01_d.dat", "m01_V.dat": "conv_m01_V.dat"}
 # Where each input's records go: its dataset name, and the ".dat" file the way back gives.
 DATASETS = {"m01_h.dat": ("Water Level", "m01_h.dat"), "m01_d.dat": ("Depth", "m01_d.dat"),
@@ -29,44 +31,10 @@ DATASETS = {"m01_h.dat": ("Water Level", "m01_h.dat"), "m01_d.dat": ("Depth", "m
 def read_dat(path):
     """The header counts, vector flag and records (time bytes, flag bytes, value bytes) of a
     ".dat" file, read byte by byte."""
-    data = open(path, "rb").read()
-    pos = 0
-
-    def card():
-        nonlocal pos
-        value = struct.unpack_from("<i", data, pos)[0]
-        pos += 4
-        return value
-
-    nodes = cells = 0
-    vector = False
-    while True:
-        c = card()
-        if c in (100, 110, 120, 150, 160):
-            card()
-        elif c in (130, 140):
-            vector = c == 140
-        elif c == 170:
-            nodes = card()
-        elif c == 180:
-            cells = card()
-        elif c == 190:
-            pos += 40
-        elif c == 200:
-            break
-    records = []
-    size = nodes * (8 if vector else 4)
-    while True:
-        assert data[pos] == 1, "every record written carries its flags"
-        time = data[pos + 1:pos + 5]
-        flags = data[pos + 5:pos + 5 + cells]
-        values = data[pos + 5 + cells:pos + 5 + cells + size]
-        records.append((time, flags, values))
-        pos += 5 + cells + size
-        if card() != 200:
-            break
-    assert pos == len(data), "the end card closes the file"
-    return nodes, cells, vector, records
+    d = dat_tools.read_dat(path)
+    assert all(flag == 1 for flag, _, _, _ in d.records), "every record written carries its flags"
+    assert d.end_card is not None and d.trailing == 0, "the end card closes the file"
+    return d.nodes, d.cells, d.vector, [(time, flags, values) for _, time, flags, values in d.records]
 
 
 def dataset_groups(f):
