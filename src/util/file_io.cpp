@@ -22,6 +22,9 @@ namespace {
 // never split.
 constexpr std::uint64_t kStep = std::uint64_t{2} << 20;
 
+// The bytes of a page, the unit in which the window is mapped in and let go.
+constexpr std::size_t kPage = 4096;
+
 // Rounds a file offset down to a step.
 std::uint64_t step_below(std::uint64_t at) { return at / kStep * kStep; }
 
@@ -386,7 +389,6 @@ bool File::map_window(std::uint64_t at, std::size_t n) {
 // pages the kernel maps a few at a time) are then read alike. Where the kernel cannot do
 // this, the pages are mapped as they are touched.
 void File::populate(std::uint64_t at, std::uint64_t end) {
-    constexpr std::uint64_t kPage = 4096;
     const std::uint64_t from = std::max({populated_, at / kPage * kPage, map_at_});
     const std::uint64_t to = std::min((end + kPage - 1) / kPage * kPage, map_at_ + map_len_);
     if (to <= from) return;
@@ -410,7 +412,6 @@ void File::map_in(const std::byte* p, std::size_t n) {
 #ifdef MADV_POPULATE_READ
     static bool supported = true;
     if (!supported || n == 0) return;
-    constexpr std::uintptr_t kPage = 4096;
     const auto from = reinterpret_cast<std::uintptr_t>(p) / kPage * kPage;
     const auto to = reinterpret_cast<std::uintptr_t>(p) + n;
     if (::madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_READ) != 0 && errno == EINVAL)
@@ -422,7 +423,6 @@ void File::map_in(const std::byte* p, std::size_t n) {
 }
 
 void File::let_go(const std::byte* p, std::size_t n) {
-    constexpr std::uintptr_t kPage = 4096;
     const auto from = (reinterpret_cast<std::uintptr_t>(p) + kPage - 1) / kPage * kPage;
     const auto to = (reinterpret_cast<std::uintptr_t>(p) + n) / kPage * kPage;
     if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
