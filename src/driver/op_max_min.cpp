@@ -16,6 +16,7 @@
 #include "driver/checks.hpp"
 #include "driver/ends.hpp"
 #include "driver/operations.hpp"
+#include "driver/step_reader.hpp"
 #include "results/dat.hpp"
 #include "results/mesh_2dm.hpp"
 #include "results/res_ops.hpp"
@@ -100,12 +101,8 @@ bool read_input(RunState& run, std::int32_t i, const Extreme& e) {
     const bool vector = run.primary_is_vector;
     const std::size_t k = static_cast<std::size_t>(i - 1);
     if (cl.time_given) {
-        if (in.input_is_xmdf) {
-            if (!e.max) end_exits("\nERROR - Min not yet enabled for xmdf files.");
-            xmdf_read::xmdf_get_data_time(run.xmdf, in.xmdf_index, vector, run.res_, 0, true, true);
-        } else {
-            results::FINDDATTIME(run.units[k], run.res_, cl.target_time, cl.time_tol, run.input_name(i));
-        }
+        if (in.input_is_xmdf && !e.max) end_exits("\nERROR - Min not yet enabled for xmdf files.");
+        read_step_at_time(run, run.res_, i);
         return false;
     }
     if (in.input_is_xmdf) {

@@ -107,13 +107,14 @@ bool StepReader::read(results::RES_TYPE& res, Values take, std::span<float> now)
     return true;
 }
 
-void read_step_at_time(RunState& run, results::RES_TYPE& res) {
-    const InputRecord& in = run.input(1);
+void read_step_at_time(RunState& run, results::RES_TYPE& res, std::int32_t i) {
+    const InputRecord& in = run.input(i);
     if (in.input_is_xmdf) {
         xmdf_read::xmdf_get_data_time(run.xmdf, in.xmdf_index, run.primary_is_vector, res, 0, true, true);
         return;
     }
-    results::FINDDATTIME(run.units[0], res, run.cl.target_time, run.cl.time_tol, run.input_name(1));
+    results::FINDDATTIME(run.units[static_cast<std::size_t>(i - 1)], res, run.cl.target_time, run.cl.time_tol,
+                         run.input_name(i));
 }
 
 }  // namespace zorvel::driver

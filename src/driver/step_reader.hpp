@@ -89,9 +89,9 @@ private:
     std::span<const std::byte> stored_;  // values of the ".dat" record read for a copy
 };
 
-// Reads input 1's one step at the run's -t (or -k) time into res: an ".xmdf" input's
-// step that the time search selected, its group opened and closed around the read; a
-// ".dat" input's record within the time search tolerance, or the run ends.
-void read_step_at_time(RunState& run, results::RES_TYPE& res);
+// Reads input i's (from 1) one step at the run's -t (or -k) time into res: an ".xmdf"
+// input's step that the time search selected, its group opened and closed around the read;
+// a ".dat" input's record within the time search tolerance, or the run ends.
+void read_step_at_time(RunState& run, results::RES_TYPE& res, std::int32_t i = 1);
 
 }  // namespace zorvel::driver
