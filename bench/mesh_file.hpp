@@ -29,63 +29,10 @@ inline void put_int(std::string& out, long long v) {
     out.append(buf, r.ptr);
 }
 
-// Writes the mesh: a grid of nodes; the elements cover its cells, quadrilaterals and
-// triangles in turn.
-inline void write_mesh(const std::filesystem::path& path) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    std::string out;
-    out.reserve(1 << 22);
-    out += "MESH2D    512345.000000 6123456.000000 0.000000 1.000000 1.000000 0.000000 0.000000 0.000000\n";
-    for (int i = 0; i < kMeshNodes; ++i) {
-        out += "ND ";
-        put_int(out, i + 1);
-        out += ' ';
-        put_fixed(out, 512345.0 + (i % kMeshColumns) * 2.5, 6);
-        out += ' ';
-        put_fixed(out, 6123456.0 + (i / kMeshColumns) * 2.5, 6);
-        out += ' ';
-        put_fixed(out, 10.0 + (i % 977) * 0.001, 3);
-        out += " 0 0.000 0.000 0.000\n";
-        if (out.size() > (1 << 21)) {
-            std::fwrite(out.data(), 1, out.size(), f);
-            out.clear();
-        }
-    }
-    const int cols = kMeshColumns - 1;
-    for (int e = 0; e < kMeshCells; ++e) {
-        const int cell = (e / 2) % (cols * (kMeshNodes / kMeshColumns - 1));
-        const int a = (cell / cols) * kMeshColumns + cell % cols + 1;
-        const int b = a + 1, c = a + kMeshColumns + 1, d = a + kMeshColumns;
-        if (e % 2 == 0) {
-            out += "E4Q ";
-            put_int(out, e + 1);
-            for (int n : {a, b, c, d}) {
-                out += ' ';
-                put_int(out, n);
-            }
-            out += " 1 0 0 0\n";
-        } else {
-            out += "E3T ";
-            put_int(out, e + 1);
-            for (int n : {a, b, c}) {
-                out += ' ';
-                put_int(out, n);
-            }
-            out += " 1 0 0 0 AB\n";
-        }
-        if (out.size() > (1 << 21)) {
-            std::fwrite(out.data(), 1, out.size(), f);
-            out.clear();
-        }
-    }
-    std::fwrite(out.data(), 1, out.size(), f);
-    std::fclose(f);
-}
-
 // Writes a mesh of the given number of nodes on a grid of the given number of columns
-// (nodes a multiple of it): element e covers cell e of the grid (starting over when the
-// cells run out), as a quadrilateral for even e and as a triangle for odd e.
-inline void write_grid_mesh(const std::string& path, int nodes, int elements, int columns) {
+// (nodes a multiple of it): element e covers cell e / per_cell of the grid (starting over
+// when the cells run out), as a quadrilateral for even e and as a triangle for odd e.
+inline void write_grid_mesh(const std::string& path, int nodes, int elements, int columns, int per_cell = 1) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) {
         std::fprintf(stderr, "cannot write %s\n", path.c_str());
@@ -113,7 +60,7 @@ inline void write_grid_mesh(const std::string& path, int nodes, int elements, in
     }
     const int cols = columns - 1;
     for (int e = 0; e < elements; ++e) {
-        const int cell = e % (cols * (nodes / columns - 1));
+        const int cell = (e / per_cell) % (cols * (nodes / columns - 1));
         const int a = (cell / cols) * columns + cell % cols + 1;
         const int b = a + 1, c = a + columns + 1, d = a + columns;
         if (e % 2 == 0) {
@@ -137,6 +84,12 @@ inline void write_grid_mesh(const std::string& path, int nodes, int elements, in
     }
     flush(true);
     std::fclose(f);
+}
+
+// Writes the mesh of 1,000,000 nodes and as many elements, a quadrilateral and a triangle
+// in each grid cell.
+inline void write_mesh(const std::filesystem::path& path) {
+    write_grid_mesh(path.string(), kMeshNodes, kMeshCells, kMeshColumns, 2);
 }
 
 }  // namespace zorvel::bench

@@ -149,17 +149,6 @@ void check_companion_time(const RunState& run, const Side& side) {
     util::fail("ERROR - Water level time does not match the data time in: " + quoted(side.companion_name));
 }
 
-// The step of one input at the -t time.
-void read_at_time(RunState& run, const Side& side) {
-    const InputRecord& in = run.input(side.input);
-    const CommandLine& cl = run.cl;
-    if (in.input_is_xmdf)
-        xmdf_read::xmdf_get_data_time(run.xmdf, in.xmdf_index, run.primary_is_vector, *side.rec, 0, true, true);
-    else
-        results::FINDDATTIME(run.units[static_cast<std::size_t>(side.input - 1)], *side.rec, cl.target_time,
-                             cl.time_tol, run.input_name(side.input));
-}
-
 // The levels of one input at the -t time.
 void levels_at_time(RunState& run, const Side& side) {
     const InputRecord& in = run.input(side.input);
@@ -180,7 +169,7 @@ void difference(RunState& run, const Dif& d) {
 
 // The difference at the -t time; ends the run.
 [[noreturn]] void difference_at_time(RunState& run, Dif& d) {
-    for (const Side& side : d.sides) read_at_time(run, side);
+    for (const Side& side : d.sides) read_step_at_time(run, *side.rec, side.input);
     if (d.need_wl)
         for (const Side& side : d.sides) levels_at_time(run, side);
     difference(run, d);
