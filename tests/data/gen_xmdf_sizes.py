@@ -25,6 +25,12 @@ sizes_refused.xmdf          arrays that declare more than they store, one datase
   cells/Active              1 x 2^31 - 1 flags, nothing written (Values 1 x 6 real)
   steps not written/Values  4 x 2^18 (4 MiB) in chunks of one step, only step 1 written
   no step/Values            0 x 2^31 - 1: no timestep yet, but one would take 8 GiB
+sizes_wide_numbers.xmdf     arrays of numbers wider than 64 bits, one dataset each (the other
+                            arrays real: 1 step, 6 nodes, 3 cells):
+  wide values/Values        16-byte reals
+  wide times/Times          a 16-byte real
+  wide flags/Active         16-byte integers
+sizes_wide_version.xmdf     "File Version" a 16-byte real
 sizes_linked_twice.xmdf     "top" and 63 folder levels below it, each linked twice ("a" and
                             "b") from the one above, a dataset group at the bottom: 2^63
                             ways to one dataset
@@ -129,6 +135,26 @@ def write_refused(out):
         g.create_dataset("Values", shape=(0, BIG), maxshape=(None, BIG), chunks=(1, 1024), dtype=np.float32)
 
 
+def write_wide(out):
+    with xmdf_file(os.path.join(out, "sizes_wide_numbers.xmdf")) as f:
+        g = dataset_group(f, "wide values", "SCALAR")
+        small_arrays(g, values=False)
+        g.create_dataset("Values", data=np.arange(6, dtype=np.longdouble).reshape(1, 6), maxshape=(None, 6))
+        g = dataset_group(f, "wide times", "SCALAR")
+        small_arrays(g, times=False)
+        g.create_dataset("Times", data=np.array([1.0], dtype=np.longdouble), maxshape=(None,))
+        g = dataset_group(f, "wide flags", "SCALAR")
+        small_arrays(g, active=False)
+        wide = h5py.h5t.STD_U8LE.copy()
+        wide.set_size(16)
+        space = h5py.h5s.create_simple((1, 3))
+        flags = h5py.h5d.create(g.id, b"Active", wide, space)
+        flags.write(h5py.h5s.ALL, h5py.h5s.ALL, np.ones((1, 3), np.uint8), mtype=h5py.h5t.NATIVE_UINT8)
+    with xmdf_file(os.path.join(out, "sizes_wide_version.xmdf"), version=False) as f:
+        f.create_dataset("File Version", data=np.array([1.9], dtype=np.longdouble))
+        small_arrays(dataset_group(temporal(f), "Water Level", "SCALAR"))
+
+
 def write_listings(out):
     with xmdf_file(os.path.join(out, "sizes_linked_twice.xmdf")) as f:
         level = f.create_group("top")
@@ -149,6 +175,7 @@ def main():
     write_unbacked(out)
     write_accepted(out)
     write_refused(out)
+    write_wide(out)
     write_listings(out)
 
 

@@ -136,8 +136,9 @@ TEST(XmdfStoredData, RealDataIsReadHoweverFarItCompresses) {
     }
 }
 
-// A count, a read or a listing whose sizes no stored data backs ends the run with the
-// file's name; the console says nothing else of the binding's own.
+// A count, a read or a listing whose sizes no stored data backs, or of an array whose
+// numbers are wider than 64 bits, ends the run with the file's name; the console says
+// nothing else of the binding's own.
 TEST(XmdfStoredData, SizesThatNothingStoredBacksEndTheRun) {
     struct Case {
         const char* file;
@@ -167,6 +168,14 @@ TEST(XmdfStoredData, SizesThatNothingStoredBacksEndTheRun) {
          [&](std::int32_t id, std::int32_t& st) { xf::XF_READ_ACTIVITY_TIMESTEP(id, 1, 3, flags, st); }},
         {"sizes_long_paths.xmdf", "", "201 path slots of 100,013 bytes",
          [](std::int32_t id, std::int32_t& st) { std::int32_t n, len; xf::XF_GET_SCALAR_DATASETS_INFO(id, n, len, st); }},
+        {"sizes_wide_numbers.xmdf", "wide values", "16-byte values",
+         [&](std::int32_t id, std::int32_t& st) { xf::XF_READ_SCALAR_VALUES_TIMESTEP(id, 1, 6, values, st); }},
+        {"sizes_wide_numbers.xmdf", "wide times", "16-byte times",
+         [](std::int32_t id, std::int32_t& st) { std::int32_t n; xf::XF_GET_DATASET_NUM_TIMES(id, n, st); }},
+        {"sizes_wide_numbers.xmdf", "wide flags", "16-byte flags",
+         [&](std::int32_t id, std::int32_t& st) { xf::XF_READ_ACTIVITY_TIMESTEP(id, 1, 3, flags, st); }},
+        {"sizes_wide_version.xmdf", "", "16-byte File Version",
+         [](std::int32_t id, std::int32_t& st) { float v; xf::XF_GET_LIBRARY_VERSION_FILE(id, v, st); }},
     };
     for (const Case& c : cases) {
         const std::string name = fixture(c.file);

@@ -16,6 +16,8 @@ A case folder holds:
                    not compared byte by byte, because the check below reads them
   check            optional: shell commands run in the run folder after the comparisons (they
                    must end with status 0); ZORVEL_TOOLS names this folder of tools
+  limits           optional: what the run may take at most, one "seconds N" or "memory_mb N"
+                   a line (wall time; peak resident memory)
 
 The run must write nothing on stderr, and leave exactly the expected files besides its inputs
 (unchanged). With --update the case's expected files are rewritten from the run, for review.
@@ -24,10 +26,12 @@ import argparse
 import filecmp
 import fnmatch
 import os
+import resource
 import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 
 def read_words(path):
@@ -94,8 +98,11 @@ def main():
         stdin_path = os.path.join(case, "stdin")
         stdin_data = open(stdin_path, "rb").read() if os.path.exists(stdin_path) else b""
         words = read_words(os.path.join(case, "args"))
+        started = time.monotonic()
         r = subprocess.run([a.zorvel] + words, cwd=run_dir, input=stdin_data,
                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=100)
+        took = {"seconds": time.monotonic() - started,
+                "memory_mb": resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss / 1024.0}
 
         status_path = os.path.join(case, "status")
         want_status = int(open(status_path).read().strip()) if os.path.exists(status_path) else 0
@@ -130,6 +137,13 @@ def main():
             print(f"updated {case}")
             return 0
 
+        limits_path = os.path.join(case, "limits")
+        if os.path.exists(limits_path):
+            for line in open(limits_path).read().splitlines():
+                if line.split():
+                    what, most = line.split()
+                    if took[what] > float(most):
+                        problems.append(f"the run took {took[what]:.1f} {what}, at most {most} allowed")
         if r.returncode != want_status:
             problems.append(f"exit status {r.returncode}, expected {want_status}")
         if r.stderr:

@@ -136,9 +136,10 @@ std::uint64_t file_size(const OpenObject& object) {
     return size;
 }
 
-// One of a dataset group's arrays, as array() gives it, for a count or a read: the data
-// it declares must be backed by what the file stores, else NotBacked ends the run. The
-// check reads the array's chunk index, so each array of an open file is checked once.
+// One of a dataset group's arrays, as array() gives it, for a count or a read: its numbers
+// may be no wider than 64 bits and the data it declares must be backed by what the file
+// stores, else NotBacked ends the run. The check reads the array's chunk index, so each
+// array of an open file is checked once.
 hid_t backed_array(OpenObject& group, DatasetHandle& handle, bool& backed, const char* name) {
     const hid_t set = array(group, handle, name);
     if (set < 0 || backed) return set;
@@ -148,7 +149,7 @@ hid_t backed_array(OpenObject& group, DatasetHandle& handle, bool& backed, const
         backed = true;
         return set;
     }
-    if (!h5::declared_data_backed(set, file_size(group))) throw NotBacked{};
+    if (h5::number_too_wide(set) || !h5::declared_data_backed(set, file_size(group))) throw NotBacked{};
     if (file != nullptr && !place.empty()) file->backed_arrays.insert(place);
     backed = true;
     return set;
@@ -561,7 +562,12 @@ void XF_GET_LIBRARY_VERSION_FILE(std::int32_t file_id, float& version, std::int3
     guarded(status, file_id, [&] {
         const OpenObject* file = file_object(file_id);
         if (file == nullptr) return false;
-        const std::optional<float> stored = h5::read_single_float(file->file_handle.get(), "File Version");
+        const hid_t f = file->file_handle.get();
+        if (!h5::link_exists(f, "File Version")) return false;
+        const DatasetHandle set(H5Dopen2(f, "File Version", H5P_DEFAULT));
+        if (!set) return false;
+        if (h5::number_too_wide(set.get())) throw NotBacked{};
+        const std::optional<float> stored = h5::read_single_float(set.get());
         if (!stored) return false;
         version = *stored;
         return true;

@@ -30,12 +30,14 @@
 // active, and the number of active values is 0).
 //
 // Sizes are checked against the stored data before they leave the binding (a count) or
-// reach HDF5 (a read): what Times, Values and Active declare, and one chunk of each,
-// must be backed by what the file stores (see stored_data.hpp; an array with no
-// timestep yet may declare one of moderate size); the paths of a dataset listing, and
-// the slots a caller sizes from its count and length, may hold no more bytes than the
-// file (or 16 MiB). Otherwise the run ends with "ERROR - Dataset sizes not backed by
-// stored data in xmdf file: " and the quoted name, through util::fail.
+// reach HDF5 (a read): the numbers of Times, Values, Active and "File Version" may be no
+// wider than 8 bytes (an array of another class fails its call), and what Times, Values
+// and Active declare, and one chunk of each, must be backed by what the file stores (see
+// stored_data.hpp; an array with no timestep yet may declare one of moderate size); the
+// paths of a dataset listing, and the slots a caller sizes from its count and length, may
+// hold no more bytes than the file (or 16 MiB). Otherwise the run ends with "ERROR -
+// Dataset sizes not backed by stored data in xmdf file: " and the quoted name, through
+// util::fail.
 
 #include <cstdint>
 #include <span>

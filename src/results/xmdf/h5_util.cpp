@@ -165,7 +165,9 @@ bool write_int_attribute(hid_t obj, const char* name, std::int32_t value) {
 std::optional<std::int32_t> read_int_attribute(hid_t obj, const char* name) {
     TypeHandle type;
     const AttributeHandle attr = single_attribute(obj, name, H5T_INTEGER, type);
-    if (!attr) return std::nullopt;
+    // A wider one is no integer that a reader takes, and its conversion would take a buffer
+    // of its width.
+    if (!attr || H5Tget_size(type.get()) > sizeof(std::int64_t)) return std::nullopt;
     std::int32_t value = 0;
     if (H5Aread(attr.get(), H5T_NATIVE_INT32, &value) < 0) return std::nullopt;
     return value;
@@ -193,15 +195,12 @@ bool write_float_dataset(hid_t loc, const char* name, float value) {
     return set.close() && written;
 }
 
-std::optional<float> read_single_float(hid_t loc, const char* name) {
-    if (!link_exists(loc, name)) return std::nullopt;
-    DatasetHandle set(H5Dopen2(loc, name, H5P_DEFAULT));
-    if (!set) return std::nullopt;
-    SpaceHandle space(H5Dget_space(set.get()));
+std::optional<float> read_single_float(hid_t dataset) {
+    SpaceHandle space(H5Dget_space(dataset));
     if (!holds_one_element(space.get())) return std::nullopt;
-    if (!type_class_is(set.get(), H5T_FLOAT) && !type_class_is(set.get(), H5T_INTEGER)) return std::nullopt;
+    if (!type_class_is(dataset, H5T_FLOAT) && !type_class_is(dataset, H5T_INTEGER)) return std::nullopt;
     float value = 0.0f;
-    if (H5Dread(set.get(), H5T_NATIVE_FLOAT, H5S_ALL, H5S_ALL, H5P_DEFAULT, &value) < 0) return std::nullopt;
+    if (H5Dread(dataset, H5T_NATIVE_FLOAT, H5S_ALL, H5S_ALL, H5P_DEFAULT, &value) < 0) return std::nullopt;
     return value;
 }
 

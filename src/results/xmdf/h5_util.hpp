@@ -42,15 +42,15 @@ std::optional<std::string> read_text_attribute(hid_t obj, const char* name);
 bool write_text_attribute(hid_t obj, const char* name, std::string_view text);
 // Stores a 32-bit integer attribute.
 bool write_int_attribute(hid_t obj, const char* name, std::int32_t value);
-// A single integer attribute; nullopt when missing or not an integer.
+// A single integer attribute; nullopt when missing, not an integer or wider than 64 bits.
 std::optional<std::int32_t> read_int_attribute(hid_t obj, const char* name);
 
 // Stores a NUL-terminated fixed-length text as a dataset of one element.
 bool write_text_dataset(hid_t loc, const char* name, std::string_view text);
 // Stores one 32-bit real as a dataset of one element.
 bool write_float_dataset(hid_t loc, const char* name, float value);
-// The value of a dataset that holds exactly one number; nullopt otherwise.
-std::optional<float> read_single_float(hid_t loc, const char* name);
+// The value of an open dataset that holds exactly one number; nullopt otherwise.
+std::optional<float> read_single_float(hid_t dataset);
 
 // True when a link of that name exists directly in the group.
 bool link_exists(hid_t loc, const char* name);

@@ -61,6 +61,13 @@ std::uint64_t filter_ratio(hid_t dcpl, std::uint64_t element) {
 
 }  // namespace
 
+bool number_too_wide(hid_t dataset) {
+    const TypeHandle type(H5Dget_type(dataset));
+    if (!type) return false;
+    const H5T_class_t cls = H5Tget_class(type.get());
+    return (cls == H5T_INTEGER || cls == H5T_FLOAT) && H5Tget_size(type.get()) > kWidestNumber;
+}
+
 std::uint64_t stored_data_bound(hid_t dataset, std::uint64_t file_size) {
     const PlistHandle dcpl(H5Dget_create_plist(dataset));
     if (!dcpl) return 0;

@@ -11,12 +11,22 @@
 //                        checksum 1); szip, scale-offset and filters of other libraries
 //                        can reach further, so only the chunk count bounds them
 //   virtual, external    nothing (their data lies in other files)
+// The width of an array's numbers is checked as well: a reader converts the elements it
+// reads through a buffer of their declared width, and a damaged type may declare gigabytes
+// for one number.
 
 #include <hdf5.h>
 
+#include <cstddef>
 #include <cstdint>
 
 namespace zorvel::results::xmdf::h5 {
+
+// The widest number that a reader takes: 64 bits.
+inline constexpr std::size_t kWidestNumber = 8;
+
+// True when the array's elements are numbers (integers or reals) wider than kWidestNumber.
+bool number_too_wide(hid_t dataset);
 
 // What an array that stores no timestep yet may declare for one, nothing stored behind
 // it: such an array is only counted, never read, and a run still writing leaves them.
