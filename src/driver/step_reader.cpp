@@ -33,7 +33,11 @@ StepReader::StepReader(RunState& run, std::int32_t input, bool is_vector, bool g
       vector_(is_vector),
       xmdf_(run.input(input).input_is_xmdf),
       group_per_step_(group_per_step) {
-    if (xmdf_) count_ = run.xmdf.file(run.input(input).xmdf_index).list(is_vector).n_times;
+    if (xmdf_) {
+        const std::int32_t file = run.input(input).xmdf_index;
+        xmdf_read::require_output_times(run.xmdf, file, is_vector);
+        count_ = run.xmdf.file(file).list(is_vector).n_times;
+    }
     to_ = count_;
 }
 

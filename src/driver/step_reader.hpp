@@ -25,7 +25,8 @@ inline bool is_stored_extreme(float time) { return std::fabs(time) > 99998.0f; }
 
 class StepReader {
 public:
-    // A reader of input i (from 1), vectors or scalars as is_vector says. With
+    // A reader of input i (from 1), vectors or scalars as is_vector says; an ".xmdf" input
+    // whose dataset has no output time ends the run here, before any step. With
     // group_per_step an ".xmdf" input's data group is opened and closed at every step, so
     // that other groups of the file may be read between two steps.
     StepReader(RunState& run, std::int32_t input, bool is_vector, bool group_per_step = false);

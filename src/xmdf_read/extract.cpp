@@ -116,6 +116,13 @@ std::span<const double> times_of(const XmdfFile& file, const DatasetList& list, 
     return w.times;
 }
 
+// Ends the run: the dataset has no output time (after an empty line with gap).
+[[noreturn]] void no_output_times(const XmdfFile& file, const std::string& path, bool gap) {
+    const std::string line = "ERROR - No output times in dataset \"" + path + "\" in " + name_of(file);
+    if (gap) util::fail(line);
+    util::fail_at_once(line);
+}
+
 // Closes the shared group; ends the run when the close fails.
 void close_group_checked() {
     if (close_data_group() < 0) util::fail_at_once("ERROR - Closing group [XF_CLOSE_GROUP]");
@@ -219,7 +226,7 @@ void reduce_temporal(XmdfTable& table, std::int32_t file_number, bool is_vector,
     util::line_after_gap("Opening data group: " + path);
     if (!open_data_group(file, is_vector, dataset)) group_open_failed(file, list, dataset);
     const std::span<const double> times = times_of(file, list, is_vector, dataset);
-    if (times.empty()) util::fail_at_once("ERROR - No output times in dataset \"" + path + "\" in " + name_of(file));
+    if (times.empty()) no_output_times(file, path, false);
 
     const std::size_t n = length_of(file.nnodes);
     const std::size_t c = length_of(file.ncells);
@@ -301,6 +308,13 @@ void GET_XMDF_TEMPORAL_MIN(XmdfTable& table, std::int32_t file, bool is_vector, 
 void GET_XMDF_TEMPORAL_AVG(XmdfTable& table, std::int32_t file, bool is_vector, RES_TYPE& res) {
     reduce_temporal(table, file, is_vector, res, nullptr, Reduction::average, "GET_XMDF_TEMPORAL_AVG",
                     "Extracting averages from /Temporal/ folder in ");
+}
+
+void require_output_times(XmdfTable& table, std::int32_t file_number, bool is_vector) {
+    const XmdfFile& file = file_record(table, file_number, "require_output_times");
+    const DatasetList& list = file.list(is_vector);
+    const std::int32_t dataset = list.selected_dataset > 0 ? list.selected_dataset : list.found_temporal;
+    if (list.n_times == 0 && valid_dataset(list, dataset)) no_output_times(file, dataset_path(list, dataset), true);
 }
 
 void xmdf_get_data_time(XmdfTable& table, std::int32_t file_number, bool is_vector, RES_TYPE& res,

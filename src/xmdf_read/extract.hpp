@@ -39,6 +39,11 @@ void GET_XMDF_TEMPORAL_MIN(XmdfTable& table, std::int32_t file, bool is_vector, 
 // divides by the number of timesteps; cells take the flag of largest magnitude.
 void GET_XMDF_TEMPORAL_AVG(XmdfTable& table, std::int32_t file, bool is_vector, results::RES_TYPE& res);
 
+// Ends the run with the "No output times" line when the dataset that the timestep reader
+// reads (selected_dataset, else found_temporal) has no output time: a walk over its steps
+// would read none and leave a result with nothing in it.
+void require_output_times(XmdfTable& table, std::int32_t file, bool is_vector);
+
 // Reads one timestep (step, or selected_step when step is 0 or less) of the list's
 // selected_dataset (found_temporal when none is selected) into the record, with the
 // time of that step in the dataset read; vector data set is_vector. The group opens

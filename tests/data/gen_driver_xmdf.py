@@ -8,11 +8,15 @@ attributes, float32 Values, uint8 Active).
 drv_x.xmdf    Temporal and Maximums of Water Level and Vector Velocity, Temporal Depth
 drv_y.xmdf    Temporal Water Level and Vector Velocity only (no stored maximum)
 drv_z7.xmdf   Temporal Water Level of 7 nodes
+drv_no_times.xmdf  Temporal Depth and Vector Velocity without any output time, as a run
+              that stopped before its first output leaves them
 drv_s.xmdf    in another writer's form: a one-element "File Type", the dataset "Depth" at
               the root with its times in seconds (3600, 7200, 10800: 1, 2 and 3 hours)
 """
 import os
 import sys
+
+import numpy as np
 
 import xmdf_h5
 from xmdf_h5 import generic, xmdf_file
@@ -75,6 +79,14 @@ def write_z7(path):
         dataset(temporal, "Water Level", "SCALAR", [1.0], [[1.0] * 7], [[1, 1, 1]])
 
 
+def write_no_times(path):
+    f, run = model_file(path, "drv_nt")
+    with f:
+        temporal = generic(run, "Temporal")
+        dataset(temporal, "Depth", "SCALAR", [], np.zeros((0, 6)), np.zeros((0, CELLS)))
+        dataset(temporal, "Vector Velocity", "VECTOR", [], np.zeros((0, 6, 2)), np.zeros((0, CELLS)))
+
+
 def write_s(path):
     with xmdf_file(path, type_array=True) as f:
         dataset(f, "Depth", "SCALAR", [3600.0, 7200.0, 10800.0],
@@ -88,6 +100,7 @@ def main():
     write_y(os.path.join(out, "drv_y.xmdf"))
     write_z7(os.path.join(out, "drv_z7.xmdf"))
     write_s(os.path.join(out, "drv_s.xmdf"))
+    write_no_times(os.path.join(out, "drv_no_times.xmdf"))
 
 
 if __name__ == "__main__":
