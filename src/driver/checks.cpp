@@ -80,6 +80,38 @@ void logged(std::string_view line, Allocate&& allocate) {
 
 }  // namespace
 
+void count_cells_from_meshes(RunState& run) {
+    // The listings report what the file holds and read no mesh.
+    if (run.op == Operation::times || run.op == Operation::xnfo) return;
+    for (std::int32_t i = 1; i <= run.n_inputs(); ++i) {
+        InputRecord& in = run.input(i);
+        if (!in.input_is_xmdf) continue;
+        xmdf_read::XmdfFile& file = run.xmdf.file(in.xmdf_index);
+        if (file.ncells != 0 || file.nnodes < 1) continue;
+        const std::string name = util::trimmed(file.file_name);
+        console().line();
+        console().line("No activity flags in " + name + ": every cell is active, counted from the mesh.");
+        in.mesh_file = util::fit(mesh_of(run, i), util::kNameLen);
+        int unit = open_mesh(in);
+        in.mesh_counted = true;
+        results::MESH_TYPE mesh;
+        results::SCAN2DM(unit, mesh);
+        util::CLOSER(unit);
+        // One value per node, or per element for finite-volume results.
+        if (mesh.nnodes != file.nnodes && mesh.ncells != file.nnodes) {
+            console().line();
+            console().line("ERROR - Number of nodes does not match results file. Expecting number of nodes: " +
+                           util::integer_field(file.nnodes, 12));
+            console().line("   .2dm file: " + util::trimmed(in.mesh_file) + " has " + util::AINTEGER(mesh.nnodes) +
+                           " nodes and " + util::AINTEGER(mesh.ncells) + " elements.");
+            util::EXITS();
+        }
+        file.ncells = mesh.ncells;
+        console().line("   Number of cells:    " + util::AINTEGER(file.ncells));
+    }
+    if (run.input(1).input_is_xmdf) run.n_cells = run.xmdf.file(run.input(1).xmdf_index).ncells;
+}
+
 void check_sizes(RunState& run) {
     if (run.n_inputs() >= 2) {
         console().line();
@@ -141,7 +173,8 @@ void set_data_types_and_meshes(RunState& run) {
             in.is_h = in.data_type == "_h";
             in.stem = util::FILENAMENO_(run.input_name(i));
         }
-        in.mesh_file = util::fit(mesh_of(run, i), util::kNameLen);
+        // The mesh that gave the cell count, as the opener opened it, stays the input's mesh.
+        if (!in.mesh_counted) in.mesh_file = util::fit(mesh_of(run, i), util::kNameLen);
         run.output_data_type = type;
         if (!util::BLANK(type)) {
             console().line();

@@ -3,6 +3,7 @@
 // and cells, the same vector or scalar kind), the data type and ".2dm" mesh of each input,
 // and the allocation of the run's records with the output header.
 //
+// Cells: an ".xmdf" input without activity flags has as many as its mesh has elements.
 // Data type: a ".dat" input's is the text from the last "_" of its name ("_h" for
 // run_h.dat), "XX" when there is none; an ".xmdf" input's is "_" and the -type code (a
 // code of 4 characters without the "_"). Mesh: the ".sup" list's mesh, else the -2dm
@@ -13,6 +14,11 @@
 
 namespace zorvel::driver {
 
+// Gives every ".xmdf" input that stores no activity flags (the catalogue counted 0 cells)
+// the number of elements of its mesh as its number of cells, every cell then active; the
+// mesh is opened through the opener, which asks for another name when it is missing. The
+// listings (-times, -xnfo) take the file as it is.
+void count_cells_from_meshes(RunState& run);
 // Ends the run when a further input's numbers of nodes or cells differ from the primary's.
 void check_sizes(RunState& run);
 // Ends the run when -va has scalar data, or a further input's kind differs from the primary's.

@@ -89,6 +89,7 @@ using namespace zorvel;
     // allocation of the records and the output header.
     driver::open_inputs_and_output(run);
     driver::select_xmdf_datasets(run);
+    driver::count_cells_from_meshes(run);
     driver::check_sizes(run);
     driver::check_kinds(run);
     driver::set_data_types_and_meshes(run);

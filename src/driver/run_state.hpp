@@ -26,6 +26,7 @@ struct InputRecord {
     std::string data_type;   // "_h", "_d", "_V" ... or "XX" (text of 100)
     bool is_h = false;       // data_type is "_h" (water level)
     std::string mesh_file;   // the ".2dm" mesh of the input
+    bool mesh_counted = false;  // mesh_file is the mesh opened for the input's cell count
     std::string stem;        // a ".dat" input's name without folder, extension and data-type suffix
     std::int32_t out_index = 0;   // the -conv output file that the input goes to
     std::int32_t xmdf_index = 0;  // position of an ".xmdf" input in the XMDF table, from 1

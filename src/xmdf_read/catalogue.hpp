@@ -96,7 +96,7 @@ struct XmdfFile {
     std::int32_t file_id = 0;
     float xmdf_version = 0.0f;
     std::int32_t nnodes = 0;  // values per timestep
-    std::int32_t ncells = 0;  // activity flags per timestep
+    std::int32_t ncells = 0;  // activity flags per timestep; 0 when the file stores none
     std::string time_units;
     // Per map output type row (index row - 1).
     std::array<bool, N_MAP_OUTPUT_TYPES> type_present{};

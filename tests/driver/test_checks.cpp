@@ -7,6 +7,8 @@
 #include "driver/run_state.hpp"
 #include "util/console.hpp"
 #include "util/paths.hpp"
+#include "util/run_end.hpp"
+#include "util/units.hpp"
 
 namespace {
 
@@ -86,6 +88,56 @@ TEST(Checks, AListsMeshServesEveryInput) {
     run.sup.sup_mesh.clear();  // a list without a mesh line: the -2dm name
     driver::set_data_types_and_meshes(run);
     EXPECT_EQ(run.input(1).mesh_file, "other.2dm");
+}
+
+// An ".xmdf" input without activity flags (0 cells in the catalogue) takes its number of
+// cells from its mesh, which stays the input's mesh; a mesh of other nodes (or, for
+// finite-volume results, other elements) than the values ends the run, and an input with
+// flags, or a listing, opens no mesh.
+TEST(Checks, CellsOfAnXmdfWithoutFlagsComeFromItsMesh) {
+    const std::string mesh = std::string(ZORVEL_DATA_DIR) + "/driver_mesh.2dm";  // 6 nodes, 3 elements
+    const struct {
+        const char* what;
+        driver::Operation op;
+        std::int32_t nnodes, ncells;
+        std::string mesh;
+        std::int32_t cells;  // afterwards; -1: the run ends
+    } cases[] = {
+        {"values per node", driver::Operation::conv, 6, 0, mesh, 3},
+        {"values per element", driver::Operation::max, 3, 0, mesh, 3},
+        {"other nodes", driver::Operation::ensight, 7, 0, mesh, -1},
+        {"flags stored", driver::Operation::conv, 6, 5, "absent.2dm", 5},
+        {"a listing", driver::Operation::times, 6, 0, "absent.2dm", 0},
+    };
+    for (const auto& c : cases) {
+        util::FILEUNITINIT(1000);
+        driver::RunState run = one_input("run.xmdf", "d", c.mesh);
+        run.op = c.op;
+        run.inputs[0].xmdf_index = 1;
+        run.xmdf.n_xmdf = 1;
+        run.xmdf.files.resize(1);
+        run.xmdf.file(1).file_name = "run.xmdf";
+        run.xmdf.file(1).nnodes = c.nnodes;
+        run.xmdf.file(1).ncells = c.ncells;
+        run.n_cells = c.ncells;
+        std::ostringstream out;
+        std::istringstream in;
+        util::ConsoleCapture cap(out, in);
+        if (c.cells < 0) {
+            EXPECT_THROW(driver::count_cells_from_meshes(run), util::RunEnd) << c.what;
+            EXPECT_NE(out.str().find("\nERROR - Number of nodes does not match results file. Expecting number of nodes:"
+                                     "            7\n   .2dm file: " + mesh + " has 6 nodes and 3 elements.\n"),
+                      std::string::npos)
+                << c.what << "\n" << out.str();
+            continue;
+        }
+        driver::count_cells_from_meshes(run);
+        EXPECT_EQ(run.xmdf.file(1).ncells, c.cells) << c.what;
+        EXPECT_EQ(run.n_cells, c.cells) << c.what;
+        EXPECT_EQ(out.str().find("Trying to open file") != std::string::npos, c.cells != c.ncells) << c.what;
+        driver::set_data_types_and_meshes(run);
+        EXPECT_EQ(run.input(1).mesh_file, c.mesh) << c.what;
+    }
 }
 
 }  // namespace
