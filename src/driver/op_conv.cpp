@@ -20,7 +20,7 @@
 // type), the /Times/ datasets into <input>_times.dat (first depth at 100000 + cut-off,
 // duration at 200000 + cut-off, peak times at their codes), or just the -path, -s or -v
 // dataset. A run that would convert nothing ends with an error, before any output is
-// opened.
+// opened, pointing to -path and -xnfo.
 
 #include <algorithm>
 #include <string>
@@ -94,6 +94,13 @@ void name_xmdf_outputs(RunState& run, OutputFileList& list) {
     }
 }
 
+// Ends the run: nothing in the file lies in the layout of a model run that the conversion
+// takes on its own. The last line says how to convert one of its datasets all the same.
+[[noreturn]] void end_nothing_to_convert(const std::string& file) {
+    line_after_gap("ERROR - No datasets to convert in: \"" + file + "\"");
+    end_exits("Choose a dataset with -path\"<dataset path>\"; zorvel -xnfo \"" + file + "\" lists the dataset paths.");
+}
+
 // Plans the ".dat" outputs of the first ".xmdf" input; a further ".xmdf" input is named
 // in a warning and left out of the rest of the run.
 void plan_dat_outputs(RunState& run, OutputFileList& list) {
@@ -108,8 +115,7 @@ void plan_dat_outputs(RunState& run, OutputFileList& list) {
     xmdf_read::ASSIGN_OUTPUT_FILES(table, list);
     line_after_gap("Finished counting unique outputs.");
     console().line("   Found " + util::AINTEGER(list.count) + " possible outputs.");
-    if (list.count < 1)
-        end_exits("\nERROR - No datasets to convert in: \"" + util::trimmed(table.file(1).file_name) + "\"");
+    if (list.count < 1) end_nothing_to_convert(util::trimmed(table.file(1).file_name));
 }
 
 // The output file of an input; every input goes to output 1 when -out merged the outputs.
@@ -475,7 +481,7 @@ void convert_times(RunState& run) {
     if (file.has_times && !cl.type_given) convert_times(run);
     const bool any =
         std::any_of(run.outputs.begin(), run.outputs.end(), [](const OutputDescription& o) { return o.is_open; });
-    if (!any) end_exits("\nERROR - No datasets to convert in: \"" + util::trimmed(file.file_name) + "\"");
+    if (!any) end_nothing_to_convert(util::trimmed(file.file_name));
     end_finished(run);
 }
 
