@@ -88,9 +88,9 @@ void count_cells_from_meshes(RunState& run) {
         if (!in.input_is_xmdf) continue;
         xmdf_read::XmdfFile& file = run.xmdf.file(in.xmdf_index);
         if (file.ncells != 0 || file.nnodes < 1) continue;
-        const std::string name = util::trimmed(file.file_name);
         console().line();
-        console().line("No activity flags in " + name + ": every cell is active, counted from the mesh.");
+        console().line("No activity flags in " + util::trimmed(file.file_name) +
+                       ": every cell is active, the number of cells is taken from the mesh.");
         in.mesh_file = util::fit(mesh_of(run, i), util::kNameLen);
         int unit = open_mesh(in);
         in.mesh_counted = true;

@@ -116,7 +116,7 @@ std::span<const double> times_of(const XmdfFile& file, const DatasetList& list, 
     return w.times;
 }
 
-// Ends the run: the dataset has no output time (after an empty line with gap).
+// Ends the run: the dataset has no output time (the line after an empty one with gap).
 [[noreturn]] void no_output_times(const XmdfFile& file, const std::string& path, bool gap) {
     const std::string line = "ERROR - No output times in dataset \"" + path + "\" in " + name_of(file);
     if (gap) util::fail(line);
