@@ -122,9 +122,11 @@ void RES_VEL_ANGLE(RES_TYPE& res) {
     constexpr double kDegrees = 180.0 / std::numbers::pi;
     const std::size_t n = nodes_held(res);
     for (std::size_t j = 0; j < n; ++j) {
-        // A negative zero x would turn due south into -180.
+        // A negative zero x would turn due south into -180; a zero vector, whatever the
+        // signs of its zeros, points nowhere and gets 0.
         const double x = static_cast<double>(res.value[j]) + 0.0;
-        res.value[j] = static_cast<float>(std::atan2(x, static_cast<double>(res.y[j])) * kDegrees);
+        const double y = static_cast<double>(res.y[j]);
+        res.value[j] = x == 0.0 && y == 0.0 ? 0.0f : static_cast<float>(std::atan2(x, y) * kDegrees);
     }
 }
 

@@ -113,6 +113,18 @@ TEST(StepOps, VelocityAngleIsClockwiseFromNorth) {
               "\nERROR - Must be vector dataset to process velocity angle.\n\nPress Enter to Close\n");
 }
 
+TEST(StepOps, VelocityAngleOfAZeroVectorIsPlusZeroWhateverTheSignsOfItsZeros) {
+    const std::vector<std::pair<float, float>> zeros = {{0.0f, 0.0f}, {-0.0f, 0.0f}, {0.0f, -0.0f}, {-0.0f, -0.0f}};
+    RES_TYPE v = vector(zeros);
+    RES_VEL_ANGLE(v);
+    for (std::size_t j = 0; j < zeros.size(); ++j) {
+        SCOPED_TRACE(std::string("x ") + (std::signbit(zeros[j].first) ? "-0" : "+0") + ", y " +
+                     (std::signbit(zeros[j].second) ? "-0" : "+0"));
+        EXPECT_EQ(v.value[j], 0.0f);
+        EXPECT_FALSE(std::signbit(v.value[j]));
+    }
+}
+
 TEST(StepOps, DurationInterpolatesCrossingsOfTheCutoff) {
     // Previous -> current, cut-off 0.1, a step of one hour: the four cases, and a NaN
     // that never counts.
