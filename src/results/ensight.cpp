@@ -200,7 +200,7 @@ struct NodeValue {
 };
 
 // True when element e (from 0) of the result is wet.
-bool wet(const RES_TYPE& res, std::size_t e) { return e < res.CELL.size() && res.CELL[e].flag == 1; }
+bool wet(const RES_TYPE& res, std::size_t e) { return e < res.CELL.size() && res.CELL[e].wet(); }
 
 // The value of one element in a per-element layout: its own (finite-volume), the mean of its
 // corners (a triangle or 4-node quadrilateral) or its centre node's (9-node quadrilateral);

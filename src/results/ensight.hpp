@@ -40,7 +40,7 @@
 //   per element, high-resolution mesh: "tria3" the mean of the three corners' values,
 //       "quad4" the mean of the four corners', "quad8" the centre node's value
 //   per node: "coordinates", the value of every node
-// An element counts only when it is wet (flag exactly 1): a dry element gets 0, and in the
+// An element counts only when it is wet (any flag but 0): a dry element gets 0, and in the
 // per-node layout a node that is a corner of no wet element gets 0.
 
 #include <cstdint>

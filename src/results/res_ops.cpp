@@ -102,7 +102,7 @@ void fold(const RES_TYPE& a, RES_TYPE& b, const MESH_TYPE& mesh, bool wet_only, 
     }
     // Only the corners of the cells that are wet in a: a dry node never counts.
     for (std::size_t i = 0; i < ncells; ++i) {
-        if (flag_magnitude(a.CELL[i].flag) != 1) continue;
+        if (!a.CELL[i].wet()) continue;
         const std::int32_t* words = records ? mesh.CELLS[i].nodes.data() : mesh.corners[i].data();
         fold_node(a, b, n, words[0], tag, take_max);
         fold_node(a, b, n, words[1], tag, take_max);

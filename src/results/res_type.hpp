@@ -22,6 +22,8 @@ inline std::size_t length_of(std::int32_t n) { return n > 0 ? static_cast<std::s
 // One cell of a result: 1 wet (active), 0 dry; merges work on the absolute value.
 struct CELL_RES_TYPE {
     std::int8_t flag = 0;
+    // Any flag but 0 is wet: other writers store -1, or 255 (read as -1), for an active cell.
+    bool wet() const { return flag != 0; }
 };
 static_assert(sizeof(CELL_RES_TYPE) == 1, "cell flags are read and written as one byte each");
 

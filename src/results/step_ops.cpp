@@ -164,7 +164,7 @@ void RES_DIFFERENCE(RES_TYPE& a, RES_TYPE& b, RES_TYPE& result, const WaterLevel
     if (no_wet_dry) {
         for (std::size_t j = 0; j < n; ++j) result.value[j] = a.value[j] - b.value[j];
         for (std::size_t i = 0; i < ncells; ++i)
-            result.CELL[i].flag = a.CELL[i].flag == 1 && b.CELL[i].flag == 1 ? 1 : 0;
+            result.CELL[i].flag = a.CELL[i].wet() && b.CELL[i].wet() ? 1 : 0;
         return;
     }
 
@@ -188,7 +188,7 @@ void RES_DIFFERENCE(RES_TYPE& a, RES_TYPE& b, RES_TYPE& result, const WaterLevel
         result.value[j] = v;
     }
     for (std::size_t i = 0; i < ncells; ++i)
-        result.CELL[i].flag = a.CELL[i].flag == 1 || b.CELL[i].flag == 1 ? 1 : 0;
+        result.CELL[i].flag = a.CELL[i].wet() || b.CELL[i].wet() ? 1 : 0;
 }
 
 void CHECK_TIMES(const RES_TYPE& a, const RES_TYPE& b, bool& a_ahead, bool& b_ahead, bool& same) {

@@ -94,7 +94,8 @@ void RES_TOI(ToiState& state, const RES_TYPE& step, RES_TYPE& result);
 // gets 99 (a) or -99 (b), one dry in both 0; the water levels are a's and b's values
 // themselves with own_levels, else wl_a's and wl_b's, against the mesh nodes' z (a) and
 // z2 (b). A vector a turns a and b into their magnitudes in place; a vector a beside a
-// scalar b ends the run.
+// scalar b ends the run. A cell of the result is 1 where both inputs are wet (any flag but
+// 0) without the test, where either is with it, else 0.
 void RES_DIFFERENCE(RES_TYPE& a, RES_TYPE& b, RES_TYPE& result, const WaterLevelRecord& wl_a,
                     const WaterLevelRecord& wl_b, const MESH_TYPE& mesh, bool own_levels, bool no_wet_dry);
 

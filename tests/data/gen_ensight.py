@@ -8,6 +8,8 @@ times, worked out here from the rules of the format rather than from zorvel's co
 ens_run.2dm / .xmdf / .expect.json   6 nodes, 2 triangles, a 4-node quadrilateral; transient
                                      and static scalars, a /Times/ dataset, vectors in a
                                      second time set
+ens_qgis.2dm / .xmdf / .expect.json  the same with every active cell stored as 255, as other
+                                     writers store it
 ens_hires.2dm / .xmdf / .expect.json triangles, a 4-node and a 9-node quadrilateral: every
                                      variable per element
 ens_fv.2dm, ens_fv_h.dat, ens_fv.expect.json   finite-volume mesh and results (per element)
@@ -80,10 +82,10 @@ class Mesh:
         return {"points": points, "cells": cells}
 
     def per_node(self, values, flags):
-        """Per-node values: a node counts when it is a corner of a wet element."""
+        """Per-node values: a node counts when it is a corner of a wet element (any flag but 0)."""
         wet = set()
         for (kind, nodes), flag in zip(self.elements, flags):
-            if flag == 1:
+            if flag != 0:
                 wet.update(self.stored(kind, nodes)[:3 if kind == 3 else 4])
         return [v if n in wet else zero_like(v) for n, v in enumerate(values, 1)]
 
@@ -94,7 +96,7 @@ class Mesh:
         for e in self.blocks():
             kind, nodes = self.elements[e]
             s = self.stored(kind, nodes)
-            if flags[e] != 1:
+            if flags[e] == 0:
                 out.append(zero_like(values[0]))
             elif kind == 9:
                 out.append(values[s[8] - 1])
@@ -105,7 +107,7 @@ class Mesh:
 
     def fv_elements(self, values, flags):
         """Finite-volume per-element values: each element's own, dry elements 0."""
-        return [values[e] if flags[e] == 1 else zero_like(values[e]) for e in self.blocks()]
+        return [values[e] if flags[e] != 0 else zero_like(values[e]) for e in self.blocks()]
 
 
 def zero_like(v):
@@ -149,17 +151,22 @@ RUN_VEL_FLAGS = [[1, 1, 0], [1, 0, 1]]
 RUN_MAX_VEL = [(1.0, 1.5), (1.0, 2.0), (0.5, -0.5), (3.0, 4.0), (0.5, 0.5), (1.5, 2.5)]
 
 
-def write_run(out):
-    RUN_MESH.write(os.path.join(out, "ens_run.2dm"))
-    f, run = model_file(os.path.join(out, "ens_run.xmdf"), "ens_run")
+def write_run(out, stem="ens_run", active=1):
+    """The run's mesh, results and expectation under the name stem, an active cell stored as active."""
+    RUN_MESH.write(os.path.join(out, stem + ".2dm"))
+    f, run = model_file(os.path.join(out, stem + ".xmdf"), stem)
+
+    def stored(flags):
+        return [[active * a for a in row] for row in flags]
+
     with f:
         temporal, maximums, times = generic(run, "Temporal"), generic(run, "Maximums"), generic(run, "Times")
-        dataset(temporal, "Depth", "SCALAR", RUN_TIMES, RUN_DEPTH, RUN_DEPTH_FLAGS)
-        dataset(temporal, "Water Level", "SCALAR", RUN_TIMES, RUN_LEVEL, RUN_DEPTH_FLAGS)
-        dataset(maximums, "Depth", "SCALAR", [99999.0], [RUN_MAX_DEPTH], [[1, 1, 1]])
-        dataset(times, "Time of First Depth > 0.1m", "SCALAR", [0.0], [RUN_FIRST], [[1, 1, 0]])
-        dataset(temporal, "Vector Velocity", "VECTOR", RUN_VEL_TIMES, RUN_VEL, RUN_VEL_FLAGS)
-        dataset(maximums, "Vector Velocity", "VECTOR", [99999.0], [RUN_MAX_VEL], [[1, 1, 1]])
+        dataset(temporal, "Depth", "SCALAR", RUN_TIMES, RUN_DEPTH, stored(RUN_DEPTH_FLAGS))
+        dataset(temporal, "Water Level", "SCALAR", RUN_TIMES, RUN_LEVEL, stored(RUN_DEPTH_FLAGS))
+        dataset(maximums, "Depth", "SCALAR", [99999.0], [RUN_MAX_DEPTH], stored([[1, 1, 1]]))
+        dataset(times, "Time of First Depth > 0.1m", "SCALAR", [0.0], [RUN_FIRST], stored([[1, 1, 0]]))
+        dataset(temporal, "Vector Velocity", "VECTOR", RUN_VEL_TIMES, RUN_VEL, stored(RUN_VEL_FLAGS))
+        dataset(maximums, "Vector Velocity", "VECTOR", [99999.0], [RUN_MAX_VEL], stored([[1, 1, 1]]))
     m = RUN_MESH
     variables = {
         "Max_Depth": {"at": "point", "steps": [[t, m.per_node(RUN_MAX_DEPTH, [1, 1, 1])] for t in RUN_TIMES]},
@@ -172,7 +179,7 @@ def write_run(out):
         "Vector_Velocity": {"at": "point", "steps": [[t, m.per_node(vec(v), fl)]
                                                      for t, v, fl in zip(RUN_VEL_TIMES, RUN_VEL, RUN_VEL_FLAGS)]},
     }
-    write_expectation(os.path.join(out, "ens_run.expect.json"), m, variables, "ens_run.2dm_binary.geo")
+    write_expectation(os.path.join(out, stem + ".expect.json"), m, variables, stem + ".2dm_binary.geo")
 
 
 # Nodes of the high-resolution mesh: a 9-node quadrilateral (1 to 9) from (0, 0) to (2, 2), a
@@ -298,6 +305,7 @@ def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
     write_run(out)
+    write_run(out, "ens_qgis", 255)
     write_hires(out)
     write_fv(out)
     write_dat_set(out)

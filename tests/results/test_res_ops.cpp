@@ -67,6 +67,10 @@ TEST(ResOps, WaterLevelsCountOnlyAtCornersOfWetCells) {
     EXPECT_EQ(values_of(min), (std::vector<float>{5, 5, 0, 0, 0, 0, 5}));
     EXPECT_EQ(flags_of(min), (std::vector<int>{0, 1}));
 
+    // Any flag but 0 is wet, as other writers store them: 2 wets the triangle's corners.
+    RES_MAX(scalar({3, 3, 3, 3, 3, 3, 9}, {2, 0}), max, mesh, true, 6);
+    EXPECT_EQ(values_of(max), (std::vector<float>{3, 3, 3, 2, 2, 2, 0}));
+
     // A finite-volume result compares every node, whatever the flags.
     RES_TYPE fv = scalar({3, 3}, {0, 0});
     fv.is_fv = true;

@@ -370,25 +370,27 @@ TEST(StepOps, DifferenceCodesWetAndDryNodes) {
     EXPECT_EQ(console_of([&] { RES_DIFFERENCE(a, b, r, none, none, mesh, true, false); }),
               "\nProcessing difference results.\n");
     EXPECT_EQ(values_of(r), (std::vector<float>{-99.0f, 0.5f, 0.0f, 99.0f}));
-    EXPECT_EQ(flags_of(r), (std::vector<int>{1, 0, 1}));  // wet where either is exactly 1
+    EXPECT_EQ(flags_of(r), (std::vector<int>{1, 0, 1}));  // wet where either is wet
     EXPECT_EQ(r.time, 2.0f);
     EXPECT_FALSE(r.is_vector);
 
     // Levels from the water-level records; without the test the plain difference, wet
-    // only where both are exactly 1.
+    // only where both are wet: any flag but 0 (-1 is 255 as other writers store it), written 1.
     WaterLevelRecord wa, wb;
     wa.values = {11, 11, 9, 9};
     wb.values = {11, 9, 11, 9};
-    RES_TYPE da = scalar({3, 3, 3, 3}, {1, 1, -1});
-    RES_TYPE db = scalar({1, 1, 1, 1}, {1, 0, 1});
+    RES_TYPE da = scalar({3, 3, 3, 3}, {1, 1, -1, 2});
+    RES_TYPE db = scalar({1, 1, 1, 1}, {1, 0, 1, -1});
+    RES_TYPE r4 = scalar({7, 7, 7, 7}, {7, 7, 7, 7});
     da.time = 1.0f;
     db.time = 1.5f;
-    EXPECT_EQ(console_of([&] { RES_DIFFERENCE(da, db, r, wa, wb, mesh, false, false); }),
+    EXPECT_EQ(console_of([&] { RES_DIFFERENCE(da, db, r4, wa, wb, mesh, false, false); }),
               "\nProcessing difference results.\n\nWarning - Timesteps do not match.\n");
-    EXPECT_EQ(values_of(r), (std::vector<float>{2, 99, -99, 0}));
-    console_of([&] { RES_DIFFERENCE(da, db, r, wa, wb, mesh, false, true); });
-    EXPECT_EQ(values_of(r), (std::vector<float>{2, 2, 2, 2}));
-    EXPECT_EQ(flags_of(r), (std::vector<int>{1, 0, 0}));
+    EXPECT_EQ(values_of(r4), (std::vector<float>{2, 99, -99, 0}));
+    EXPECT_EQ(flags_of(r4), (std::vector<int>{1, 1, 1, 1}));
+    console_of([&] { RES_DIFFERENCE(da, db, r4, wa, wb, mesh, false, true); });
+    EXPECT_EQ(values_of(r4), (std::vector<float>{2, 2, 2, 2}));
+    EXPECT_EQ(flags_of(r4), (std::vector<int>{1, 0, 1, 1}));
 
     // Vectors are differenced by their speeds; a scalar second record ends the run.
     RES_TYPE va = vector({{3, 4}});

@@ -40,6 +40,8 @@ CASES = {
         (2.0, [1, 1, 1], [0.5, 0.25, 99, 0.75, 99, 0.5]),
         (3.0, [0, 0, 0], [0, 0, 0, 0, 0, 0])]),
     "dif_dat_depths": ("dif_a_d - dif_b_d.dat", DEPTH_DIFFERENCES),
+    # dif_q and dif_r hold dif_x's and dif_y's tables with their cells stored active as 255.
+    "dif_xmdf_active_255": ("dif_q - dif_r.xmdf.h5dump", DEPTH_DIFFERENCES),
     "dif_xmdf_temporal": ("dif_x - dif_y.xmdf.h5dump", DEPTH_DIFFERENCES),
     "dif_mixed": ("dif_x - dif_b_d.xmdf.h5dump", DEPTH_DIFFERENCES),
     "dif_mixed_time": ("dif_x - dif_b_d.xmdf.h5dump", DEPTH_DIFFERENCES[1:2]),
@@ -49,6 +51,8 @@ CASES = {
         (2.0, [1, 1, 1], [1.0, 0.5, 99, 1.0, 99, 4.0])]),
     # Plain DA - DB at 2 h, cells wet where both are.
     "dif_nowetdry_time": ("dif_a_d - dif_b_d.dat", [
+        (2.0, [1, 1, 0], [1.0, -0.25, 1.0, -0.25, 0.5, 0.5])]),
+    "dif_xmdf_active_255_nowetdry": ("dif_q - dif_r.xmdf.h5dump", [
         (2.0, [1, 1, 0], [1.0, -0.25, 1.0, -0.25, 0.5, 0.5])]),
     # Finite volume: plain differences of drv_fv_h and drv_fw_h (gen_driver_dat.py).
     "dif_fv": ("drv_fv_h - drv_fw_h.dat", [

@@ -16,7 +16,7 @@ does to be fast:
               outright (its flags as they are), unless -ignore_mm, which skips it anywhere.
   merge       input after input into the running extreme, strictly, keeping the input's
               number; water levels on a mesh whose cells are not its nodes count only at
-              the corners of cells wet (flag magnitude 1) in the input; an unset node of a
+              the corners of cells wet (any flag but 0) in the input; an unset node of a
               vector maximum takes the first input's vector.
   output      the extreme (111111, -111111), the source numbers (222222) and, for a single input,
               the time of each node's extreme (333333); vector outputs keep pairs.
@@ -245,7 +245,7 @@ def reference(inputs, is_max, ignore_mm, mesh_elements, fv):
             if inp.is_h and not fv:
                 wet = np.zeros(n, bool)
                 for e, nodes in enumerate(mesh_elements):
-                    if flag_size(acells[e:e + 1])[0] == 1:
+                    if acells[e] != 0:
                         wet[np.array(nodes) - 1] = True
                 w &= wet
             wx = np.where(w, ax, wx)
