@@ -45,6 +45,7 @@ struct Side {
     int companion = 0;                  // unit of the companion; 0 for none
     std::string companion_name;         // as opened
     results::RES_TYPE companion_shape;  // the companion's counts and kind, for its reads
+    bool levels_held = false;           // the water levels hold a record of the companion
 };
 
 // The operation's state beside the run's records.
@@ -143,9 +144,18 @@ void set_up_wet_dry(RunState& run, Dif& d) {
     }
 }
 
-// Ends the run unless the companion's levels just read belong to the data's time.
-void check_companion_time(const RunState& run, const Side& side) {
-    if (std::fabs(side.wl->time - side.rec->time) <= run.cl.time_tol) return;
+// Reads the companion on from where it stands to its levels of the data's time, passing
+// over levels of other times (half-hourly levels beside hourly data). Once the companion
+// has ended, the levels it last gave serve a data time that they match (a time that the
+// data give twice); a time that the companion lacks ends the run.
+void companion_levels(const RunState& run, Side& side) {
+    const float time = side.rec->time;
+    const float tol = run.cl.time_tol;
+    if (results::next_dat_values_at(side.companion, side.companion_shape, *side.wl, time, tol)) {
+        side.levels_held = true;
+        return;
+    }
+    if (side.levels_held && std::fabs(side.wl->time - time) <= tol) return;
     util::fail("ERROR - Water level time does not match the data time in: " + quoted(side.companion_name));
 }
 
@@ -179,7 +189,7 @@ void difference(RunState& run, const Dif& d) {
     end_normal(run.cl.batch);
 }
 
-// Reads the next step of one input and, when needed, its water levels of that step;
+// Reads the next step of one input and, when needed, its water levels of that step's time;
 // false when the input had no further step.
 bool read_next(RunState& run, const Dif& d, Side& side, StepReader& reader) {
     if (!reader.next(*side.rec)) return false;
@@ -191,8 +201,7 @@ bool read_next(RunState& run, const Dif& d, Side& side, StepReader& reader) {
             xmdf_read::water_level_step(run.xmdf, *side.wl, in.xmdf_index, side.rec->time, tol, reader.step());
         xmdf_read::GET_WATER_LEVEL(run.xmdf, *side.wl, in.xmdf_index, -99.0f, tol, side.wl->wl_temporal, step);
     } else {
-        results::NEXTDATVALUES(side.companion, side.companion_shape, *side.wl);
-        check_companion_time(run, side);
+        companion_levels(run, side);
     }
     return true;
 }

@@ -106,6 +106,10 @@ void next_dat_folded(int unit, RES_TYPE& res);
 void next_dat_folding(int unit, RES_TYPE& res, StepFold& fold, bool (*is_step)(float));
 // Reads the next time record's values (first components) and flags into the water levels.
 void NEXTDATVALUES(int unit, const RES_TYPE& res, WaterLevelRecord& wl);
+// Reads on from where the file stands to the next record within tol of time, into the water
+// levels as NEXTDATVALUES does; the records before it are passed over unread. False when the
+// file ends first (or had ended): the levels then keep the record they held.
+bool next_dat_values_at(int unit, const RES_TYPE& res, WaterLevelRecord& wl, float time, float tol);
 // Reads the file from its header to the record within tol of time, into the record.
 void FINDDATTIME(int unit, RES_TYPE& res, float time, float tol, std::string_view file_name);
 // The same search into the water levels' values and flags.

@@ -543,10 +543,9 @@ void next_dat_folding(int unit, RES_TYPE& res, StepFold& fold, bool (*is_step)(f
     });
 }
 
-void NEXTDATVALUES(int unit, const RES_TYPE& res, WaterLevelRecord& wl) {
-    if (wl.end_of_data) return;
-    util::File& f = dat_io::input(unit);
-    const dat_io::RecordHead head = dat_io::read_head(f);
+// Reads the body of the record whose head was just read into the water levels: its time,
+// its values (first components) and, when it carries them, its flags.
+void load_levels(util::File& f, const dat_io::RecordHead& head, const RES_TYPE& res, WaterLevelRecord& wl) {
     wl.time = head.time;
     const std::size_t nc = head.has_flags() ? length_of(res.ncells) : 0;
     const std::size_t nv = dat_io::value_bytes(res.nnodes, res.is_vector);
@@ -556,11 +555,39 @@ void NEXTDATVALUES(int unit, const RES_TYPE& res, WaterLevelRecord& wl) {
         wl.flags[i] = static_cast<std::int8_t>(body[i]);
     for (std::size_t j = 0, m = std::min(length_of(res.nnodes), wl.values.size()); j < m; ++j)
         wl.values[j] = load_real(body + nc + step * j);
+}
+
+// Reads the card after a water-level record; past the last record the levels' end mark is set.
+void finish_levels(util::File& f, WaterLevelRecord& wl) {
     if (dat_io::finish_record(f) != kCardTimeRecord) {
         util::console().line();
         util::console().line("End of .dat file.");
         wl.end_of_data = true;
     }
+}
+
+void NEXTDATVALUES(int unit, const RES_TYPE& res, WaterLevelRecord& wl) {
+    if (wl.end_of_data) return;
+    util::File& f = dat_io::input(unit);
+    load_levels(f, dat_io::read_head(f), res, wl);
+    finish_levels(f, wl);
+}
+
+bool next_dat_values_at(int unit, const RES_TYPE& res, WaterLevelRecord& wl, float time, float tol) {
+    util::File& f = dat_io::input(unit);
+    const std::size_t nc = length_of(res.ncells);
+    const std::size_t nv = dat_io::value_bytes(res.nnodes, res.is_vector);
+    while (!wl.end_of_data) {
+        const dat_io::RecordHead head = dat_io::read_head(f);
+        const bool found = std::fabs(head.time - time) <= tol;
+        if (found)
+            load_levels(f, head, res, wl);
+        else
+            dat_io::skip_bytes(f, (head.has_flags() ? nc : 0) + nv);
+        finish_levels(f, wl);
+        if (found) return true;
+    }
+    return false;
 }
 
 void FINDDATTIME(int unit, RES_TYPE& res, float time, float tol, std::string_view file_name) {

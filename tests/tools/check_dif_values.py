@@ -40,6 +40,8 @@ CASES = {
         (2.0, [1, 1, 1], [0.5, 0.25, 99, 0.75, 99, 0.5]),
         (3.0, [0, 0, 0], [0, 0, 0, 0, 0, 0])]),
     "dif_dat_depths": ("dif_a_d - dif_b_d.dat", DEPTH_DIFFERENCES),
+    # The companion dif_f_h holds A's levels between half-hourly levels of other times.
+    "dif_dat_half_hourly_levels": ("dif_f_d - dif_b_d.dat", DEPTH_DIFFERENCES),
     # dif_q and dif_r hold dif_x's and dif_y's tables with their cells stored active as 255.
     "dif_xmdf_active_255": ("dif_q - dif_r.xmdf.h5dump", DEPTH_DIFFERENCES),
     "dif_xmdf_temporal": ("dif_x - dif_y.xmdf.h5dump", DEPTH_DIFFERENCES),
