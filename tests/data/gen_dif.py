@@ -22,6 +22,8 @@ dif_b_d.dat     depths DB at 1, 2, 3 hours (flags as B); companion dif_b_h.dat
 dif_e_d.dat     DA at 1 and 2.5 hours; its companion dif_e_h.dat holds A at 1 and 2 hours
 dif_f_d.dat     DA at 1, 2, 3 hours; its companion dif_f_h.dat holds A at 1, 2 and 3 hours
                 between half-hourly levels of 20.0 at every node (0.5, 1.5, 2.5, 3.5 hours)
+dif_g_d.dat     DA at 1 and 2 hours and at 2 hours again; its companion dif_g_h.dat holds A at
+                1 and 2 hours
 dif_u_V.dat     velocity vectors at 1 and 2 hours, flags as A (companion: A's levels)
 dif_w_V.dat     velocity vectors at 1 and 2 hours, flags as B (companion: B's levels)
 dif_x.xmdf      dif_x/Maximums/Depth, Water Level; dif_x/Temporal/Depth, Water Level (DA and A
@@ -99,6 +101,8 @@ def main():
     write_dat(out, "dif_f_h.dat", "Water Level", NODES, CELLS,
               [(0.5,) + flood, LEVELS_A[0], (1.5,) + flood, LEVELS_A[1], (2.5,) + flood, LEVELS_A[2],
                (3.5,) + flood])
+    write_dat(out, "dif_g_d.dat", "Depth", NODES, CELLS, DEPTHS_A[:2] + DEPTHS_A[1:2])
+    write_dat(out, "dif_g_h.dat", "Water Level", NODES, CELLS, LEVELS_A[:2])
     write_dat(out, "dif_u_V.dat", "Velocity", NODES, CELLS, [
         (1.0, [1, 0, 0], [(3.0, 4.0), (0.0, 1.0), (1.0, 0.0), (0.0, 0.0), (6.0, 8.0), (0.0, 2.0)]),
         (2.0, [1, 1, 0], [(0.0, 2.0), (0.0, 1.0), (0.0, 3.0), (0.0, 4.0), (0.0, 5.0), (0.0, 6.0)]),

@@ -415,6 +415,30 @@ TEST_F(DatReduce, NextValuesKeepTheLastLevelsAtTheEnd) {
     EXPECT_TRUE(console_text().ends_with("Reading data for time 2.000\nDone.\n\nEnd of .dat file.\n"));
 }
 
+TEST_F(DatReduce, NextValuesAtATimeReadOnPastOtherTimes) {
+    // Half-hourly levels of a vector file: the record at 1 h is found past the one at 0.5 h,
+    // whose values are not taken; a time the file lacks reads it to its end and is not found,
+    // and the levels keep the record found last.
+    const int unit = open_at_first_record(file_of(
+        2, 1, true, {{0.5f, {1}, {5, 0, 6, 0}}, {1.0f, {0}, {10, 0, 11, 0}}, {2.0f, {1}, {12, 0, 13, 0}}}));
+    RES_TYPE counts = record_of(2, 1, true, 0.0f, 0);
+    WaterLevelRecord wl;
+    ASSERT_EQ(allocate_water_levels(wl, 2, 1), 0);
+    EXPECT_TRUE(next_dat_values_at(unit, counts, wl, 1.00004f, 1.0e-4f));
+    EXPECT_EQ(console_text(), "Reading data for time 0.500\nDone.\nReading data for time 1.000\nDone.\n");
+    EXPECT_EQ(wl.time, 1.0f);
+    EXPECT_EQ(wl.values, (std::vector<float>{10, 11}));
+    EXPECT_EQ(wl.flags, (std::vector<std::int32_t>{0}));
+    EXPECT_FALSE(wl.end_of_data);
+
+    EXPECT_FALSE(next_dat_values_at(unit, counts, wl, 1.5f, 1.0e-4f));
+    EXPECT_TRUE(wl.end_of_data);
+    EXPECT_TRUE(console_text().ends_with("Reading data for time 2.000\nDone.\n\nEnd of .dat file.\n"));
+    EXPECT_EQ(wl.time, 1.0f);
+    EXPECT_EQ(wl.values, (std::vector<float>{10, 11}));
+    EXPECT_FALSE(next_dat_values_at(unit, counts, wl, 2.0f, 1.0e-4f));  // ended: nothing more is read
+}
+
 TEST_F(DatReduce, FilesWithoutOutputTimesEndTheRun) {
     struct Case {
         const char* what;

@@ -42,6 +42,8 @@ CASES = {
     "dif_dat_depths": ("dif_a_d - dif_b_d.dat", DEPTH_DIFFERENCES),
     # The companion dif_f_h holds A's levels between half-hourly levels of other times.
     "dif_dat_half_hourly_levels": ("dif_f_d - dif_b_d.dat", DEPTH_DIFFERENCES),
+    # dif_g_d gives 2 h twice, after its companion's last levels; its repeat has no partner.
+    "dif_dat_repeated_time": ("dif_g_d - dif_b_d.dat", DEPTH_DIFFERENCES[:2]),
     # dif_q and dif_r hold dif_x's and dif_y's tables with their cells stored active as 255.
     "dif_xmdf_active_255": ("dif_q - dif_r.xmdf.h5dump", DEPTH_DIFFERENCES),
     "dif_xmdf_temporal": ("dif_x - dif_y.xmdf.h5dump", DEPTH_DIFFERENCES),
