@@ -144,22 +144,13 @@ Placement place_record(float t, const std::string& own_name, bool first_record) 
     return {results::time_label(t), own_name, t, true};
 }
 
-// The dataset name of a ".dat" input: the description of the last map output type whose
-// code is its data type (without the "_"), else that code.
-std::string own_dataset_name(const InputRecord& in) {
-    const std::string_view type = in.data_type;
-    const std::string code = util::fit(util::trimmed(type.substr(type.empty() ? 0 : 1)), util::kTypeCodeLen);
-    const int row = xmdf_read::map_type_by_code(code);
-    return row > 0 ? std::string(xmdf_read::map_type_description(row)) : code;
-}
-
 // Copies every record of ".dat" input i into its output, each into the group its time picks.
 void convert_dat_input(RunState& run, std::int32_t i, OutputDescription& out) {
     const InputRecord& in = run.input(i);
     line_after_gap("Processing File: " + util::trimmed(run.input_name(i)));
     out.is_vector = in.input_is_vector;
     out.results_name = name_field(in.stem);
-    const std::string own_name = own_dataset_name(in);
+    const std::string own_name = dat_dataset_name(in);
     results::RES_TYPE& res = run.res_;
     res.end_of_data = false;
     res.is_vector = in.input_is_vector;

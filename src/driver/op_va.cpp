@@ -4,7 +4,8 @@
 //   ".xmdf" input  <input>_<-type code>_va.xmdf (the "_" doubled without -type), in the
 //                  group of the dataset read: <group>/Vector Angle/<name>, or the folder
 //                  "Vector Angle Maximums" (-t99999) or "Vector Angle Minimums" (-t-99999)
-//   ".dat" input   <input>_va.dat
+//   ".dat" input   <input>_va.dat; into an ".xmdf" file (-out) the dataset is
+//                  <input's file name>/<the folder as above>/<its map output type>
 // -out names the file in place of these.
 
 #include <cmath>
@@ -26,6 +27,26 @@ namespace zorvel::driver {
 
 namespace {
 
+// What the time asks for: the stored maximum (-t99999), the stored minimum (-t-99999) or
+// the output times.
+enum class Asked { temporal, maximum, minimum };
+
+Asked asked_for(const CommandLine& cl) {
+    if (cl.time_given && std::fabs(cl.target_time - 99999.0f) < cl.time_tol) return Asked::maximum;
+    if (cl.time_given && std::fabs(cl.target_time + 99999.0f) < cl.time_tol) return Asked::minimum;
+    return Asked::temporal;
+}
+
+// The output's folder for what the time asks for.
+const char* folder_for(Asked asked) {
+    switch (asked) {
+        case Asked::maximum: return "Vector Angle Maximums";
+        case Asked::minimum: return "Vector Angle Minimums";
+        case Asked::temporal: break;
+    }
+    return "Vector Angle";
+}
+
 // Names the output of an ".xmdf" input after the dataset that the time asks for: the
 // stored maximum, the stored minimum or the temporal dataset. A file without that
 // dataset ends the run.
@@ -36,21 +57,30 @@ void name_xmdf_output(const RunState& run, results::OutputDescription& out) {
     if (!cl.out_given)
         out.out_path = name_field(util::trimmed(util::FILENAMEPATH(input)) + "_" + util::trimmed(cl.type_code) +
                                   "_va.xmdf");
-    const char* folder = "Vector Angle";
-    std::int32_t dataset = vectors.found_temporal;
-    if (cl.time_given && std::fabs(cl.target_time - 99999.0f) < cl.time_tol) {
-        folder = "Vector Angle Maximums";
-        dataset = vectors.found_max;
-    } else if (cl.time_given && std::fabs(cl.target_time + 99999.0f) < cl.time_tol) {
-        folder = "Vector Angle Minimums";
-        dataset = vectors.found_min;
-    }
+    const Asked asked = asked_for(cl);
+    const std::int32_t dataset = asked == Asked::maximum   ? vectors.found_max
+                                 : asked == Asked::minimum ? vectors.found_min
+                                                           : vectors.found_temporal;
     if (dataset < 1 || static_cast<std::size_t>(dataset) > vectors.split_paths.size())
         util::fail("ERROR - No vector dataset found for the velocity angle in: \"" + util::trimmed(input) + "\"");
     const xmdf_read::SplitPath& path = vectors.split_paths[static_cast<std::size_t>(dataset - 1)];
-    out.folder_name = name_field(folder);
+    out.folder_name = name_field(folder_for(asked));
     out.results_name = name_field(util::trimmed(path.group));
     out.dataset_name = name_field(util::trimmed(path.name));
+}
+
+// Names the output of a ".dat" input: <input>_va.dat unless -out names the file. An
+// ".xmdf" output needs a group, a folder and a dataset: the input's file name, the folder
+// of an ".xmdf" input and the input's map output type. A ".dat" output keeps them blank,
+// its header named after the file.
+void name_dat_output(const RunState& run, results::OutputDescription& out) {
+    const CommandLine& cl = run.cl;
+    const std::string& input = run.input_name(1);
+    if (!cl.out_given) out.out_path = name_field(util::trimmed(util::FILENAMEPATH(input)) + "_va.dat");
+    if (!out.to_xmdf) return;
+    out.results_name = name_field(util::trimmed(util::FILENAME(input)));
+    out.folder_name = name_field(folder_for(asked_for(cl)));
+    out.dataset_name = name_field(dat_dataset_name(run.input(1)));
 }
 
 }  // namespace
@@ -63,8 +93,8 @@ void run_va(RunState& run) {
     out.dataset_name = name_field("");
     if (run.input(1).input_is_xmdf)
         name_xmdf_output(run, out);
-    else if (!cl.out_given)
-        out.out_path = name_field(util::trimmed(util::FILENAMEPATH(run.input_name(1))) + "_va.dat");
+    else
+        name_dat_output(run, out);
     refuse_named_output(run, out);
     results::OPEN_OUTPUT(out);
     results::WRITE_OUTPUT_HEADER(out, run.res_);

@@ -11,6 +11,7 @@
 #include "util/paths.hpp"
 #include "util/text.hpp"
 #include "util/units.hpp"
+#include "xmdf_read/map_types.hpp"
 
 namespace zorvel::driver {
 
@@ -96,6 +97,13 @@ bool same_file(std::string_view a, std::string_view b) {
 }  // namespace
 
 std::string name_field(std::string_view value) { return util::fit(value, util::kNameLen); }
+
+std::string dat_dataset_name(const InputRecord& in) {
+    const std::string_view type = in.data_type;
+    const std::string code = util::fit(util::trimmed(type.substr(type.empty() ? 0 : 1)), util::kTypeCodeLen);
+    const int row = xmdf_read::map_type_by_code(code);
+    return row > 0 ? std::string(xmdf_read::map_type_description(row)) : code;
+}
 
 void name_output(RunState& run) {
     CommandLine& cl = run.cl;

@@ -34,6 +34,10 @@ void name_output(RunState& run);
 // A name as a field of the output description holds it (cut or padded to its length).
 std::string name_field(std::string_view value);
 
+// The dataset name of a ".dat" input in an ".xmdf" output: the description of the last map
+// output type whose code is its data type (without the "_"), else that code.
+std::string dat_dataset_name(const InputRecord& in);
+
 // Ends the run when the named output is one of its inputs (the same file, however its
 // name is spelled), before anything is opened.
 void refuse_output_as_input(const RunState& run);
