@@ -1,7 +1,9 @@
 // -ensight: the mesh of the primary input and its results as an EnSight Gold file set
 // (geometry, log and variable files: results/ensight.hpp), tied together by the case file
 // written here. Every file goes into the mesh's folder; the case file names the others
-// without a folder, so the set opens from wherever it is moved to.
+// without a folder, so the set opens from wherever it is moved to. The files' names are
+// those below with every character that a case-file line cannot hold unquoted (a blank,
+// among others) as "_" (results::ensight_name): "my run_h.dat" writes my_run_h.0001.
 //
 // Exported: every scalar and then every vector dataset of the first ".xmdf" input, or every
 // record of every ".dat" input (temporal records numbered .0001 ..., a stored maximum as
@@ -73,6 +75,13 @@ std::string blanks_to_underscores(std::string text) {
     return text;
 }
 
+// The text as one word of a case-file line: every blank or control character as "_".
+std::string one_word(std::string text) {
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7f) c = '_';
+    return text;
+}
+
 // The case file while the export runs: its unit, the folder every file of the set goes
 // into, the time sets in order of first use and the descriptions already used.
 class CaseFile {
@@ -109,7 +118,7 @@ public:
     // The description as the case file lists it: one word, not used before, that a reader
     // cannot take for a time set number ("_" ahead of a leading digit or signed digit).
     std::string description(std::string_view text) {
-        std::string word = blanks_to_underscores(util::trimmed(text));
+        std::string word = one_word(util::trimmed(text));
         const auto digit = [&](std::size_t k) { return k < word.size() && word[k] >= '0' && word[k] <= '9'; };
         const bool sign = !word.empty() && (word[0] == '+' || word[0] == '-');
         if (digit(0) || (sign && digit(1))) word.insert(0, 1, '_');
@@ -242,13 +251,14 @@ std::string leaf_name(std::string_view path) {
 }
 
 // The base name of a dataset's variable files: the path with "/" as "_", ">" as "Above" and
-// every blank or other character that cannot stand in a file name as "_".
+// every blank or other character that cannot stand in a case-file line or file name as "_".
 std::string base_name(std::string_view path) {
-    std::string base = util::REPLACEALL(util::REPLACEALL(util::trimmed(path), "/", "_"), ">", "Above");
-    for (char& c : base)
-        if (c == ' ' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '|') c = '_';
-    return base;
+    return results::ensight_name(util::REPLACEALL(util::REPLACEALL(util::trimmed(path), "/", "_"), ">", "Above"));
 }
+
+// The name of a ".dat" input's variable files: its file name without folder and extension,
+// as a case-file line can hold it.
+std::string dat_base_name(std::string_view input) { return results::ensight_name(util::FILENAME(input)); }
 
 // The description prefix of a static dataset of an ".xmdf" input.
 std::string static_prefix(std::string_view base, bool vector) {
@@ -314,7 +324,7 @@ void refuse_shared_names(RunState& run) {
         for (const bool vector : {false, true})
             for (const std::string& path : file.list(vector).paths) bases.push_back(base_name(path));
     } else {
-        for (std::int32_t i = 1; i <= run.n_inputs(); ++i) bases.push_back(util::FILENAME(run.input_name(i)));
+        for (std::int32_t i = 1; i <= run.n_inputs(); ++i) bases.push_back(dat_base_name(run.input_name(i)));
     }
     std::vector<std::string> seen;
     for (const std::string& base : bases) {
@@ -355,9 +365,9 @@ void export_dat(RunState& run, CaseFile& set) {
     for (std::int32_t i = 1; i <= run.n_inputs(); ++i) {
         const std::string& input = run.input_name(i);
         line_after_gap("Processing File: " + util::trimmed(input));
-        const std::string name = util::FILENAME(input);
+        const std::string name = dat_base_name(input);
         const std::string description =
-            util::fit(name + "_" + dat_type_name(run, i), results::kEnsightDescriptionLen);
+            util::fit(util::FILENAME(input) + "_" + dat_type_name(run, i), results::kEnsightDescriptionLen);
         const bool vector = run.input(i).input_is_vector;
         check_dat_steps(run, i);
 
@@ -419,10 +429,9 @@ void run_ensight(RunState& run) {
     refuse_shared_names(run);
     read_mesh(run);
     const std::string mesh = util::trimmed(run.input(1).mesh_file);
-    results::ENSIGHTGEOTEXT(run.geom_, mesh + "_text.geo");
-    results::ENSIGHTGEOBINARY(run.geom_, mesh + "_binary.geo");
-
-    CaseFile set(util::FILEFOLDERPATH(mesh), util::FILENAMEEXT(mesh));
+    CaseFile set(util::FILEFOLDERPATH(mesh), results::ensight_name(util::FILENAMEEXT(mesh)));
+    results::ENSIGHTGEOTEXT(run.geom_, set.folder() + set.mesh() + "_text.geo");
+    results::ENSIGHTGEOBINARY(run.geom_, set.folder() + set.mesh() + "_binary.geo");
     set.open();
     if (run.only_xmdf_inputs)
         export_xmdf(run, set);

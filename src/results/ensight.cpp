@@ -272,7 +272,19 @@ void too_many_ensight_steps() { util::fail("ERROR - Maximum of 10,000 outputs pe
 std::string ENSIGHTFILENAME(std::string_view base, std::int32_t n) {
     if (n > kMaxEnsightSteps) too_many_ensight_steps();
     const char* suffix = n < 10 ? ".000" : n < 100 ? ".00" : n < 1000 ? ".0" : ".";
-    return util::trimmed(base.substr(0, util::kNameLen)) + suffix + util::AINTEGER(n);
+    const std::string name = util::trimmed(base.substr(0, util::kNameLen));
+    const std::size_t folder = name.find_last_of("/\\") + 1;  // 0 without a folder
+    return name.substr(0, folder) + ensight_name(std::string_view(name).substr(folder)) + suffix +
+           util::AINTEGER(n);
+}
+
+std::string ensight_name(std::string_view name) {
+    std::string safe(name);
+    for (char& c : safe) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u <= 0x20 || u == 0x7f || std::string_view("\"*?\\:<>|").find(c) != std::string_view::npos) c = '_';
+    }
+    return safe;
 }
 
 void ENSIGHTGEOTEXT(MESH_TYPE& mesh, std::string_view name) {

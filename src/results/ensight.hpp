@@ -64,9 +64,15 @@ void ENSIGHTGEOBINARY(MESH_TYPE& mesh, std::string_view name);
 // Writes one variable file of the result on the mesh under the description (cut to 80).
 void ENSIGHTVARIABLE(const MESH_TYPE& mesh, const RES_TYPE& res, std::string_view name,
                      std::string_view description);
-// The name of variable file n of a dataset: the trimmed base, "." and n in four digits.
-// A number beyond kMaxEnsightSteps ends the run.
+// The name of variable file n of a dataset: the trimmed base (its file name as
+// ensight_name gives it), "." and n in four digits. A number beyond kMaxEnsightSteps ends
+// the run.
 std::string ENSIGHTFILENAME(std::string_view base, std::int32_t n);
+
+// A file name of the set as a line of its case file can hold it unquoted: every blank,
+// control character, quote, wildcard ("*", "?") and character that no portable file name
+// holds ("\", ":", "<", ">", "|") becomes "_". Case files name files without folders.
+std::string ensight_name(std::string_view name);
 
 // True when the variables of the mesh and result are written per element.
 bool ensight_per_element(const MESH_TYPE& mesh, const RES_TYPE& res);

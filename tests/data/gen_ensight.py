@@ -18,6 +18,8 @@ ens_dat.2dm, ens_dat_h.dat, ens_dat_d.dat, ens_dat.expect.json
                                      time of peak and a record of an unexpected time
 ens_digit.expect.json                ens_dat_h.dat named 100yr_h.dat: descriptions that would
                                      begin with a digit
+ens_blank.expect.json                ens_dat_h.dat named "my run_h.dat" beside "my run.2dm": the
+                                     set's files named with "_" for the blank
 ens_many.xmdf, ens_many.expect.json  one dataset of 40 output times on the ens_run mesh, its
                                      times stored in seconds (read in hours)
 ens_long.2dm, ens_long_h.dat         10,000 temporal records: more than the files can number
@@ -272,6 +274,8 @@ def write_dat_set(out):
     # The same input named 100yr_h.dat: a description that begins with a digit gets "_" ahead.
     write_expectation(os.path.join(out, "ens_digit.expect.json"), m,
                       dat_h_variables("100yr", "_100yr_h_Water_Level"), "100yr.2dm_binary.geo")
+    write_expectation(os.path.join(out, "ens_blank.expect.json"), m,
+                      dat_h_variables("my_run", "my_run_h_Water_Level"), "my_run.2dm_binary.geo")
 
 
 MANY_TIMES = [0.25 * k for k in range(1, 41)]

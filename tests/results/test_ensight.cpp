@@ -29,6 +29,22 @@ TEST_F(EnsightTest, FileNamesNumberStepsInFourDigits) {
     EXPECT_EQ(text, "\nERROR - Maximum of 10,000 outputs per ensight dataset.\n" + std::string(testing::kPressEnter));
 }
 
+TEST_F(EnsightTest, FileNamesHoldNothingACaseFileLineCannotHoldUnquoted) {
+    const struct {
+        const char* name;
+        const char* safe;
+    } cases[] = {
+        {"my run_h", "my_run_h"},
+        {"a\tb\rc\x7f", "a_b_c_"},
+        {"q\"uote*star?mark", "q_uote_star_mark"},
+        {"c:\\x<y>z|w", "c__x_y_z_w"},
+        {"1-in-100 (2%) #3 \xc3\xa9t\xc3\xa9.2dm", "1-in-100_(2%)_#3_\xc3\xa9t\xc3\xa9.2dm"},  // kept as they are
+    };
+    for (const auto& c : cases) EXPECT_EQ(ensight_name(c.name), c.safe) << c.name;
+    // A variable file's name keeps its folders ("/" and "\\" both part them), blanks and all.
+    EXPECT_EQ(ENSIGHTFILENAME("my runs/a b\\c d/my run_h  ", 2), "my runs/a b\\c d/my_run_h.0002");
+}
+
 // A finite-volume mesh of a triangle between two 4-node quadrilaterals.
 MESH_TYPE fv_mesh() {
     MESH_TYPE m;
