@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 #include "results/dat_fold.hpp"
@@ -59,13 +60,16 @@ inline float value_at(const StepRun& run, std::size_t k, std::size_t j) {
     return load_real(v + 4 * j);
 }
 
+constexpr float kInfinity = std::numeric_limits<float>::infinity();
+
 // The hours of one node at or above the cut-off c over a step dt from e to d: the whole
 // step, the part after a rise through the cut-off, the part before a fall through it, or
-// none (also when either value is NaN).
+// none (also when either value is NaN). A step that rises to or falls from +infinity (the
+// magnitude of a vector too large for a real) is above the cut-off for its whole length.
 inline float duration_of(float d, float e, float c, float dt) {
     if (c <= d && c <= e) return dt;
-    if (c <= d && e < c) return (d - c) / (d - e) * dt;
-    if (d < c && c <= e) return (e - c) / (e - d) * dt;
+    if (c <= d && e < c) return d == kInfinity ? dt : (d - c) / (d - e) * dt;
+    if (d < c && c <= e) return e == kInfinity ? dt : (e - c) / (e - d) * dt;
     return 0.0f;
 }
 
@@ -91,7 +95,8 @@ void durations_from(const StepRun& run, const float* dt, float c, float* prev, f
 }
 
 // mark_increases for nodes [j, end), one at a time. A node reached takes the time of the
-// crossing when its previous value lay below the threshold, else the start of the step.
+// crossing when its previous value lay below the threshold, else (or when it reached
+// +infinity, at or above the threshold all through the step) the start of the step.
 void increases_from(const StepRun& run, const float* t0, const float* dt, const float* threshold, float* prev,
                     float* toi, std::uint8_t* reached, std::size_t j, std::size_t end, std::int64_t* counts) {
     for (; j < end; ++j) {
@@ -103,7 +108,7 @@ void increases_from(const StepRun& run, const float* t0, const float* dt, const 
             if (d >= e) {
                 reached[j] = 1;
                 ++counts[k];
-                toi[j] = p < e ? t0[k] + dt[k] * (1.0f - (d - e) / (d - p)) : t0[k];
+                toi[j] = p < e && d < kInfinity ? t0[k] + dt[k] * (1.0f - (d - e) / (d - p)) : t0[k];
                 p = d;
                 break;
             }
@@ -134,13 +139,15 @@ inline void ask_ahead_at(const std::byte* values, std::size_t j) {
 
 // durations_from for the G steps of the run eight nodes at a time, from j (a multiple of
 // 4) while eight nodes remain before end; gives the node it stopped at. The three cases are
-// masks (they never overlap), the quotients of the lanes a mask leaves out never used; each
-// step's hours go into its four sums two halves at a time, as the nodes come.
+// masks (they never overlap), the quotients of the lanes a mask leaves out never used, those
+// of a rise to or a fall from +infinity replaced by the whole step; each step's hours go
+// into its four sums two halves at a time, as the nodes come.
 template <bool Pairs, std::size_t G>
 __attribute__((target("avx2"))) std::size_t durations_avx2(const StepRun& run, const float* dt, float c,
                                                             float* __restrict prev, float* __restrict duration,
                                                             std::size_t j, std::size_t end, HourSum* sums) {
     const __m256 cv = _mm256_set1_ps(c);
+    const __m256 inf = _mm256_set1_ps(kInfinity);
     __m256 dtv[G];
     __m256d acc[G];
     const std::byte* in[G];
@@ -162,10 +169,12 @@ __attribute__((target("avx2"))) std::size_t durations_avx2(const StepRun& run, c
             __m256 add = _mm256_and_ps(_mm256_and_ps(d_up, e_up), dtv[k]);
             if (_mm256_movemask_ps(_mm256_or_ps(rise, fall)) != 0) {
                 // Crossings are rare: only then the divisions.
-                const __m256 after =
-                    _mm256_mul_ps(_mm256_div_ps(_mm256_sub_ps(d, cv), _mm256_sub_ps(d, e)), dtv[k]);
-                const __m256 before =
-                    _mm256_mul_ps(_mm256_div_ps(_mm256_sub_ps(e, cv), _mm256_sub_ps(e, d)), dtv[k]);
+                const __m256 after = _mm256_blendv_ps(
+                    _mm256_mul_ps(_mm256_div_ps(_mm256_sub_ps(d, cv), _mm256_sub_ps(d, e)), dtv[k]), dtv[k],
+                    _mm256_cmp_ps(d, inf, _CMP_EQ_OQ));
+                const __m256 before = _mm256_blendv_ps(
+                    _mm256_mul_ps(_mm256_div_ps(_mm256_sub_ps(e, cv), _mm256_sub_ps(e, d)), dtv[k]), dtv[k],
+                    _mm256_cmp_ps(e, inf, _CMP_EQ_OQ));
                 add = _mm256_or_ps(add, _mm256_or_ps(_mm256_and_ps(rise, after), _mm256_and_ps(fall, before)));
             }
             total = _mm256_add_ps(total, add);
@@ -190,6 +199,7 @@ __attribute__((target("avx2"))) std::size_t increases_avx2(const StepRun& run, c
                                                             std::size_t end, std::int64_t* counts) {
     constexpr std::uint64_t kAllReached = 0x0101010101010101u;
     const __m256 one = _mm256_set1_ps(1.0f);
+    const __m256 inf = _mm256_set1_ps(kInfinity);
     for (; j + 8 <= end; j += 8) {
         std::uint64_t marks;
         std::memcpy(&marks, reached + j, sizeof marks);
@@ -210,7 +220,9 @@ __attribute__((target("avx2"))) std::size_t increases_avx2(const StepRun& run, c
                 const __m256 q = _mm256_div_ps(_mm256_sub_ps(d, e), _mm256_sub_ps(d, p));
                 const __m256 cross =
                     _mm256_add_ps(start, _mm256_mul_ps(_mm256_set1_ps(dt[k]), _mm256_sub_ps(one, q)));
-                const __m256 at = _mm256_blendv_ps(start, cross, _mm256_cmp_ps(p, e, _CMP_LT_OQ));
+                const __m256 inside =
+                    _mm256_and_ps(_mm256_cmp_ps(p, e, _CMP_LT_OQ), _mm256_cmp_ps(d, inf, _CMP_LT_OQ));
+                const __m256 at = _mm256_blendv_ps(start, cross, inside);
                 times = _mm256_blendv_ps(times, at, hit);
                 counts[k] += std::popcount(static_cast<unsigned>(bits));
                 newly |= bits;

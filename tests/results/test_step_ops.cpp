@@ -162,9 +162,11 @@ TEST(StepOps, DurationInterpolatesCrossingsOfTheCutoff) {
 }
 
 TEST(StepOps, DurationOfManyNodesFollowsTheFourCases) {
-    // Values around the cut-off 0.5, exactly at it, and NaN, in every pairing; each node's
-    // hours worked out one by one by the four cases.
-    const std::vector<float> levels = {0.0f, 0.25f, 0.5f, 0.75f, 1.0f, NAN, -1.0f};
+    // Values around the cut-off 0.5, exactly at it, NaN and infinities, in every pairing;
+    // each node's hours worked out one by one by the four cases. A step that rises to or
+    // falls from +infinity is above the cut-off for its whole length (no inf / inf); one
+    // from or to -infinity crosses at its far end.
+    const std::vector<float> levels = {0.0f, 0.25f, 0.5f, 0.75f, 1.0f, NAN, -1.0f, INFINITY, -INFINITY};
     std::vector<float> prev, now, want;
     for (float e : levels) {
         for (float v : levels) {
@@ -174,9 +176,9 @@ TEST(StepOps, DurationOfManyNodesFollowsTheFourCases) {
             if (0.5f <= v && 0.5f <= e)
                 add = 2.0f;
             else if (0.5f <= v && e < 0.5f)
-                add = (v - 0.5f) / (v - e) * 2.0f;
+                add = v == INFINITY ? 2.0f : (v - 0.5f) / (v - e) * 2.0f;
             else if (v < 0.5f && 0.5f <= e)
-                add = (e - 0.5f) / (e - v) * 2.0f;
+                add = e == INFINITY ? 2.0f : (e - 0.5f) / (e - v) * 2.0f;
             want.push_back(1.0f + add);
         }
     }
@@ -191,8 +193,12 @@ TEST(StepOps, DurationOfManyNodesFollowsTheFourCases) {
     RES_TYPE result = scalar(std::vector<float>(now.size(), 0.0f));
     console_of([&] { RES_DURATION(d, step, result); });
     EXPECT_EQ(entries(d.duration), want);
-    for (std::size_t i = 0; i < now.size(); ++i)
+    for (std::size_t i = 0; i < now.size(); ++i) {
         EXPECT_TRUE(d.prev[i] == now[i] || (std::isnan(d.prev[i]) && std::isnan(now[i]))) << i;
+        if (!std::isnan(prev[i]) && !std::isnan(now[i])) {
+            EXPECT_FALSE(std::isnan(d.duration[i])) << i;
+        }
+    }
 }
 
 TEST(StepOps, TimeOfIncreaseInterpolatesOnlyInsideTheStep) {
@@ -222,6 +228,40 @@ TEST(StepOps, TimeOfIncreaseInterpolatesOnlyInsideTheStep) {
     EXPECT_EQ(t.toi[0], 2.5f);
     EXPECT_EQ(entries(t.reached), (std::vector<std::uint8_t>{1, 1, 1, 1}));
     EXPECT_EQ(t.prev[0], 1.5f);  // a reached node keeps the value it was reached with
+}
+
+TEST(StepOps, TimeOfIncreaseOfInfiniteValuesIsNeverNaN) {
+    // Previous value, value now and threshold of each node over a step from 2 to 4 hours: a
+    // step that rises to +infinity is at or above the threshold from its start; one from
+    // -infinity crosses at its end; an infinite threshold is reached only by +infinity.
+    const struct {
+        float prev, now, threshold, toi;
+    } cases[] = {
+        {0.5f, INFINITY, 1.0f, 2.0f},        {-INFINITY, INFINITY, 1.0f, 2.0f}, {INFINITY, INFINITY, 1.0f, 2.0f},
+        {INFINITY, 3.0f, 1.0f, 2.0f},        {-INFINITY, 3.0f, 1.0f, 4.0f},     {0.5f, INFINITY, INFINITY, 2.0f},
+        {-INFINITY, -INFINITY, -INFINITY, 2.0f},
+    };
+    const std::size_t n = std::size(cases);
+    ToiState t;
+    ASSERT_EQ(allocate_toi_state(t, static_cast<std::int32_t>(n)), 0);
+    t.time_prev = 2.0f;
+    std::vector<float> prev, now, threshold;
+    for (const auto& c : cases) {
+        prev.push_back(c.prev);
+        now.push_back(c.now);
+        threshold.push_back(c.threshold);
+    }
+    set(t.prev, prev);
+    set(t.now, now);
+    set(t.threshold, threshold);
+    RES_TYPE step = scalar(std::vector<float>(n, 0.0f));
+    step.time = 4.0f;
+    RES_TYPE result = scalar(std::vector<float>(n, 0.0f));
+    console_of([&] { RES_TOI(t, step, result); });
+    for (std::size_t i = 0; i < n; ++i) {
+        EXPECT_EQ(t.toi[i], cases[i].toi) << "case " << i;
+        EXPECT_EQ(t.reached[i], 1) << "case " << i;
+    }
 }
 
 // Steps of a walk, node values as a ".dat" record stores them (reals, or (x, y) pairs), with

@@ -16,15 +16,16 @@ the program does to be fast:
              after the one before) adds.
   -dur c     a node adds dt where the step begins and ends at or above c, the part of dt
              after a rise through c ((d - c) / (d - e) * dt) or before a fall through it
-             ((e - c) / (e - d) * dt), else nothing. The mean of the progress line is the
+             ((e - c) / (e - d) * dt), the whole of dt for a rise to or a fall from +inf (no
+             interpolation), else nothing. The mean of the progress line is the
              sum of the hours added, in double, taken as four running sums over the nodes by
              their number modulo 4 up to the last whole four, added up as (s0 + s2) +
              (s1 + s3), then the remaining nodes one by one; over the number of nodes.
   -toi c     a node's threshold is its first value plus c (the magnitude of c when c is
              negative); a node not yet reached reaches it in the first step whose value is at
              or above it, at t0 + dt * (1 - (d - e) / (d - p)) when its value before was below
-             it, else at t0 (the step's start); the progress line gives the fraction of nodes
-             reached in the step.
+             it and its value now is not +inf, else at t0 (the step's start); the progress
+             line gives the fraction of nodes reached in the step.
   cells      every step but the first merges its flags (a ".dat" record without flags: those
              of the last record that carried them) into the result: the larger magnitude.
   output     one record at time 0: the durations (always scalar), or the times (pairs
@@ -83,9 +84,10 @@ def flood_scalars(rng, n, k, count):
     return v
 
 
-def flood_vectors(rng, n, k, count):
+def flood_vectors(rng, n, k, count, finite=False):
     """Vectors whose magnitudes follow flood_scalars, turning, with tiny and zero vectors
-    (magnitude 0) and NaN components."""
+    (magnitude 0), components too large for their magnitude to be a real (3.7e19: the
+    magnitude is +inf) and, unless finite, NaN components."""
     speed = np.nan_to_num(np.abs(flood_scalars(rng, n, k, count)), posinf=F(2.5))
     angle = 0.1 * ((np.arange(n) + k) % 63)
     xy = np.stack([speed * np.cos(angle), speed * np.sin(angle)], axis=1).astype(F)
@@ -93,15 +95,17 @@ def flood_vectors(rng, n, k, count):
     xy[pick < 0.03] = [3.0, 4.0]
     xy[(pick >= 0.03) & (pick < 0.05)] = [1.0e-7, -1.0e-7]
     xy[(pick >= 0.05) & (pick < 0.07)] = [0.0, 0.0]
-    xy[(pick >= 0.07) & (pick < 0.08), 1] = np.nan
+    if not finite:
+        xy[(pick >= 0.07) & (pick < 0.08), 1] = np.nan
+    xy[(pick >= 0.08) & (pick < 0.10)] = [3.7e19, -1.0]
     return xy
 
 
-def make_records(rng, vector, nodes, cells, times, no_flags=()):
+def make_records(rng, vector, nodes, cells, times, no_flags=(), finite=False):
     recs = []
     count = len(times)
     for k, t in enumerate(times):
-        values = flood_vectors(rng, nodes, k, count) if vector else flood_scalars(rng, nodes, k, count)
+        values = flood_vectors(rng, nodes, k, count, finite) if vector else flood_scalars(rng, nodes, k, count)
         flags = None if k in no_flags else rng.choice(np.array([0, 1, 1, -1, 2], dtype=np.int8), cells)
         recs.append((F(t), flags, values))
     return recs
@@ -143,6 +147,8 @@ def build_inputs(rng):
     ins["a_V.dat"] = Input("Velocity", True, 40003, 3001,
                            make_records(rng, True, 40003, 3001, times[:14] + [99999.0], no_flags=(3,)))
     ins["b_V.dat"] = Input("Velocity", True, n, c, make_records(rng, True, n, c, times[:11]))
+    # Finite components only, some too large for their magnitude to be a real: no NaN may come out.
+    ins["c_V.dat"] = Input("Velocity", True, n, c, make_records(rng, True, n, c, times[:11], finite=True))
     ins["a.xmdf"] = Input("Depth", False, n, c, make_records(rng, False, n, c, times[:10]), xmdf=True)
     ins["v.xmdf"] = Input("Vector Velocity", True, n, c, make_records(rng, True, n, c, times[:9]), xmdf=True)
     return ins
@@ -180,8 +186,8 @@ def hours_added(d, e, c, dt):
         rise = (c <= d) & (e < c)
         fall = (d < c) & (c <= e)
         add[full] = dt
-        add[rise] = ((d - c) / (d - e) * dt)[rise]
-        add[fall] = ((e - c) / (e - d) * dt)[fall]
+        add[rise] = np.where(d == np.inf, dt, (d - c) / (d - e) * dt)[rise]
+        add[fall] = np.where(e == np.inf, dt, (e - c) / (e - d) * dt)[fall]
     return add
 
 
@@ -234,7 +240,7 @@ def reference(inp, op, cut):
             with np.errstate(all="ignore"):
                 hit = ~reached & (v >= threshold)
                 cross = (t_prev + dt * (F(1.0) - (v - threshold) / (v - prev))).astype(F)
-            toi[hit] = np.where(prev < threshold, cross, t_prev)[hit]
+            toi[hit] = np.where((prev < threshold) & (v < np.inf), cross, t_prev)[hit]
             prev = np.where(reached, prev, v).astype(F)
             reached |= hit
             lines.append("...Duration Increment =" + field(dt, 5, 2) + "   % of cells where toi exceeded = " +
@@ -293,6 +299,8 @@ CASES = [
     ("-toi", "-1", "a_V.dat", []),
     ("-dur", "0.5", "b_V.dat", []),
     ("-toi", "0.5", "b_V.dat", []),
+    ("-dur", "0.5", "c_V.dat", []),
+    ("-toi", "0.5", "c_V.dat", []),
     ("-dur", "0.5", "a.xmdf", ["-typed"]),
     ("-toi", "-1.5", "a.xmdf", ["-typed"]),
     ("-dur", "1", "v.xmdf", ["-typev"]),
@@ -338,6 +346,8 @@ def main():
                 records = read_records(out)
                 got = records[0] if len(records) == 1 else (None, [], [])
             faults += record_faults(case + ":", got, want)
+            if name == "c_V.dat" and np.isnan(np.asarray(got[2], F)).any():
+                faults.append("%s: NaN in the output of finite inputs" % case)
             os.remove(out)
     finally:
         shutil.rmtree(run_dir, ignore_errors=True)
