@@ -543,6 +543,8 @@ void next_dat_folding(int unit, RES_TYPE& res, StepFold& fold, bool (*is_step)(f
     });
 }
 
+namespace {
+
 // Reads the body of the record whose head was just read into the water levels: its time,
 // its values (first components) and, when it carries them, its flags.
 void load_levels(util::File& f, const dat_io::RecordHead& head, const RES_TYPE& res, WaterLevelRecord& wl) {
@@ -565,6 +567,8 @@ void finish_levels(util::File& f, WaterLevelRecord& wl) {
         wl.end_of_data = true;
     }
 }
+
+}  // namespace
 
 void NEXTDATVALUES(int unit, const RES_TYPE& res, WaterLevelRecord& wl) {
     if (wl.end_of_data) return;
