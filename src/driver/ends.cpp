@@ -1,5 +1,6 @@
 #include "driver/ends.hpp"
 
+#include "util/begun_outputs.hpp"
 #include "util/console.hpp"
 #include "util/run_end.hpp"
 #include "util/units.hpp"
@@ -32,6 +33,8 @@ void end_times_listing(std::span<int> units, bool batch) {
         if (unit != 0) util::CLOSER(unit);
     util::console().line();
     util::console().line("Finished.");
+    // The listing is complete: a signal at the wait leaves it.
+    util::keep_begun_outputs();
     if (!batch) util::console().wait_for_enter();
     throw util::RunEnd{0};
 }

@@ -20,6 +20,7 @@
 #include "results/res_ops.hpp"
 #include "results/results_writer.hpp"
 #include "results/xmdf/binding.hpp"
+#include "util/begun_outputs.hpp"
 #include "util/fpu.hpp"
 #include "util/run_end.hpp"
 #include "util/units.hpp"
@@ -103,6 +104,8 @@ namespace zorvel::driver {
 // One run from its command-line words to its exit status: everything main does past
 // the process set-up. The command-line fuzz harness runs it in-process.
 int run_program(std::span<const std::string> words) {
+    // Outputs of an earlier run in this process are no concern of this one.
+    util::keep_begun_outputs();
     int status = 0;
     try {
         try {
@@ -114,7 +117,8 @@ int run_program(std::span<const std::string> words) {
     } catch (const util::RunEnd& end) {
         status = end.status;
     }
-    // An error end leaves no output behind half-written.
+    // An error end leaves no output behind: the ".xmdf" outputs still open are closed, and
+    // every output the run has begun is removed with the units.
     if (status != 0) results::discard_open_outputs();
     util::close_all_at_end(status);
     results::xmdf::close_all_files();
@@ -127,6 +131,8 @@ int run_program(std::span<const std::string> words) {
 #ifndef ZORVEL_FUZZ_HARNESS
 int main(int argc, char** argv) {
     zorvel::util::flush_denormals();
+    // SIGINT, SIGTERM and SIGHUP end the run at any moment, every output it has begun removed.
+    zorvel::util::install_stop_handlers();
     // The HDF5 library is set up by the first XMDF call of a run, so that a run without
     // XMDF files pays nothing for it.
     const std::vector<std::string> words(argv + 1, argv + argc);

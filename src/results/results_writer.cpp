@@ -37,7 +37,6 @@ constexpr std::int32_t kCompression = 0;
 struct XmdfFile {
     std::int32_t file_id = 0;
     std::string path;
-    int fault_slot = -1;  // its entry for removal should the process end at a fault
 };
 
 // What the writer keeps for the run: the ".dat" dataset name of the last header, the
@@ -74,7 +73,7 @@ void remember_file(std::int32_t file_id, std::string_view out_path) {
     std::filesystem::path path = util::os_name(util::rtrim(out_path));
     std::filesystem::path absolute = std::filesystem::absolute(path, ec);
     const std::string name = (ec ? path : absolute).string();
-    state().xmdf_files.push_back({file_id, name, util::remove_at_fault(name)});
+    state().xmdf_files.push_back({file_id, name});
 }
 
 // Forgets an ".xmdf" output that was closed cleanly, or (keep) marks it closed but
@@ -83,12 +82,10 @@ void file_closed(std::int32_t file_id, bool keep_for_removal) {
     std::vector<XmdfFile>& files = state().xmdf_files;
     const auto it = std::find_if(files.begin(), files.end(), [&](const XmdfFile& f) { return f.file_id == file_id; });
     if (it == files.end()) return;
-    if (keep_for_removal) {
+    if (keep_for_removal)
         it->file_id = 0;
-    } else {
-        util::keep_at_fault(it->fault_slot);
+    else
         files.erase(it);
-    }
 }
 
 // Closes what an ".xmdf" output holds open without testing the closes: the run is
@@ -389,7 +386,6 @@ void discard_open_outputs() {
     for (const XmdfFile& f : files) {
         std::int32_t status = 0;
         if (f.file_id > 0) xf::XF_CLOSE_FILE(f.file_id, status);
-        util::keep_at_fault(f.fault_slot);
         std::error_code ec;
         std::filesystem::remove(f.path, ec);
     }

@@ -5,10 +5,12 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "util/begun_outputs.hpp"
 #include "util/text.hpp"
 #include "util/units.hpp"
 
@@ -32,15 +34,6 @@ std::uint64_t step_below(std::uint64_t at) { return at / kStep * kStep; }
 // that shrank) and outputs (to take back what the run wrote).
 constexpr int kWatchSlots = 256;
 std::atomic<File*> g_watched[kWatchSlots];
-
-// Files that a fault removes besides the File outputs: a name kept in place, so that
-// the handler reads it without allocating.
-struct FaultPath {
-    std::atomic<bool> claimed{false};
-    std::atomic<bool> used{false};
-    char path[4096];
-};
-FaultPath g_fault_paths[kWatchSlots];
 
 }  // namespace
 
@@ -81,6 +74,11 @@ std::unique_ptr<File> File::open(std::string_view name, FileKind kind, Existing 
     const bool output = kind == FileKind::text_out || kind == FileKind::bytes_out;
     int fd = -1;
     bool created = false;
+    int begun = -1;
+    // An output that this open makes is entered among the run's begun outputs before a stop
+    // signal can end the run.
+    std::optional<HoldStopSignals> hold;
+    if (output) hold.emplace();
     if (!output) {
         fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     } else {
@@ -100,10 +98,13 @@ std::unique_ptr<File> File::open(std::string_view name, FileKind kind, Existing 
         }
     }
     if (fd < 0) return nullptr;
+    if (created) begun = enter_begun_output(name);
+    hold.reset();
     struct stat st {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         int e = S_ISDIR(st.st_mode) ? EISDIR : errno;
         ::close(fd);
+        remove_begun_output(begun);
         errno = e;
         return nullptr;
     }
@@ -113,6 +114,7 @@ std::unique_ptr<File> File::open(std::string_view name, FileKind kind, Existing 
     std::unique_ptr<File> f(new File(fd, std::string(name), kind, viewed ? kViewedBufferSize : kBufferSize));
     f->id_ = FileId{st.st_dev, st.st_ino};
     f->created_ = created;
+    f->begun_entry_ = begun;
     f->readable_ = !output || read_write;
     f->writable_ = output;
     f->size_ = output && !read_write ? 0 : static_cast<std::uint64_t>(st.st_size);
@@ -514,29 +516,7 @@ void File::discard_at_fault() {
 
 void discard_outputs_at_fault() {
     File::discard_at_fault();
-    for (FaultPath& p : g_fault_paths)
-        if (p.used.load()) ::unlink(p.path);
-}
-
-int remove_at_fault(std::string_view path) {
-    if (path.size() >= sizeof(FaultPath::path)) return -1;
-    for (int i = 0; i < kWatchSlots; ++i) {
-        FaultPath& p = g_fault_paths[i];
-        bool expected = false;
-        if (p.claimed.compare_exchange_strong(expected, true)) {
-            std::memcpy(p.path, path.data(), path.size());
-            p.path[path.size()] = '\0';
-            p.used.store(true);
-            return i;
-        }
-    }
-    return -1;
-}
-
-void keep_at_fault(int slot) {
-    if (slot < 0 || slot >= kWatchSlots) return;
-    g_fault_paths[slot].used.store(false);
-    g_fault_paths[slot].claimed.store(false);
+    remove_begun_outputs_at_fault();
 }
 
 bool File::read_line(std::string& line) {
@@ -681,7 +661,11 @@ void File::discard() {
         fd_ = -1;
     }
     unwatch();
-    if (is_output() && created_) ::unlink(os_name(name_).c_str());
+    if (is_output() && created_) {
+        ::unlink(os_name(name_).c_str());
+        forget_begun_output(begun_entry_);
+    }
+    begun_entry_ = -1;
     created_ = false;  // removed once: a later file under the name is not this run's
 }
 

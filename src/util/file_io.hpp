@@ -57,14 +57,9 @@ void say_at_fault(const char (&text)[N]) {
     say_at_fault(text, N - 1);
 }
 // For a process that ends in a signal handler: takes back every output of the run as
-// File::discard() does (outputs of the file layer, and the files entered below), with
-// async-signal-safe calls only.
+// File::discard() does (outputs of the file layer, and every begun output of
+// begun_outputs.hpp), with async-signal-safe calls only.
 void discard_outputs_at_fault();
-// Enters a file that the file layer does not write (an ".xmdf" output) for removal by
-// discard_outputs_at_fault; its slot, or -1 when the table is full.
-int remove_at_fault(std::string_view path);
-// Takes the file of a slot out of that table.
-void keep_at_fault(int slot);
 // True when a regular file (or anything openable for reading) exists under the name.
 bool file_exists(std::string_view name);
 // The identity of the file under the name; false when there is none.
@@ -221,6 +216,7 @@ private:
     std::vector<std::byte> view_buffer_;  // views of files that are not mapped
     std::string line_store_;              // a line of next_line that did not lie whole in the buffer
     int watch_slot_ = -1;  // the File's entry in the table the bus-fault handler reads
+    int begun_entry_ = -1;  // a created output's entry among the run's begun outputs
 };
 
 }  // namespace zorvel::util

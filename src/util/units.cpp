@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "util/begun_outputs.hpp"
 #include "util/console.hpp"
 #include "util/numbers.hpp"
 #include "util/opener.hpp"
@@ -59,6 +60,14 @@ void close_checked(std::unique_ptr<File>& file) {
     console().finish_line();
     console().line("ERROR - Writing to \"" + name + "\" failed.");
     EXITS();
+}
+
+// The run's begun outputs at its end: kept at a normal end (status 0), else removed.
+void end_begun_outputs(int status) {
+    if (status == 0)
+        keep_begun_outputs();
+    else
+        remove_begun_outputs();
 }
 
 // Slot i (1 to 8) of the tables; the caller has checked the number.
@@ -251,6 +260,8 @@ void CLEARNAME(int slot) {
 void EXITS(int status) {
     const UnitTables& t = unit_tables();
     if (!t.keep_units) close_entries(status != 0);
+    // Every output of the run is complete at a normal end; an error end takes them all back.
+    end_begun_outputs(status);
     if (t.pause_before_exit) {
         console().line();
         console().line("Press Enter to Close");
@@ -334,6 +345,7 @@ bool close_held_unit(int unit) {
 
 void close_all_at_end(int status) {
     close_entries(status != 0);
+    end_begun_outputs(status);
     console().finish_line();
     console().flush();
 }

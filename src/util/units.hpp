@@ -83,8 +83,9 @@ void GETNAM(int slot, std::string& name);
 // Forgets the slot's name.
 void CLEARNAME(int slot);
 
-// Ends the run: closes every open unit silently, pauses at "Press Enter to Close",
-// and ends with the given status (1, an error end, unless the caller says otherwise).
+// Ends the run: closes every open unit silently (an error end removes every output the
+// run has begun), pauses at "Press Enter to Close", and ends with the given status (1, an
+// error end, unless the caller says otherwise).
 [[noreturn]] void EXITS(int status = 1);
 // Ends the run after an error: an empty line, the message, then EXITS.
 [[noreturn]] void fail(std::string_view message);
@@ -119,8 +120,8 @@ int unit_holding(const FileId& id);
 bool close_held_unit(int unit);
 
 // Closes every file still open at the end of the process. At an error end
-// (status not 0) outputs still open are removed instead, so none is left
-// half-written looking valid.
+// (status not 0) every output the run has begun is removed instead, closed or not, so
+// that none is left half-written looking valid.
 void close_all_at_end(int status);
 
 }  // namespace zorvel::util

@@ -16,6 +16,8 @@ ens_fv.2dm, ens_fv_h.dat, ens_fv.expect.json   finite-volume mesh and results (p
 ens_dat.2dm, ens_dat_h.dat, ens_dat_d.dat, ens_dat.expect.json
                                      ".dat" inputs with temporal records, stored extremes, a
                                      time of peak and a record of an unexpected time
+ens_cut_d.dat                        ens_dat_d.dat cut inside its second record: the export
+                                     ends in an error after its first variable file
 ens_digit.expect.json                ens_dat_h.dat named 100yr_h.dat: descriptions that would
                                      begin with a digit
 ens_blank.expect.json                ens_dat_h.dat named "my run_h.dat" beside "my run.2dm": the
@@ -266,6 +268,9 @@ def write_dat_set(out):
     RUN_MESH.write(os.path.join(out, "ens_dat.2dm"))
     write_dat(out, "ens_dat_h.dat", "Water Level", 6, 3, DAT_H)
     write_dat(out, "ens_dat_d.dat", "Depth", 6, 3, DAT_D)
+    cut = dat_header("Depth", 6, 3, False) + dat_record(*DAT_D[0], False) + dat_record(*DAT_D[1], False)
+    with open(os.path.join(out, "ens_cut_d.dat"), "wb") as f:
+        f.write(cut[:-10])
     m = RUN_MESH
     variables = dat_h_variables("run", "run_h_Water_Level")
     variables["run_d_Depth"] = {"at": "point", "steps": [[t, m.per_node(v, fl)] for t, fl, v in DAT_D[:2]]}

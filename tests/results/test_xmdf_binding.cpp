@@ -20,6 +20,7 @@
 
 #include "results/xmdf/binding.hpp"
 #include "results/xmdf/fault_guard.hpp"
+#include "util/begun_outputs.hpp"
 #include "util/file_io.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -812,7 +813,7 @@ std::string read_all(const fs::path& file) {
 
 // A fault while an HDF5 call is in progress (as HDF5 faults on some damaged files) ends the
 // process with the library's error line naming the file, status 1, and the run's outputs
-// (a ".dat" output of the file layer, an ".xmdf" output entered for removal) removed. A
+// (a ".dat" output of the file layer, a file entered among the begun outputs) removed. A
 // fault outside such a call stays a crash.
 TEST(XmdfBindingDeathTest, AFaultInsideHdf5EndsTheRunAndRemovesTheOutputs) {
     const fs::path dir = scratch("fault_guard");
@@ -825,7 +826,7 @@ TEST(XmdfBindingDeathTest, AFaultInsideHdf5EndsTheRunAndRemovesTheOutputs) {
                                    auto out = zorvel::util::File::open(dat.string(), zorvel::util::FileKind::bytes_out);
                                    out->write("data", 4);
                                    std::fclose(std::fopen(xmdf.c_str(), "wb"));
-                                   (void)zorvel::util::remove_at_fault(xmdf.string());
+                                   (void)zorvel::util::enter_begun_output(xmdf.string());
                                    const xf::Hdf5Call call("damaged.xmdf");
                                    std::raise(SIGSEGV);
                                }),

@@ -18,6 +18,7 @@
 #include "results/xmdf/objects.hpp"
 #include "results/xmdf/step_extremes.hpp"
 #include "results/xmdf/stored_data.hpp"
+#include "util/begun_outputs.hpp"
 #include "util/file_io.hpp"
 #include "util/text.hpp"
 #include "util/units.hpp"
@@ -71,6 +72,18 @@ void guarded(std::int32_t& status, std::int32_t id, Body&& body) {
     const OpenObject* object = objects().find(id);
     const OpenObject* file = object == nullptr ? nullptr : objects().find(object->file, ObjectKind::file);
     guarded(status, file == nullptr ? std::string_view() : std::string_view(file->name), body);
+}
+
+// True when the name is a file that the binding holds open (an input of the run), which a
+// creation over it would destroy.
+bool held_open(const std::string& path) {
+    util::FileId id;
+    if (!util::file_id(path, id)) return false;
+    for (const std::string& name : objects().file_names()) {
+        util::FileId other;
+        if (util::file_id(name, other) && other == id) return true;
+    }
+    return false;
 }
 
 // The parts of a path between its "/" separators, empty parts dropped.
@@ -516,16 +529,20 @@ void close_all_files() {
 
 void XF_CREATE_FILE(std::string_view name, bool overwrite, std::int32_t& file_id, std::int32_t& status) {
     file_id = 0;
+    int begun = -1;
     guarded(status, util::rtrim(name), [&] {
         const std::string path = util::os_name(util::rtrim(name));
-        if (path.empty()) return false;
+        if (path.empty() || held_open(path)) return false;
+        // The file is made here, so that a creation that fails part way takes back only what
+        // this call made; it is one of the run's begun outputs from now on.
+        begun = util::begin_output_file(path, overwrite);
+        if (begun < 0) return false;
         PlistHandle fapl = file_access();
         OpenObject file;
         file.kind = ObjectKind::file;
         file.name = util::rtrim(name);
         file.writable = true;
-        file.file_handle = FileHandle(
-            H5Fcreate(path.c_str(), overwrite ? H5F_ACC_TRUNC : H5F_ACC_EXCL, H5P_DEFAULT, fapl.get()));
+        file.file_handle = FileHandle(H5Fcreate(path.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, fapl.get()));
         if (!file.file_handle) return false;
         const hid_t f = file.file_handle.get();
         if (!h5::write_text_dataset(f, "File Type", "Xmdf") ||
@@ -534,6 +551,8 @@ void XF_CREATE_FILE(std::string_view name, bool overwrite, std::int32_t& file_id
         file_id = objects().add(file);
         return file_id > 0;
     });
+    // A failed creation leaves no file: its handles are closed by now.
+    if (status < 0) util::remove_begun_output(begun);
 }
 
 void XF_OPEN_FILE(std::string_view name, bool read_only, std::int32_t& file_id, std::int32_t& status) {

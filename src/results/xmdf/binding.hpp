@@ -54,7 +54,8 @@ void setup_hdf5();
 // also after an error, leaves no HDF5 id open.
 void close_all_files();
 
-// Files.
+// Files. A created file is one of the run's begun outputs (util/begun_outputs.hpp); a
+// creation that fails removes what it made, and never touches a file that HDF5 holds open.
 void XF_CREATE_FILE(std::string_view name, bool overwrite, std::int32_t& file_id, std::int32_t& status);
 void XF_OPEN_FILE(std::string_view name, bool read_only, std::int32_t& file_id, std::int32_t& status);
 void XF_CLOSE_FILE(std::int32_t file_id, std::int32_t& status);

@@ -85,6 +85,13 @@ bool ObjectTable::close_all() {
     return ok;
 }
 
+std::vector<std::string> ObjectTable::file_names() const {
+    std::vector<std::string> names;
+    for (const auto& [id, object] : objects_)
+        if (object.kind == ObjectKind::file) names.push_back(object.name);
+    return names;
+}
+
 ObjectTable::~ObjectTable() {
     // At the end of the process: close what is still open.
     try {

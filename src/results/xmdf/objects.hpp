@@ -86,6 +86,8 @@ public:
     bool close_file(std::int32_t id);
     // Closes and forgets every file with its groups, and any group left; false when a close failed.
     bool close_all();
+    // The names of the open files, as their callers gave them.
+    std::vector<std::string> file_names() const;
 
 private:
     std::unordered_map<std::int32_t, OpenObject> objects_;

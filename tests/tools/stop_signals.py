@@ -1,0 +1,146 @@
+#!/usr/bin/python3
+"""SIGINT, SIGTERM and SIGHUP sent to a real run of zorvel: at a console prompt (a water-level
+input whose mesh is missing, without -b: the signal goes once the prompt is on stdout), and
+in the middle of a large write (-con into a ".dat" file and -conv into an ".xmdf" file, the
+signal sent once the output exists and has grown). Each run must end with the status the
+shell gives for the signal (128 + its number) and its "ERROR - " line, and leave its folder
+holding its inputs alone, unchanged.
+
+Usage: stop_signals.py ZORVEL
+"""
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+import numpy as np
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from dat_tools import report, write_dat  # noqa: E402
+
+PROMPT = b"Check file exists and press enter or enter another file name: "
+NODES = 1 << 20
+STEPS = 16  # 4 MiB of values a step
+
+
+def interrupted(sig):
+    """The console's last line after the signal."""
+    return ("\nERROR - Run interrupted by signal %s.\n" % signal.Signals(sig).name).encode()
+
+
+def contents(folder, whole=True):
+    """The files of the folder: their bytes, or (whole False) their sizes."""
+    out = {}
+    for name in sorted(os.listdir(folder)):
+        path = os.path.join(folder, name)
+        out[name] = open(path, "rb").read() if whole else os.path.getsize(path)
+    return out
+
+
+def check_end(case, p, sig, stdout, left, inputs, faults):
+    """The run ended by the signal: its status, its last line, and nothing but its inputs,
+    unchanged, left."""
+    if p.returncode != 128 + sig:
+        faults.append("%s: status %d, expected %d" % (case, p.returncode, 128 + sig))
+    if not stdout.endswith(interrupted(sig)):
+        faults.append("%s: console ends %r" % (case, stdout[-160:]))
+    if left != inputs:
+        extra = sorted(set(left) - set(inputs))
+        changed = sorted(n for n in inputs if left.get(n) != inputs[n])
+        faults.append("%s: left %s; inputs changed or gone: %s" % (case, extra, changed))
+
+
+def at_prompt(zorvel, sig, faults):
+    """A signal while the run waits for the name of a missing mesh, its output begun."""
+    case = "prompt %s" % signal.Signals(sig).name
+    folder = tempfile.mkdtemp(prefix="zorvel_stop_")
+    try:
+        write_dat(os.path.join(folder, "nomesh_h.dat"), "Water Level", False, 3, 1,
+                  [(1.0, [1], [1.0, 2.0, 3.0]), (2.0, [1], [2.0, 3.0, 4.0])])
+        inputs = contents(folder)
+        p = subprocess.Popen([zorvel, "-max", "nomesh_h.dat"], cwd=folder, stdin=subprocess.PIPE,
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        seen = b""
+        while PROMPT not in seen:
+            chunk = os.read(p.stdout.fileno(), 65536)
+            if not chunk:
+                break
+            seen += chunk
+        if PROMPT not in seen:
+            p.wait()
+            faults.append("%s: no prompt, status %d, console %r" % (case, p.returncode, seen[-300:]))
+            return
+        if not os.path.exists(os.path.join(folder, "nomesh_h(maxmax).dat")):
+            faults.append("%s: the output was not begun before the prompt" % case)
+        p.send_signal(sig)
+        rest = p.stdout.read()
+        p.stdin.close()
+        p.wait()
+        check_end(case, p, sig, seen + rest, contents(folder), inputs, faults)
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def write_big(path, steps):
+    """A ".dat" depth file of NODES nodes and the given number of steps, written fast."""
+    write_dat(path, "Depth", False, NODES, NODES - 1, [])
+    record = np.ones(NODES - 1, np.int8).tobytes() + np.arange(NODES, dtype="<f4").tobytes()
+    with open(path, "r+b") as f:
+        f.seek(-4, os.SEEK_END)
+        for k in range(steps):
+            f.write(struct.pack("<ibf", 200, 1, 0.25 * k))
+            f.write(record)
+        f.write(struct.pack("<i", 210))
+
+
+def while_writing(zorvel, sig, words, output, share, faults):
+    """A signal once the output holds `share` of the input's bytes, the run still writing it.
+    A run that finished first is tried again on an input twice as long."""
+    case = "%s %s" % (words[0], signal.Signals(sig).name)
+    folder = tempfile.mkdtemp(prefix="zorvel_stop_")
+    try:
+        out = os.path.join(folder, output)
+        for attempt in range(4):
+            write_big(os.path.join(folder, "big_d.dat"), STEPS << attempt)
+            # The inputs are compared by size: reading them back would outlast the run.
+            inputs = contents(folder, whole=False)
+            least = share * inputs["big_d.dat"]
+            p = subprocess.Popen([zorvel, "-b"] + words, cwd=folder, stdin=subprocess.DEVNULL,
+                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+            while p.poll() is None and not (os.path.exists(out) and os.path.getsize(out) >= least):
+                time.sleep(0.001)
+            if p.poll() is None:
+                p.send_signal(sig)
+                stdout = p.stdout.read()
+                p.wait()
+                check_end(case, p, sig, stdout, contents(folder, whole=False), inputs, faults)
+                return
+            p.stdout.read()
+            p.wait()
+            if os.path.exists(out):
+                os.remove(out)
+        faults.append("%s: every run finished before the signal" % case)
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def main():
+    zorvel = os.path.abspath(sys.argv[1])
+    faults = []
+    cases = 0
+    for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        at_prompt(zorvel, sig, faults)
+        cases += 1
+    for sig in (signal.SIGINT, signal.SIGTERM):
+        while_writing(zorvel, sig, ["-con", "big_d.dat", "big_d.dat", "big_d.dat"], "big_d(con).dat", 1.0, faults)
+        while_writing(zorvel, sig, ["-conv", "big_d.dat"], "big.xmdf", 0.25, faults)
+        cases += 2
+    return report(faults, cases)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
