@@ -19,18 +19,12 @@ namespace {
 
 using util::console;
 
-// The mesh of an input: the ".sup" list's, else the -2dm name, else the input's own
-// name without its extension (and, for a ".dat" input, its data-type suffix).
-std::string mesh_of(const RunState& run, std::int32_t i) {
-    if (run.from_sup && util::trimmed_length(run.sup.sup_mesh) > 0) return util::TRIMF(run.sup.sup_mesh);
-    if (run.cl.have_2dm && util::trimmed_length(run.cl.mesh_name) > 0) return util::trimmed(run.cl.mesh_name);
-    const std::string& name = run.input_name(i);
-    return (run.input(i).input_is_xmdf ? util::FILENAMEPATH(name) : util::FILENAMEPATHNO_(name)) + ".2dm";
-}
+// The text from the last "_" of a ".dat" name, without its folder and extension.
+std::string dat_type_text(std::string_view name) { return util::FILE___EXT(util::FILENAME(name)); }
 
 // The data type from the last "_" of a ".dat" name, or "XX" with a warning.
 std::string dat_data_type(std::string_view name) {
-    const std::string t = util::FILE___EXT(util::FILENAME(name));
+    const std::string t = dat_type_text(name);
     if (util::trimmed_length(t) >= 2) return t;
     console().line();
     console().line("WARNING - Could not identify data type - this may effect results");
@@ -79,6 +73,25 @@ void logged(std::string_view line, Allocate&& allocate) {
 }
 
 }  // namespace
+
+std::string mesh_of(const RunState& run, std::int32_t i) {
+    if (run.from_sup && util::trimmed_length(run.sup.sup_mesh) > 0) return util::TRIMF(run.sup.sup_mesh);
+    if (run.cl.have_2dm && util::trimmed_length(run.cl.mesh_name) > 0) return util::trimmed(run.cl.mesh_name);
+    const std::string& name = run.input_name(i);
+    return (run.input(i).input_is_xmdf ? util::FILENAMEPATH(name) : util::FILENAMEPATHNO_(name)) + ".2dm";
+}
+
+bool is_water_level_input(const RunState& run, std::int32_t i) {
+    if (run.input(i).input_is_xmdf) {
+        const std::string code = util::trimmed(run.cl.type_code);
+        return code.size() < 4 && util::ASAME("_" + code, "_h");
+    }
+    return dat_type_text(run.input_name(i)) == "_h";
+}
+
+std::string water_level_companion(std::string_view input_name) {
+    return util::FILENAMEPATHNO_(input_name) + "_h.dat";
+}
 
 void count_cells_from_meshes(RunState& run) {
     // The listings report what the file holds and read no mesh.
@@ -166,13 +179,12 @@ void set_data_types_and_meshes(RunState& run) {
                 type = "_" + code;
                 in.data_type = type;
             }
-            in.is_h = util::ASAME(type, "_h");
         } else {
             type = dat_data_type(run.input_name(i));
             in.data_type = type;
-            in.is_h = in.data_type == "_h";
             in.stem = util::FILENAMENO_(run.input_name(i));
         }
+        in.is_h = is_water_level_input(run, i);
         // The mesh that gave the cell count, as the opener opened it, stays the input's mesh.
         if (!in.mesh_counted) in.mesh_file = util::fit(mesh_of(run, i), util::kNameLen);
         run.output_data_type = type;

@@ -10,6 +10,10 @@
 // name, else the input's name without extension (".dat": also without its data-type
 // suffix) followed by ".2dm".
 
+#include <cstdint>
+#include <string>
+#include <string_view>
+
 #include "driver/run_state.hpp"
 
 namespace zorvel::driver {
@@ -25,6 +29,13 @@ void check_sizes(RunState& run);
 void check_kinds(RunState& run);
 // Gives every input its data type and its mesh, and the run its data type.
 void set_data_types_and_meshes(RunState& run);
+// The mesh of input i, as named above (before the opener may have asked for another).
+std::string mesh_of(const RunState& run, std::int32_t i);
+// True when input i holds water levels: data type "_h" by its name or the -type code.
+bool is_water_level_input(const RunState& run, std::int32_t i);
+// The ".dat" file that holds the water levels beside a ".dat" input of other data:
+// its folder and name without the data-type suffix, then "_h.dat".
+std::string water_level_companion(std::string_view input_name);
 // Allocates the run's records and work arrays, logging each, and starts the records.
 void allocate_records(RunState& run);
 // Sets the output's kind and writes its header (unless the operation writes its own).

@@ -116,6 +116,7 @@ void plan_dat_outputs(RunState& run, OutputFileList& list) {
     line_after_gap("Finished counting unique outputs.");
     console().line("   Found " + util::AINTEGER(list.count) + " possible outputs.");
     if (list.count < 1) end_nothing_to_convert(util::trimmed(table.file(1).file_name));
+    refuse_outputs_read(run, list.names);
 }
 
 // The output file of an input; every input goes to output 1 when -out merged the outputs.

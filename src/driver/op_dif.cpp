@@ -106,7 +106,7 @@ void read_meshes(RunState& run) {
 void open_companion(RunState& run, Side& side) {
     util::line_after_gap(side.input == 1 ? "...need to also read first _h.dat file"
                                          : "...need to also read second _h.dat file");
-    side.companion_name = util::FILENAMEPATHNO_(run.input_name(side.input)) + "_h.dat";
+    side.companion_name = water_level_companion(run.input_name(side.input));
     util::OPENFILE(side.companion, "BI", side.companion_name);
     std::int32_t nnodes = 0;
     std::int32_t ncells = 0;

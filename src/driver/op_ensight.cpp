@@ -34,6 +34,7 @@
 #include "driver/checks.hpp"
 #include "driver/ends.hpp"
 #include "driver/operations.hpp"
+#include "driver/output_names.hpp"
 #include "driver/step_copy.hpp"
 #include "driver/step_reader.hpp"
 #include "results/dat.hpp"
@@ -313,11 +314,9 @@ void export_xmdf(RunState& run, CaseFile& set) {
     }
 }
 
-// Ends the run before anything is written when two series of the set would write files of
-// the same name (two ".dat" inputs of one name from different folders, or two dataset paths
-// that come to one base name), so that no series overwrites another's files. Names compare
-// without regard to case, as they do on the systems the set may be moved to.
-void refuse_shared_names(RunState& run) {
+// The base names of the set's series of variable files: one per dataset of the first
+// ".xmdf" input, or one per ".dat" input (its name without folder and extension).
+std::vector<std::string> series_bases(const RunState& run) {
     std::vector<std::string> bases;
     if (run.only_xmdf_inputs) {
         const xmdf_read::XmdfFile& file = run.xmdf.file(run.input(1).xmdf_index);
@@ -326,13 +325,41 @@ void refuse_shared_names(RunState& run) {
     } else {
         for (std::int32_t i = 1; i <= run.n_inputs(); ++i) bases.push_back(dat_base_name(run.input_name(i)));
     }
+    return bases;
+}
+
+// Ends the run before anything is written when two series of the set would write files of
+// the same name (two ".dat" inputs of one name from different folders, or two dataset paths
+// that come to one base name), so that no series overwrites another's files. Names compare
+// without regard to case, as they do on the systems the set may be moved to.
+void refuse_shared_names(RunState& run) {
     std::vector<std::string> seen;
-    for (const std::string& base : bases) {
+    for (const std::string& base : series_bases(run)) {
         std::string key = util::UPPERCASE(base);
         if (std::find(seen.begin(), seen.end(), key) != seen.end())
             end_exits("\nERROR - Two series would write the same ensight files: " + base);
         seen.push_back(std::move(key));
     }
+}
+
+// Ends the run before anything is written when a file of the set would be a file that the
+// run reads: the geometries and their logs, the case file and its time lists, and the
+// variable files of every series.
+void refuse_set_outputs_read(const RunState& run, const std::string& folder, const std::string& mesh_name) {
+    const std::string mesh = folder + mesh_name;
+    std::vector<std::string> files = {mesh + "_text.geo", mesh + "_text.geo.log", mesh + "_binary.geo",
+                                      mesh + "_binary.geo.log", folder + mesh_name + ".case"};
+    for (const char* constant : {"_day.txt", "_hrs.txt", "_min.txt", "_sec.txt"})
+        files.push_back(folder + mesh_name + constant);
+    refuse_outputs_read(run, files);
+    // A ".dat" series also writes its stored extremes and times of peak under names of their own.
+    std::vector<std::string> bases;
+    for (const std::string& base : series_bases(run)) {
+        bases.push_back(base);
+        if (!run.only_xmdf_inputs)
+            for (const char* tail : {"Max", "Min", "_tHMax", "_tVMax"}) bases.push_back(base + tail);
+    }
+    refuse_numbered_outputs_read(run, folder, bases);
 }
 
 // The dataset type name of a ".dat" input: the description of its data type's row of the
@@ -430,6 +457,7 @@ void run_ensight(RunState& run) {
     read_mesh(run);
     const std::string mesh = util::trimmed(run.input(1).mesh_file);
     CaseFile set(util::FILEFOLDERPATH(mesh), results::ensight_name(util::FILENAMEEXT(mesh)));
+    refuse_set_outputs_read(run, set.folder(), set.mesh());
     results::ENSIGHTGEOTEXT(run.geom_, set.folder() + set.mesh() + "_text.geo");
     results::ENSIGHTGEOBINARY(run.geom_, set.folder() + set.mesh() + "_binary.geo");
     set.open();

@@ -2,9 +2,14 @@
 // "_xmdf_info.txt" text file per input (the -out name for a single input). Every input
 // must be an ".xmdf" file.
 
+#include <string>
+#include <vector>
+
 #include "driver/ends.hpp"
 #include "driver/operations.hpp"
+#include "driver/output_names.hpp"
 #include "util/console.hpp"
+#include "util/text.hpp"
 #include "xmdf_read/xnfo.hpp"
 
 namespace zorvel::driver {
@@ -19,6 +24,12 @@ void run_xnfo(RunState& run) {
         util::console().line("   Specifed output name ignored.");
         out.user_named = false;
     }
+    std::vector<std::string> listings;
+    if (out.user_named)
+        listings.push_back(util::trimmed(out.out_path));
+    else
+        for (std::int32_t k = 1; k <= run.xmdf.n_xmdf; ++k) listings.push_back(xmdf_read::listing_name(run.xmdf.file(k)));
+    refuse_outputs_read(run, listings);
     xmdf_read::WRITE_XMDF_INFO(run.xmdf, out);
     util::line_after_gap("Finished.");
     end_normal(run.cl.batch);

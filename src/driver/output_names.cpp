@@ -1,9 +1,14 @@
 #include "driver/output_names.hpp"
 
+#include <algorithm>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <vector>
 
+#include "driver/checks.hpp"
 #include "driver/ends.hpp"
 #include "util/console.hpp"
 #include "util/file_io.hpp"
@@ -74,14 +79,22 @@ void name_difference_output(RunState& run, results::OutputDescription& out) {
     }
 }
 
-// The name as the file system resolves it: separators turned, "." and ".." folded away,
-// made absolute from the current folder.
+// The name as the file system resolves it: separators turned, made absolute from the
+// current folder, symbolic links followed as far as they lead (a link to a file still to
+// come leads to that file's name), "." and ".." folded away.
 std::string normalised(std::string_view name) {
+    namespace fs = std::filesystem;
     std::error_code ec;
-    const std::filesystem::path p(util::os_name(util::TRIMF(name)));
-    std::filesystem::path full = std::filesystem::absolute(p, ec);
+    const fs::path p(util::os_name(util::TRIMF(name)));
+    fs::path full = fs::absolute(p, ec);
     if (ec) full = p;
-    return full.lexically_normal().string();
+    for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(full, ec)); ++hops) {
+        const fs::path target = fs::read_symlink(full, ec);
+        if (ec) break;
+        full = target.is_absolute() ? target : full.parent_path() / target;
+    }
+    const fs::path resolved = fs::weakly_canonical(full, ec);
+    return (ec ? full.lexically_normal() : resolved).string();
 }
 
 // True when the two names are the same file: by identity when both exist, by their
@@ -92,6 +105,61 @@ bool same_file(std::string_view a, std::string_view b) {
     const bool has_b = util::file_id(util::TRIMF(b), ib);
     if (has_a || has_b) return has_a && has_b && ia == ib;
     return normalised(a) == normalised(b);
+}
+
+// The mesh that input i is read with: the one its record names once the data types are
+// set (the opener may have been given another), else the one it will name.
+std::string mesh_read(const RunState& run, std::int32_t i) {
+    const std::string named = run.inputs.size() >= static_cast<std::size_t>(i)
+                                  ? util::trimmed(run.input(i).mesh_file)
+                                  : std::string();
+    return named.empty() ? mesh_of(run, i) : named;
+}
+
+// Every file that the run reads: the ".sup" list, the inputs, the meshes that its operation
+// reads and the water-level companions of a difference with the wet/dry test.
+std::vector<std::string> files_read(const RunState& run) {
+    std::vector<std::string> files;
+    if (run.from_sup) files.push_back(util::trimmed(run.sup.sup_file));
+    for (std::int32_t i = 1; i <= run.n_inputs(); ++i) files.push_back(util::trimmed(run.input_name(i)));
+    if (run.inputs.size() < static_cast<std::size_t>(run.n_inputs()) || run.n_inputs() < 1) return files;
+    bool any_levels = false;
+    for (std::int32_t i = 1; i <= run.n_inputs(); ++i) any_levels = any_levels || is_water_level_input(run, i);
+    switch (run.op) {
+    case Operation::max:
+    case Operation::min:
+        if (any_levels) files.push_back(mesh_read(run, 1));
+        break;
+    case Operation::avg:
+        if (is_water_level_input(run, 1)) files.push_back(mesh_read(run, 1));
+        break;
+    case Operation::ensight: files.push_back(mesh_read(run, 1)); break;
+    case Operation::dif:
+        // Without -nowetdry both meshes are read, and the companions of ".dat" inputs that
+        // hold other data than water levels (none when input 1 holds water levels).
+        if (run.cl.nowetdry || run.n_inputs() < 2) break;
+        for (std::int32_t i = 1; i <= 2; ++i) files.push_back(mesh_read(run, i));
+        if (is_water_level_input(run, 1)) break;
+        for (std::int32_t i = 1; i <= 2; ++i)
+            if (run.input(i).input_is_dat && !is_water_level_input(run, i))
+                files.push_back(water_level_companion(util::trimmed(run.input_name(i))));
+        break;
+    default: break;
+    }
+    return files;
+}
+
+// Ends the run: the output is a file that the run reads.
+[[noreturn]] void output_is_input(std::string_view path) {
+    end_exits("\nERROR - Output file is also an input file: \"" + std::string(path) + "\"");
+}
+
+// True when the file name (without folder) is the base followed by "." and four digits.
+bool numbered_name(std::string_view name, std::string_view base) {
+    if (name.size() != base.size() + 5 || name.substr(0, base.size()) != base || name[base.size()] != '.')
+        return false;
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(base.size()) + 1, name.end(),
+                       [](char c) { return c >= '0' && c <= '9'; });
 }
 
 }  // namespace
@@ -154,9 +222,39 @@ void refuse_output_as_input(const RunState& run) {
 
 void refuse_named_output(const RunState& run, const results::OutputDescription& out) {
     const std::string path(util::rtrim(out.out_path));
-    for (std::int32_t i = 1; i <= run.n_inputs(); ++i) {
-        if (same_file(path, run.input_name(i)))
-            end_exits("\nERROR - Output file is also an input file: \"" + path + "\"");
+    refuse_outputs_read(run, std::span<const std::string>(&path, 1));
+}
+
+void refuse_outputs_read(const RunState& run, std::span<const std::string> paths) {
+    const std::vector<std::string> read = files_read(run);
+    for (const std::string& path : paths)
+        for (const std::string& file : read)
+            if (same_file(path, file)) output_is_input(path);
+}
+
+void refuse_numbered_outputs_read(const RunState& run, std::string_view folder,
+                                  std::span<const std::string> bases) {
+    const std::vector<std::string> read = files_read(run);
+    // The folder as a normalised name reaches it: through a name in it.
+    const std::filesystem::path dir = std::filesystem::path(normalised(std::string(folder) + "_")).parent_path();
+    const auto numbered = [&](const std::string& name) {
+        return std::any_of(bases.begin(), bases.end(), [&](const std::string& b) { return numbered_name(name, b); });
+    };
+    std::vector<util::FileId> ids;
+    for (const std::string& file : read) {
+        const std::filesystem::path p(normalised(file));
+        if (p.parent_path() == dir && numbered(p.filename().string()))
+            output_is_input(std::string(folder) + p.filename().string());
+        util::FileId id;
+        if (util::file_id(file, id)) ids.push_back(id);
+    }
+    // A file of the folder under such a name may be a file read under another name.
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        util::FileId id;
+        if (!numbered(name) || !util::file_id(it->path().string(), id)) continue;
+        if (std::find(ids.begin(), ids.end(), id) != ids.end()) output_is_input(std::string(folder) + name);
     }
 }
 

@@ -20,6 +20,7 @@
 // A -dif or -ddur output is named by a third input name when there is one, else
 // "<name 1> - <name 2>" in the current folder.
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -38,10 +39,17 @@ std::string name_field(std::string_view value);
 // output type whose code is its data type (without the "_"), else that code.
 std::string dat_dataset_name(const InputRecord& in);
 
-// Ends the run when the named output is one of its inputs (the same file, however its
-// name is spelled), before anything is opened.
+// Ends the run when the named output is a file that the run reads (the same file, however
+// its name is spelled, or a name that a file still to come will have), before anything is
+// opened. Read are: the ".sup" list, the inputs, the meshes that the operation reads and,
+// for a difference with the wet/dry test, the "_h.dat" companions of its ".dat" inputs.
 void refuse_output_as_input(const RunState& run);
 // The same refusal for an output that its operation names later in the run (-k, -va, -conv).
 void refuse_named_output(const RunState& run, const results::OutputDescription& out);
+// The same refusal for the outputs of an operation that writes several (-conv, -xnfo, -ensight).
+void refuse_outputs_read(const RunState& run, std::span<const std::string> paths);
+// The same refusal for numbered outputs: each base followed by "." and four digits in the
+// folder (given with its separator, or empty for the working folder).
+void refuse_numbered_outputs_read(const RunState& run, std::string_view folder, std::span<const std::string> bases);
 
 }  // namespace zorvel::driver

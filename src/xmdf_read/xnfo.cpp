@@ -105,12 +105,14 @@ void list_datasets(Listing& l, bool is_vector) {
 
 }  // namespace
 
+std::string listing_name(const XmdfFile& file) { return name_of(file) + "_xmdf_info.txt"; }
+
 void WRITE_XMDF_INFO(XmdfTable& table, results::OutputDescription& out) {
     Listing l;
     for (std::int32_t k = 1; k <= table.n_xmdf; ++k) {
         XmdfFile& file = file_record(table, k, "WRITE_XMDF_INFO");
         const std::string name = name_of(file);
-        if (!out.user_named) out.out_path = util::fit(name + "_xmdf_info.txt", util::kNameLen);
+        if (!out.user_named) out.out_path = util::fit(listing_name(file), util::kNameLen);
         results::OPEN_OUTPUT(out);
         l.unit = out.handle;
         l.file = &file;

@@ -12,6 +12,8 @@
 // A count too wide for its field shows asterisks across the field. A dataset whose times
 // cannot be read is listed with its path and 0 times.
 
+#include <string>
+
 #include "results/results_writer.hpp"
 #include "xmdf_read/catalogue.hpp"
 
@@ -23,5 +25,7 @@ namespace zorvel::xmdf_read {
 // its listing. Each listing is complete on disk once written; a dataset whose times
 // cannot be read is reported on the console and the listing goes on.
 void WRITE_XMDF_INFO(XmdfTable& table, results::OutputDescription& out);
+// The name of a file's listing when no -out names it: the input's name and "_xmdf_info.txt".
+std::string listing_name(const XmdfFile& file);
 
 }  // namespace zorvel::xmdf_read

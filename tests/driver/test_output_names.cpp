@@ -137,4 +137,46 @@ TEST(OutputNames, AnOutputThatIsAnInputIsRefused) {
     std::filesystem::remove_all(dir);
 }
 
+// Besides the inputs the run reads its ".sup" list, the meshes its operation reads and the
+// water-level companions of a difference: none of them may be an output either, whatever
+// its name; a file that this run does not read may be.
+TEST(OutputNames, AnOutputThatIsAnotherFileTheRunReadsIsRefused) {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("zorvel_driver_read_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto in_dir = [&](const char* name) { return (dir / name).string(); };
+    for (const char* name : {"r_h.dat", "r.2dm", "r_d.dat", "s_d.dat"}) std::ofstream(in_dir(name)) << "x";
+    std::ofstream(in_dir("list.sup")) << "MESH2D r.2dm\nDATA r_h.dat\n";
+    for (const auto& [target, link] : {std::pair{"r.2dm", "mesh.dat"}, {"list.sup", "sup.dat"}, {"s_h.dat", "s.dat"}})
+        std::filesystem::create_symlink(in_dir(target), in_dir(link));
+    const struct {
+        std::vector<std::string> words;
+        std::string refused;  // the output named in the refusal; empty when the run goes on
+    } cases[] = {
+        {{"-max", in_dir("r_h.dat"), "-out", in_dir("mesh.dat")}, in_dir("mesh.dat")},  // its mesh
+        {{"-avg", in_dir("r_h.dat"), "-2dm", "m.dat", "-out", "m.dat"}, "m.dat"},      // the -2dm mesh
+        {{"-max", in_dir("list.sup"), "-out", in_dir("sup.dat")}, in_dir("sup.dat")},  // the list
+        {{"-dif", in_dir("r_d.dat"), in_dir("s_d.dat"), in_dir("s_h.dat")}, in_dir("s_h.dat")},  // a companion to come
+        {{"-dif", in_dir("r_d.dat"), in_dir("s_d.dat"), in_dir("s.dat")}, in_dir("s.dat")},  // a link to it
+        {{"-dif", in_dir("r_d.dat"), in_dir("s_d.dat"), "-out", in_dir("r.2dm.dat")}, ""},
+        {{"-dif", in_dir("r_d.dat"), in_dir("s_d.dat"), in_dir("s.dat"), "-nowetdry"}, ""},
+        {{"-dif", in_dir("r_h.dat"), in_dir("s_d.dat"), in_dir("s.dat")}, ""},  // levels of input 1: no companion
+        {{"-max", in_dir("r_d.dat"), "-out", in_dir("mesh.dat")}, ""},          // depths: no mesh read
+        {{"-con", in_dir("r_h.dat"), "-out", in_dir("mesh.dat")}, ""},
+    };
+    for (const auto& c : cases) {
+        const auto s = stage(c.words);
+        const std::string what = c.words.front() + " " + c.words.back();
+        if (c.refused.empty()) {
+            EXPECT_EQ(s->status, -1) << what << "\n" << s->text;
+            continue;
+        }
+        EXPECT_EQ(s->status, 1) << what << "\n" << s->text;
+        const std::string tail = "\nERROR - Output file is also an input file: \"" + c.refused + "\"\n\nPress Enter to Close\n";
+        ASSERT_GE(s->text.size(), tail.size()) << what;
+        EXPECT_EQ(s->text.substr(s->text.size() - tail.size()), tail) << what;
+    }
+    std::filesystem::remove_all(dir);
+}
+
 }  // namespace

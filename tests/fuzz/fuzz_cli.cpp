@@ -2,7 +2,7 @@
 // whole program runs in-process in a folder that holds small inputs of every kind, the
 // odd ".dat" and ".xmdf" files among them. Words that would reach outside the folder
 // ("..", a name from the root) are not run. After each run the folder must hold its
-// inputs unchanged; what the run wrote is removed.
+// inputs unchanged, and after an error end nothing else; what the run wrote is removed.
 
 #include <cstdint>
 #include <string>
@@ -50,8 +50,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     if (words.size() > 40) return 0;
-    fuzz::run_silenced([&] { (void)driver::run_program(words); });
+    const std::vector<std::string> before = fuzz::folder_files();
+    int status = 0;
+    fuzz::run_silenced([&] { status = driver::run_program(words); });
     fuzz::require_no_hdf5_ids();
+    if (status != 0) fuzz::require_no_output_left(before);
     fuzz::restore_work_folder();
     return 0;
 }

@@ -187,8 +187,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::Bytes in(data, size);
     const std::vector<std::string>& words = kCommandLines[in.pick(kCommandLines.size())];
     if (build_file(in)) {
-        fuzz::run_silenced([&] { (void)driver::run_program(words); });
+        const std::vector<std::string> before = fuzz::folder_files();
+        int status = 0;
+        fuzz::run_silenced([&] { status = driver::run_program(words); });
         fuzz::require_no_hdf5_ids();
+        if (status != 0) fuzz::require_no_output_left(before);
     }
     fuzz::restore_work_folder();
     return 0;

@@ -4,6 +4,7 @@
 
 #include <hdf5.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -101,6 +102,18 @@ void restore_work_folder() {
     }
     for (const auto& [name, size] : initial_files())
         if (!fs::exists(name)) finding("the input " + name + " was removed");
+}
+
+std::vector<std::string> folder_files() {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(".")) names.push_back(e.path().filename().string());
+    return names;
+}
+
+void require_no_output_left(const std::vector<std::string>& before) {
+    for (const std::string& name : folder_files())
+        if (std::find(before.begin(), before.end(), name) == before.end())
+            finding("an error end left the output " + name);
 }
 
 void require_no_hdf5_ids() {

@@ -29,6 +29,12 @@ void write_file(const std::string& name, const std::uint8_t* data, std::size_t s
 // aborts when a file that was there has changed: a run never writes its inputs.
 void restore_work_folder();
 
+// The names of the files that the work folder holds now.
+std::vector<std::string> folder_files();
+// Aborts when the work folder holds a file that is not one of those named: an error end
+// leaves no output behind.
+void require_no_output_left(const std::vector<std::string>& before);
+
 // Runs the body with the console silenced and fresh file-unit tables; the exit status
 // that a RunEnd carried, or 0 when the body returned.
 template <class Body>

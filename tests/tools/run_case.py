@@ -20,7 +20,7 @@ A case folder holds:
                    a line (wall time; peak resident memory)
 
 The run must write nothing on stderr, and leave exactly the expected files besides its inputs
-(unchanged). With --update the case's expected files are rewritten from the run, for review.
+(unchanged, none of them gone). With --update the case's expected files are rewritten from the run, for review.
 """
 import argparse
 import filecmp
@@ -173,6 +173,8 @@ def main():
                     problems.append(f"output {rel} differs from expected/{rel}")
         for rel in sorted(set(left) - want_names):
             problems.append(f"unexpected new or changed file {rel}")
+        for rel in sorted(set(before) - set(after)):
+            problems.append(f"input {rel} is gone")
         check = os.path.abspath(os.path.join(case, "check"))
         if os.path.exists(check):
             env = dict(os.environ, ZORVEL_TOOLS=os.path.dirname(os.path.abspath(__file__)))
