@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "results/dat_fold.hpp"
 #include "results/dat_io.hpp"
 #include "results/res_ops.hpp"
 #include "util/console.hpp"
@@ -62,6 +63,12 @@ void skip_bytes(util::File& f, std::uint64_t n) {
     if (n > 0 && !f.skip(n)) cut_off(f);
 }
 
+void read_part(util::File& f, std::size_t n, void* dst, std::size_t room) {
+    const std::size_t m = std::min(n, room);
+    read_bytes(f, dst, m);
+    skip_bytes(f, n - m);
+}
+
 RecordHead read_head(util::File& f) {
     std::byte raw[5];
     read_bytes(f, raw, sizeof raw);
@@ -79,6 +86,10 @@ void read_back(util::File& f, std::uint64_t at, void* dst, std::size_t n) {
     read_bytes(f, dst, n);
     if (!f.rewind()) cut_off(f);
     skip_bytes(f, here);
+}
+
+void read_at(util::File& f, std::uint64_t at, void* dst, std::size_t n) {
+    if (n > 0 && !f.read_at(at, dst, n)) cut_off(f);
 }
 
 std::int32_t finish_record(util::File& f) {
@@ -108,6 +119,18 @@ std::byte* body_buffer(std::size_t n) {
         capacity = n;
     }
     return buffer.get();
+}
+
+std::byte* fold_buffer() {
+    static std::byte* buffer = nullptr;
+    if (buffer == nullptr) {
+        try {
+            buffer = new (std::align_val_t{64}) std::byte[kFoldBytes];
+        } catch (const std::bad_alloc&) {
+            CHECK_ALLOC(1);
+        }
+    }
+    return buffer;
 }
 
 }  // namespace dat_io
@@ -154,18 +177,16 @@ void read_record(int unit, bool vector, std::int32_t nnodes, std::int32_t ncells
     time = head.time;
     const std::size_t nc = head.has_flags() ? length_of(ncells) : 0;
     const std::size_t nv = dat_io::value_bytes(nnodes, vector);
-    const std::byte* body = dat_io::view_bytes(f, nc + nv);
-    if (const std::size_t m = std::min(nc, flags.size()); m > 0) std::memcpy(flags.data(), body, m);
-    const std::byte* values = body + nc;
+    dat_io::read_part(f, nc, flags.data(), flags.size());
     const std::size_t n = length_of(nnodes);
     if (vector) {
         const std::size_t m = std::min({n, x.size(), y.size()});
-        for (std::size_t j = 0; j < m; ++j) {
-            x[j] = dat_io::load_real(values + 8 * j);
-            y[j] = dat_io::load_real(values + 8 * j + 4);
-        }
-    } else if (const std::size_t m = std::min(n, x.size()); m > 0) {
-        std::memcpy(x.data(), values, 4 * m);
+        dat_io::in_pieces(f, nv, 8, [&](const std::byte* values, std::size_t off, std::size_t len) {
+            const std::size_t first = off / 8;
+            if (first < m) dat_fold::split_pairs(values, std::min(len / 8, m - first), x.data() + first, y.data() + first);
+        });
+    } else {
+        dat_io::read_part(f, nv, x.data(), 4 * std::min(n, x.size()));
     }
     card = dat_io::finish_record(f);
 }

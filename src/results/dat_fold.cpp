@@ -89,7 +89,6 @@ __attribute__((target("avx2"))) std::size_t scalars_avx2(std::span<const std::by
         __m256 won = _mm256_setzero_ps();
         for (std::size_t k = 0; k < G; ++k) {
             const float* p = reinterpret_cast<const float*>(in[k] + 4 * j);
-            ask_ahead(p);
             const __m256 v0 = _mm256_loadu_ps(p);
             const __m256 v1 = _mm256_loadu_ps(p + 8);
             const __m256 w0 = _mm256_cmp_ps(v0, m0, kWins);
@@ -129,7 +128,6 @@ __attribute__((target("avx2"))) std::size_t vectors_avx2(std::span<const std::by
         __m256 won = _mm256_setzero_ps();
         for (std::size_t k = 0; k < G; ++k) {
             const float* p = reinterpret_cast<const float*>(values[k] + 8 * j);
-            ask_ahead(p);
             __m256 xk, yk;
             const __m256 sk = speeds_avx2(p, xk, yk);
             const __m256 w = _mm256_cmp_ps(sk, s, kWins);
@@ -203,7 +201,6 @@ void fold_flag_run(std::span<const std::int8_t* const> flags, std::span<CELL_RES
         const __m128i b = _mm_loadu_si128(out);
         __m128i r = _mm_min_epu8(b, _mm_sub_epi8(zero, b));
         for (const std::int8_t* f : flags) {
-            ask_ahead(f + i);
             const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(f + i));
             const __m128i am = _mm_min_epu8(a, _mm_sub_epi8(zero, a));
             r = Max ? _mm_max_epu8(r, am) : _mm_min_epu8(r, am);

@@ -24,17 +24,6 @@
 
 namespace zorvel::results::dat_fold {
 
-// How far ahead of a fold its input is asked for. Records are read in place from
-// mapped pages, and the processor's own prefetch stops at each page's end.
-inline constexpr std::size_t kAhead = 4096;
-
-// Asks for the input kAhead bytes past p (never faults, even past the end).
-inline void ask_ahead(const void* p) {
-#if defined(__SSE2__)
-    _mm_prefetch(static_cast<const char*>(p) + kAhead, _MM_HINT_T0);
-#endif
-}
-
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define ZORVEL_AVX2_FOLD 1
 // True when the processor runs AVX2.
@@ -68,7 +57,6 @@ void fold_flag_run(std::span<const std::int8_t* const> flags, std::span<CELL_RES
 // Splits n (x, y) pairs as a file stores them into the x and y arrays.
 inline void split_pairs(const std::byte* __restrict values, std::size_t n, float* __restrict x, float* __restrict y) {
     for (std::size_t j = 0; j < n; ++j) {
-        if (j % 8 == 0) ask_ahead(values + 8 * j);
         x[j] = dat_io::load_real(values + 8 * j);
         y[j] = dat_io::load_real(values + 8 * j + 4);
     }
@@ -101,12 +89,7 @@ void fold_flags(const std::int8_t* flags, std::span<CELL_RES_TYPE> cells) {
 
 // Adds n reals to the sums.
 inline void add_reals(const std::byte* __restrict values, std::size_t n, float* __restrict sum) {
-    std::size_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        ask_ahead(values + 4 * i);
-        for (std::size_t k = i; k < i + 16; ++k) sum[k] += dat_io::load_real(values + 4 * k);
-    }
-    for (; i < n; ++i) sum[i] += dat_io::load_real(values + 4 * i);
+    for (std::size_t i = 0; i < n; ++i) sum[i] += dat_io::load_real(values + 4 * i);
 }
 
 }  // namespace zorvel::results::dat_fold

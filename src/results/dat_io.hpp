@@ -1,8 +1,10 @@
 #pragma once
 // Building blocks shared by the ".dat" reader, writer, searches and reductions:
-// checked reads and views of a record's parts and the run's ends for unreadable files.
-// Internal to the results subsystem.
+// checked reads and views of a record's parts, the fold buffer that records are read into
+// a piece at a time, and the run's ends for unreadable files. Internal to the results
+// subsystem.
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -52,6 +54,9 @@ struct RecordHead {
 RecordHead read_head(util::File& f);
 // Reads n bytes of a record or ends the run.
 void read_bytes(util::File& f, void* dst, std::size_t n);
+// Reads the next n bytes of a record, the first room of them into dst and the rest moved
+// past, or ends the run.
+void read_part(util::File& f, std::size_t n, void* dst, std::size_t room);
 // The next n bytes of a record in place, valid until the next call on the file, or
 // the run ends.
 const std::byte* view_bytes(util::File& f, std::size_t n);
@@ -59,11 +64,35 @@ const std::byte* view_bytes(util::File& f, std::size_t n);
 void skip_bytes(util::File& f, std::uint64_t n);
 // Reads n bytes from offset at of the file and comes back to where it stood.
 void read_back(util::File& f, std::uint64_t at, void* dst, std::size_t n);
+// Reads n bytes from offset at of the file without moving on, or the run ends.
+void read_at(util::File& f, std::uint64_t at, void* dst, std::size_t n);
 // Reads the card after a record (210 at the end of the file) and writes "Done.".
 std::int32_t finish_record(util::File& f);
 
 // A buffer of at least n bytes, kept and reused from call to call.
 std::byte* body_buffer(std::size_t n);
+
+// Bytes of the fold buffer: pieces of records are read into it and used from there while
+// they are still in the processor's cache, so that a record is copied once, whatever its
+// size.
+inline constexpr std::size_t kFoldBytes = std::size_t{1} << 20;
+// The fold buffer, kFoldBytes long and aligned to a cache line, kept for the whole run.
+std::byte* fold_buffer();
+
+// Hands the next n bytes of the file to take(piece, offset, length) in pieces of at most
+// kFoldBytes, each a whole number of unit bytes, read into the fold buffer; the run ends
+// when the file does not hold them.
+template <typename Take>
+void in_pieces(util::File& f, std::size_t n, std::size_t unit, Take&& take) {
+    const std::size_t most = kFoldBytes / unit * unit;
+    std::byte* piece = fold_buffer();
+    for (std::size_t done = 0; done < n;) {
+        const std::size_t len = std::min(most, n - done);
+        read_bytes(f, piece, len);
+        take(static_cast<const std::byte*>(piece), done, len);
+        done += len;
+    }
+}
 
 // Bytes of a record's values.
 inline std::size_t value_bytes(std::int32_t nnodes, bool vector) {

@@ -1,10 +1,11 @@
 // Reading ".dat" records into result records: the next record, the record at a
 // time, and the reductions of all records to a maximum, minimum or average.
-// A record's flags and values are looked at in place (a view of the file, no copy)
-// and used before the file is read on; a search skips the records it passes, a
-// reduction those it does not fold. A reduction folds straight into the node arrays of
-// its records. A record without flags stands for the flags of the last record that
-// carried them; those are read again from the file when needed.
+// A record's flags and values are read straight into the arrays that keep them, or a
+// piece at a time into the fold buffer and used from there while they are in the cache;
+// a search skips the records it passes, a reduction those it does not fold. A reduction
+// folds straight into the node arrays of its records. A record without flags stands for
+// the flags of the last record that carried them; those are read again from the file
+// when needed.
 
 #include <algorithm>
 #include <array>
@@ -129,29 +130,6 @@ void search(int unit, std::int32_t nnodes, std::int32_t ncells, float time, floa
     util::fail("ERROR - Could not find specified timestep in .dat file.");
 }
 
-// The parts of a record that a reduction folds: its flags (its own, else those of
-// the last record that carried them; nullptr when none did) and its values, in place
-// or kept in the body buffer.
-struct Body {
-    const std::int8_t* flags = nullptr;
-    const std::byte* values = nullptr;
-};
-
-// Looks at the rest of a record in place: its flags when it carries them, and its
-// values. Notes where the flags were; earlier flags are read back first.
-Body view_body(util::File& f, const dat_io::RecordHead& head, std::size_t nc, std::size_t nv, LastFlags& last) {
-    const std::size_t fb = head.has_flags() ? nc : 0;
-    Body body;
-    if (head.has_flags())
-        last.seen(f.position());
-    else
-        body.flags = last.get(f);
-    const std::byte* p = dat_io::view_bytes(f, fb + nv);
-    if (head.has_flags()) body.flags = reinterpret_cast<const std::int8_t*>(p);
-    body.values = p + fb;
-    return body;
-}
-
 // Moves past the rest of a record that is not folded, noting where its flags were.
 void skip_body(util::File& f, const dat_io::RecordHead& head, std::size_t nc, std::size_t nv, LastFlags& last) {
     const std::size_t fb = head.has_flags() ? nc : 0;
@@ -180,22 +158,6 @@ constexpr ExtremeKind kMinimum{
     "Ignoring minimum values as -ignore_MM specified.", "Processing.",
     "File has minimums stored (time = 99,999) using these values and ignoring all other timesteps.",
     "Ignoring minimum values as -ignore_MM specified."};
-
-// The largest part of a record looked at in place at a time: a reduction folds a record
-// piece by piece, so that only a few of its pages are mapped at once however large it is.
-constexpr std::size_t kPiece = std::size_t{1} << 20;
-
-// Hands the next n bytes of the file to take(piece, offset, length) in place, in pieces
-// of at most kPiece bytes, each a whole number of units.
-template <typename Take>
-void in_pieces(util::File& f, std::size_t n, std::size_t unit, Take&& take) {
-    const std::size_t most = kPiece / unit * unit;
-    for (std::size_t done = 0; done < n;) {
-        const std::size_t len = std::min(most, n - done);
-        take(dat_io::view_bytes(f, len), done, len);
-        done += len;
-    }
-}
 
 // The running extreme of a reduction: the extreme record's node arrays, the speeds of
 // its vectors, and the time-of-extreme record's values when it holds the nodes (no times
@@ -244,16 +206,14 @@ struct Running {
     }
 };
 
-// Ordinary records in a row are folded as a group (see dat_group.hpp) of two, or of four
-// when the times of the extremes are kept: each record of a group keeps a few of its pages
-// mapped, and a group reads and writes the running arrays once, twice as many of them with
-// the times.
-constexpr std::size_t kGroup = 2;
-constexpr std::size_t kTimedGroup = 4;
+// Ordinary records in a row are folded as a group (see dat_group.hpp): a group reads and
+// writes the running arrays once, however many records it has.
+constexpr std::size_t kGroup = dat_group::kMost;
+static_assert(kGroup <= dat_fold::kRunMost);
 
-// A walk over the steps folds its records four at a time: it keeps two to five arrays per
-// node, read and written once per group, and longer groups map more pages than they save.
-constexpr std::size_t kStepGroup = 4;
+// A walk over the steps folds its records as a group too: it keeps two to five arrays per
+// node, read and written once per group.
+constexpr std::size_t kStepGroup = dat_group::kMost;
 static_assert(kStepGroup <= kMostSteps);
 
 // A record that a reduction folds like any other: no stored extreme or time-of-extreme code.
@@ -303,40 +263,38 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
     const auto fold_record = [&](const dat_io::RecordHead& head) {
         if (head.has_flags()) {
             last_flags.seen(f.position());
-            in_pieces(f, nc, 1, [&](const std::byte* p, std::size_t off, std::size_t len) {
+            dat_io::in_pieces(f, nc, 1, [&](const std::byte* p, std::size_t off, std::size_t len) {
                 const auto* flags = reinterpret_cast<const std::int8_t*>(p);
                 fold_flags(std::span(&flags, 1), off, len);
             });
         } else if (const std::int8_t* earlier = last_flags.get(f)) {
             fold_flags(std::span(&earlier, 1), 0, nc);
         }
-        in_pieces(f, nv, nb,
-                  [&](const std::byte* p, std::size_t off, std::size_t len) { fold_values(p, off, len, t); });
+        dat_io::in_pieces(f, nv, nb,
+                          [&](const std::byte* p, std::size_t off, std::size_t len) { fold_values(p, off, len, t); });
         values_folded = true;
     };
     // A group of records folded a block at a time through all of them; then each is read
     // past in turn, with its console lines.
-    std::array<dat_group::Member, kTimedGroup> members;
-    const std::size_t most = run.et != nullptr ? kTimedGroup : kGroup;
+    std::array<dat_group::Member, kGroup> members;
     const auto fold_group = [&](std::span<const dat_group::Member> group) {
-        std::array<const std::int8_t*, kTimedGroup> flags_at;
-        std::array<const std::byte*, kTimedGroup> at;
-        std::array<float, kTimedGroup> times;
+        std::array<const std::int8_t*, kGroup> flags_at;
+        std::array<float, kGroup> times;
         for (std::size_t k = 0; k < group.size(); ++k) times[k] = group[k].time;
-        dat_group::by_blocks(f, group, &dat_group::Member::flags, nc, 1, [&](std::size_t off, std::size_t len) {
-            for (std::size_t k = 0; k < group.size(); ++k)
-                flags_at[k] = reinterpret_cast<const std::int8_t*>(group[k].flags + off);
-            fold_flags(std::span(flags_at.data(), group.size()), off, len);
-        });
+        dat_group::by_blocks(f, group, &dat_group::Member::flags, nc, 1,
+                             [&](std::span<const std::byte* const> blocks, std::size_t off, std::size_t len) {
+                                 for (std::size_t k = 0; k < blocks.size(); ++k)
+                                     flags_at[k] = reinterpret_cast<const std::int8_t*>(blocks[k]);
+                                 fold_flags(std::span(flags_at.data(), blocks.size()), off, len);
+                             });
         // Vectors not yet folded start from the group's first record.
         const std::size_t first = replacing && !values_folded ? 1 : 0;
-        dat_group::by_blocks(f, group, &dat_group::Member::values, nv, nb, [&](std::size_t off, std::size_t len) {
-            if (first == 1) run.replace(group[0].values + off, off / nb, len / nb, group[0].time);
-            for (std::size_t k = first; k < group.size(); ++k) at[k] = group[k].values + off;
-            if (first < group.size())
-                run.fold<Max>(std::span(at.data() + first, group.size() - first), times.data() + first, off / nb,
-                              len / nb);
-        });
+        dat_group::by_blocks(f, group, &dat_group::Member::values, nv, nb,
+                             [&](std::span<const std::byte* const> blocks, std::size_t off, std::size_t len) {
+                                 if (first == 1) run.replace(blocks[0], off / nb, len / nb, group[0].time);
+                                 if (first < blocks.size())
+                                     run.fold<Max>(blocks.subspan(first), times.data() + first, off / nb, len / nb);
+                             });
         values_folded = true;
         for (std::size_t j = 0; j < group.size(); ++j) {
             t = dat_io::read_head(f).time;
@@ -346,27 +304,28 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
             con.line(kind.processing);
         }
     };
-    // A stored extreme, kept until the card after it tells whether it is the last record.
-    Body kept;
+    // A stored extreme, kept until the card after it tells whether it is the last record:
+    // its flags (its own, else those of the last record that carried them; nullptr when
+    // none did) and its values, in the body buffer.
+    struct Kept {
+        const std::int8_t* flags = nullptr;
+        const std::byte* values = nullptr;
+    } kept;
     const auto keep_record = [&](const dat_io::RecordHead& head) {
         std::byte* copy = dat_io::body_buffer(nc + nv);
-        kept = Body{nullptr, copy};
+        kept = Kept{nullptr, copy};
         if (head.has_flags()) {
             last_flags.seen(f.position());
-            in_pieces(f, nc, 1, [&](const std::byte* p, std::size_t off, std::size_t len) {
-                std::memcpy(copy + nv + off, p, len);
-            });
+            dat_io::read_bytes(f, copy + nv, nc);
             kept.flags = reinterpret_cast<const std::int8_t*>(copy + nv);
         } else {
             kept.flags = last_flags.get(f);
         }
-        in_pieces(f, nv, nb, [&](const std::byte* p, std::size_t off, std::size_t len) {
-            std::memcpy(copy + off, p, len);
-        });
+        dat_io::read_bytes(f, copy, nv);
     };
     const auto ordinary = [&](float time) { return ordinary_for(kind, time); };
     for (;;) {
-        if (const std::size_t g = dat_group::gather(f, nc, nv, std::span(members.data(), most), ordinary); g > 0) {
+        if (const std::size_t g = dat_group::gather(f, nc, nv, std::span(members), ordinary); g > 0) {
             fold_group(std::span(members.data(), g));
             continue;
         }
@@ -417,8 +376,6 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
             }
         }
     }
-    // The file's pages are let go: the next input does not carry them.
-    f.let_go_window();
     con.line();
     con.line("Finished processing file.");
 }
@@ -436,8 +393,8 @@ std::string whole_part(float t) {
 }
 
 // Reads the next time record into the record (nothing once end_of_data is set): its
-// time and cell flags, its values handed to take in place before the file is read on,
-// then the card after it, which sets end_of_data when no record follows. A record already
+// time and cell flags, then its values, which take(f, n) reads (all n bytes of them), then
+// the card after it, which sets end_of_data when no record follows. A record already
 // folded (look false) is moved past: only its time is taken.
 template <typename Take>
 void next_record(int unit, RES_TYPE& res, Take&& take, bool look = true) {
@@ -450,9 +407,9 @@ void next_record(int unit, RES_TYPE& res, Take&& take, bool look = true) {
     const std::size_t nc = head.has_flags() ? length_of(res.ncells) : 0;
     const std::size_t nv = dat_io::value_bytes(res.nnodes, res.is_vector);
     if (look) {
-        const std::byte* body = dat_io::view_bytes(f, nc + nv);
-        if (nc > 0) copy_flags(body, cells_of(res));
-        take(body + nc);
+        const std::span<CELL_RES_TYPE> cells = cells_of(res);
+        dat_io::read_part(f, nc, cells.data(), cells.size());
+        take(f, nv);
     } else {
         dat_io::skip_bytes(f, nc + nv);
     }
@@ -465,17 +422,33 @@ void next_record(int unit, RES_TYPE& res, Take&& take, bool look = true) {
     }
 }
 
+// Reads the next n bytes of a record's values into the nodes: straight into value for
+// scalars, a piece at a time split into value and y for vectors.
+void read_values(util::File& f, std::size_t n, RES_TYPE& res) {
+    const std::size_t held = nodes_held(res);
+    if (!res.is_vector) {
+        dat_io::read_part(f, n, res.value.data(), 4 * held);
+        return;
+    }
+    dat_io::in_pieces(f, n, 8, [&](const std::byte* values, std::size_t off, std::size_t len) {
+        const std::size_t first = off / 8;
+        if (first < held)
+            dat_fold::split_pairs(values, std::min(len / 8, held - first), res.value.data() + first,
+                                  res.y.data() + first);
+    });
+}
+
 }  // namespace
 
 void NEXTDATTIMESTEP(int unit, RES_TYPE& res) {
-    next_record(unit, res, [&](const std::byte* values) { scatter_values(values, res.is_vector, res); });
+    next_record(unit, res, [&](util::File& f, std::size_t n) { read_values(f, n, res); });
 }
 
 std::span<const std::byte> next_dat_step_as_stored(int unit, RES_TYPE& res) {
     std::span<std::byte> kept;
-    next_record(unit, res, [&](const std::byte* values) {
-        kept = work_array(g_stored, static_cast<std::int64_t>(dat_io::value_bytes(res.nnodes, res.is_vector)));
-        if (!kept.empty()) std::memcpy(kept.data(), values, kept.size());
+    next_record(unit, res, [&](util::File& f, std::size_t n) {
+        kept = work_array(g_stored, static_cast<std::int64_t>(n));
+        dat_io::read_bytes(f, kept.data(), n);
     });
     return kept;
 }
@@ -486,16 +459,18 @@ void dat_values_into(std::span<const std::byte> values, RES_TYPE& res) {
 }
 
 void next_dat_magnitudes(int unit, RES_TYPE& res, std::span<float> now) {
-    next_record(unit, res, [&](const std::byte* values) {
-        const std::size_t n = std::min(length_of(res.nnodes), now.size());
+    next_record(unit, res, [&](util::File& f, std::size_t n) {
+        const std::size_t m = std::min(length_of(res.nnodes), now.size());
         if (!res.is_vector) {
-            if (n > 0) std::memcpy(now.data(), values, 4 * n);
+            dat_io::read_part(f, n, now.data(), 4 * m);
             return;
         }
-        for (std::size_t j = 0; j < n; ++j) {
-            if (j % 512 == 0) dat_fold::ask_ahead(values + 8 * j);
-            now[j] = util::VECTOR_MAGNITUDE(load_real(values + 8 * j), load_real(values + 8 * j + 4));
-        }
+        dat_io::in_pieces(f, n, 8, [&](const std::byte* values, std::size_t off, std::size_t len) {
+            for (std::size_t j = off / 8, end = std::min(m, (off + len) / 8); j < end; ++j) {
+                const std::byte* v = values + 8 * j - off;
+                now[j] = util::VECTOR_MAGNITUDE(load_real(v), load_real(v + 4));
+            }
+        });
     });
 }
 
@@ -513,33 +488,57 @@ std::size_t fold_dat_steps(int unit, RES_TYPE& res, StepFold& fold, bool (*is_st
     run.pairs = res.is_vector;
     run.nnodes = res.nnodes;
     run.ncells = res.ncells;
-    for (std::size_t k = 0; k < g; ++k) {
-        run.time[k] = members[k].time;
-        run.values[k] = members[k].values;
-        run.flags[k] = reinterpret_cast<const std::int8_t*>(members[k].flags);
-    }
+    for (std::size_t k = 0; k < g; ++k) run.time[k] = members[k].time;
     fold.start_run(run);
     const std::size_t nb = res.is_vector ? 8 : 4;
-    dat_group::by_blocks(f, group, &dat_group::Member::values, nv, nb, [&](std::size_t off, std::size_t len) {
-        fold.fold_nodes(run, off / nb, len / nb);
-    });
+    dat_group::by_blocks(f, group, &dat_group::Member::values, nv, nb,
+                         [&](std::span<const std::byte* const> blocks, std::size_t off, std::size_t len) {
+                             std::copy(blocks.begin(), blocks.end(), run.values.begin());
+                             run.node0 = off / nb;
+                             fold.fold_nodes(run, off / nb, len / nb);
+                         });
     // The record keeps the flags of the last record read, which stand for those of a later
     // record that carries none.
     const std::span<CELL_RES_TYPE> kept = cells_of(res);
-    dat_group::by_blocks(f, group, &dat_group::Member::flags, nc, 1, [&](std::size_t off, std::size_t len) {
-        fold.fold_cells(run, off, len);
-        if (off < kept.size()) std::memcpy(kept.data() + off, group.back().flags + off, std::min(len, kept.size() - off));
-    });
+    dat_group::by_blocks(f, group, &dat_group::Member::flags, nc, 1,
+                         [&](std::span<const std::byte* const> blocks, std::size_t off, std::size_t len) {
+                             for (std::size_t k = 0; k < blocks.size(); ++k)
+                                 run.flags[k] = reinterpret_cast<const std::int8_t*>(blocks[k]);
+                             run.cell0 = off;
+                             fold.fold_cells(run, off, len);
+                             if (off < kept.size())
+                                 std::memcpy(kept.data() + off, blocks.back(), std::min(len, kept.size() - off));
+                         });
     return g;
 }
 
 void next_dat_folded(int unit, RES_TYPE& res) {
-    next_record(unit, res, [](const std::byte*) {}, false);
+    next_record(unit, res, [](util::File&, std::size_t) {}, false);
 }
 
 void next_dat_folding(int unit, RES_TYPE& res, StepFold& fold, bool (*is_step)(float)) {
-    next_record(unit, res, [&](const std::byte* values) {
-        if (is_step(res.time)) fold_one_step(fold, res, values, res.is_vector, length_of(res.nnodes));
+    next_record(unit, res, [&](util::File& f, std::size_t n) {
+        if (!is_step(res.time)) {
+            dat_io::skip_bytes(f, n);
+            return;
+        }
+        // A run of one step, folded a piece at a time as it is read; its cells are the
+        // record's, read into it before.
+        StepRun run;
+        run.count = 1;
+        run.pairs = res.is_vector;
+        run.nnodes = res.nnodes;
+        run.ncells = static_cast<std::int32_t>(cells_of(res).size());
+        run.time[0] = res.time;
+        run.flags[0] = reinterpret_cast<const std::int8_t*>(res.CELL.data());
+        fold.start_run(run);
+        const std::size_t nb = res.is_vector ? 8 : 4;
+        dat_io::in_pieces(f, n, nb, [&](const std::byte* values, std::size_t off, std::size_t len) {
+            run.values[0] = values;
+            run.node0 = off / nb;
+            fold.fold_nodes(run, off / nb, len / nb);
+        });
+        fold.fold_cells(run, 0, length_of(run.ncells));
     });
 }
 
@@ -551,12 +550,21 @@ void load_levels(util::File& f, const dat_io::RecordHead& head, const RES_TYPE& 
     wl.time = head.time;
     const std::size_t nc = head.has_flags() ? length_of(res.ncells) : 0;
     const std::size_t nv = dat_io::value_bytes(res.nnodes, res.is_vector);
-    const std::byte* body = dat_io::view_bytes(f, nc + nv);
-    const std::size_t step = res.is_vector ? 8 : 4;
-    for (std::size_t i = 0, m = std::min(nc, wl.flags.size()); i < m; ++i)
-        wl.flags[i] = static_cast<std::int8_t>(body[i]);
-    for (std::size_t j = 0, m = std::min(length_of(res.nnodes), wl.values.size()); j < m; ++j)
-        wl.values[j] = load_real(body + nc + step * j);
+    const std::size_t mc = std::min(nc, wl.flags.size());
+    dat_io::in_pieces(f, nc, 1, [&](const std::byte* flags, std::size_t off, std::size_t len) {
+        for (std::size_t i = off, end = std::min(mc, off + len); i < end; ++i)
+            wl.flags[i] = static_cast<std::int8_t>(flags[i - off]);
+    });
+    const std::size_t m = std::min(length_of(res.nnodes), wl.values.size());
+    if (!res.is_vector) {
+        dat_io::read_part(f, nv, wl.values.data(), 4 * m);
+    } else {
+        // A vector's second components are dropped.
+        dat_io::in_pieces(f, nv, 8, [&](const std::byte* values, std::size_t off, std::size_t len) {
+            for (std::size_t j = off / 8, end = std::min(m, (off + len) / 8); j < end; ++j)
+                wl.values[j] = load_real(values + 8 * j - off);
+        });
+    }
 }
 
 // Reads the card after a water-level record; past the last record the levels' end mark is set.
@@ -645,9 +653,20 @@ void DATAVERAGES(int unit, bool vector, RES_TYPE& res) {
         // Stored extremes and other time codes are not output times.
         const bool output_time = std::fabs(head.time) <= 99998.0f;
         if (output_time) {
-            const Body body = view_body(f, head, nc, nv, last_flags);
-            dat_fold::add_reals(body.values, nsum, sum);
-            if (body.flags != nullptr) dat_fold::fold_flags<true>(body.flags, cells);
+            if (head.has_flags()) {
+                last_flags.seen(f.position());
+                dat_io::in_pieces(f, nc, 1, [&](const std::byte* p, std::size_t off, std::size_t len) {
+                    const auto* flags = reinterpret_cast<const std::int8_t*>(p);
+                    if (off < cells.size())
+                        dat_fold::fold_flag_run<true>(std::span(&flags, 1),
+                                                      cells.subspan(off, std::min(len, cells.size() - off)));
+                });
+            } else if (const std::int8_t* earlier = last_flags.get(f)) {
+                dat_fold::fold_flags<true>(earlier, cells);
+            }
+            dat_io::in_pieces(f, nv, 4, [&](const std::byte* p, std::size_t off, std::size_t len) {
+                if (off / 4 < nsum) dat_fold::add_reals(p, std::min(len / 4, nsum - off / 4), sum + off / 4);
+            });
             ++records;
         } else {
             skip_body(f, head, nc, nv, last_flags);

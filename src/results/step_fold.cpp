@@ -23,7 +23,7 @@ void StepFold::fold_cells(const StepRun& run, std::size_t first, std::size_t cou
     if (first >= n) return;
     count = std::min(count, n - first);
     std::array<const std::int8_t*, kMostSteps> at;
-    for (std::size_t k = 0; k < run.count; ++k) at[k] = run.flags[k] + first;
+    for (std::size_t k = 0; k < run.count; ++k) at[k] = run.flags[k] + (first - run.cell0);
     dat_fold::fold_flag_run<true>(std::span(at.data(), run.count), cells.subspan(first, count));
 }
 
@@ -56,6 +56,7 @@ using dat_io::load_real;
 // The value of node j in step k of the run: the real, or the magnitude of the pair.
 inline float value_at(const StepRun& run, std::size_t k, std::size_t j) {
     const std::byte* v = run.values[k];
+    j -= run.node0;
     if (run.pairs) return util::VECTOR_MAGNITUDE(load_real(v + 8 * j), load_real(v + 8 * j + 4));
     return load_real(v + 4 * j);
 }
@@ -131,12 +132,6 @@ __attribute__((target("avx2"))) inline __m256 eight_at(const std::byte* values, 
     }
 }
 
-// Asks ahead for the input of a step once per cache line read.
-template <bool Pairs>
-inline void ask_ahead_at(const std::byte* values, std::size_t j) {
-    if (Pairs || j % 16 == 0) dat_fold::ask_ahead(values + (Pairs ? 8 : 4) * j);
-}
-
 // durations_from for the G steps of the run eight nodes at a time, from j (a multiple of
 // 4) while eight nodes remain before end; gives the node it stopped at. The three cases are
 // masks (they never overlap), the quotients of the lanes a mask leaves out never used, those
@@ -160,8 +155,7 @@ __attribute__((target("avx2"))) std::size_t durations_avx2(const StepRun& run, c
         __m256 e = _mm256_loadu_ps(prev + j);
         __m256 total = _mm256_loadu_ps(duration + j);
         for (std::size_t k = 0; k < G; ++k) {
-            ask_ahead_at<Pairs>(in[k], j);
-            const __m256 d = eight_at<Pairs>(in[k], j);
+            const __m256 d = eight_at<Pairs>(in[k], j - run.node0);
             const __m256 d_up = _mm256_cmp_ps(cv, d, _CMP_LE_OQ);
             const __m256 e_up = _mm256_cmp_ps(cv, e, _CMP_LE_OQ);
             const __m256 rise = _mm256_and_ps(d_up, _mm256_cmp_ps(e, cv, _CMP_LT_OQ));
@@ -211,8 +205,7 @@ __attribute__((target("avx2"))) std::size_t increases_avx2(const StepRun& run, c
         __m256 times = _mm256_setzero_ps();
         int newly = 0;
         for (std::size_t k = 0; k < G; ++k) {
-            ask_ahead_at<Pairs>(run.values[k], j);
-            const __m256 d = eight_at<Pairs>(run.values[k], j);
+            const __m256 d = eight_at<Pairs>(run.values[k], j - run.node0);
             const __m256 hit = _mm256_andnot_ps(was, _mm256_cmp_ps(d, e, _CMP_GE_OQ));
             if (const int bits = _mm256_movemask_ps(hit); bits != 0) {
                 if (newly == 0) times = _mm256_loadu_ps(toi + j);

@@ -18,8 +18,9 @@ namespace zorvel::results {
 inline constexpr std::size_t kMostSteps = 8;
 
 // Steps folded together, in order: each one's time, its node values (a real per node, or an
-// (x, y) pair per node whose magnitude counts, as a ".dat" record stores them) and its cell
-// flags, each from node or cell 0; nodes and cells are the counts of every step.
+// (x, y) pair per node whose magnitude counts, as a ".dat" record stores them) from node
+// node0 and its cell flags from cell cell0, as far as the block of nodes or cells handed
+// over with them; nodes and cells are the counts of every step.
 struct StepRun {
     std::size_t count = 0;
     bool pairs = false;
@@ -28,6 +29,8 @@ struct StepRun {
     std::array<float, kMostSteps> time{};
     std::array<const std::byte*, kMostSteps> values{};
     std::array<const std::int8_t*, kMostSteps> flags{};
+    std::size_t node0 = 0;
+    std::size_t cell0 = 0;
 };
 
 // A walk's work on a run of steps. The reader of the steps starts the run, then hands it
@@ -47,7 +50,8 @@ public:
     bool step_waiting() const { return steps_taken < run_steps; }
     // Starts a run whose steps follow the last one folded.
     virtual void start_run(const StepRun& run) = 0;
-    // Folds nodes [first, first + count) of every step of the run, step after step.
+    // Folds nodes [first, first + count) of every step of the run, step after step (the
+    // values of the run hold them).
     virtual void fold_nodes(const StepRun& run, std::size_t first, std::size_t count) = 0;
     // Merges cells [first, first + count) of every step of the run into cells.
     void fold_cells(const StepRun& run, std::size_t first, std::size_t count);

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,20 +17,8 @@ namespace zorvel::util {
 
 namespace {
 
-// A mapped window moves in steps of this many bytes of the file (a huge page): windows
-// begin on such a step, the reader's pages are mapped ahead of it a step at a time and
-// let go behind it a whole step at a time, so that a huge mapping of the page cache is
-// never split.
-constexpr std::uint64_t kStep = std::uint64_t{2} << 20;
-
-// The bytes of a page, the unit in which the window is mapped in and let go.
-constexpr std::size_t kPage = 4096;
-
-// Rounds a file offset down to a step.
-std::uint64_t step_below(std::uint64_t at) { return at / kStep * kStep; }
-
-// The Files that the bus-fault handler must know of: mapped inputs (to name the file
-// that shrank) and outputs (to take back what the run wrote).
+// The Files that a fault handler must know of: the outputs (to take back what the run
+// wrote).
 constexpr int kWatchSlots = 256;
 std::atomic<File*> g_watched[kWatchSlots];
 
@@ -108,10 +95,10 @@ std::unique_ptr<File> File::open(std::string_view name, FileKind kind, Existing 
         errno = e;
         return nullptr;
     }
-    // A regular byte-stream input is looked at in its mapped window; its buffer serves only
-    // small reads (a header), so a small one is enough.
-    const bool viewed = kind == FileKind::bytes_in && S_ISREG(st.st_mode);
-    std::unique_ptr<File> f(new File(fd, std::string(name), kind, viewed ? kViewedBufferSize : kBufferSize));
+    // A regular byte-stream input reads its records straight into the reader's memory; its
+    // buffer serves only small reads (a header, the cards), so a small one is enough.
+    const bool binary = kind == FileKind::bytes_in && S_ISREG(st.st_mode);
+    std::unique_ptr<File> f(new File(fd, std::string(name), kind, binary ? kBinaryBufferSize : kBufferSize));
     f->id_ = FileId{st.st_dev, st.st_ino};
     f->created_ = created;
     f->begun_entry_ = begun;
@@ -128,7 +115,7 @@ std::unique_ptr<File> File::open(std::string_view name, FileKind kind, Existing 
     }
     if (!output) {
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-        f->mappable_ = S_ISREG(st.st_mode);
+        f->regular_input_ = S_ISREG(st.st_mode);
     } else {
         f->os_path_ = path;
         f->watch();
@@ -143,7 +130,6 @@ File::File(int fd, std::string name, FileKind kind, std::size_t buffer)
 
 File::~File() {
     if (fd_ >= 0) close();
-    unmap();
     unwatch();
 }
 
@@ -180,7 +166,6 @@ bool File::to_writing() {
 
 // Reads on into the buffer, keeping the bytes not yet handed out; false at the end.
 bool File::refill() {
-    if (in_window_) leave_window();
     if (writing_ && !to_reading()) return false;
     if (next_ < fill_) std::memmove(buffer_.get(), buffer_.get() + next_, fill_ - next_);
     fill_ -= next_;
@@ -206,14 +191,6 @@ bool File::read(void* dst, std::size_t n) {
         std::memcpy(out, buffer_.get() + next_, n);
         next_ += n;
         return true;
-    }
-    if (in_window_) {
-        if (const std::byte* p = window_view(n)) {
-            std::memcpy(out, p, n);
-            return true;
-        }
-        if (in_window_) return false;  // the end of the file
-        // The window could not be moved: read on through the buffer.
     }
     if (writing_ && !to_reading()) return false;
     std::memcpy(out, buffer_.get() + next_, have);
@@ -249,29 +226,16 @@ bool File::skip(std::uint64_t n) {
         next_ += static_cast<std::size_t>(n);
         return true;
     }
-    // A mapped input skips in its window: nothing is read, and what follows the skip is
-    // looked at in place rather than read a whole buffer at a time.
-    if (!in_window_ && mappable_) enter_window();
-    if (in_window_) {
-        // Only the position moves; the descriptor follows when the buffer is next used.
-        if (!holds(file_pos_, n)) {
-            file_pos_ = std::max(file_pos_, size_);
-            return false;
-        }
-        file_pos_ += n;
-        return true;
-    }
     if (writing_ && !to_reading()) return false;
     std::uint64_t target = position() + n;
     next_ = fill_ = 0;
+    // The size is taken afresh, as another program may have cut the file short since.
+    struct stat st {};
+    if (::fstat(fd_, &st) == 0) size_ = static_cast<std::uint64_t>(st.st_size);
     if (target > size_) {
         // Past the end: stop at the end, as a read there would.
-        struct stat st {};
-        if (::fstat(fd_, &st) == 0) size_ = static_cast<std::uint64_t>(st.st_size);
-        if (target > size_) {
-            file_pos_ = static_cast<std::uint64_t>(::lseek(fd_, 0, SEEK_END));
-            return false;
-        }
+        file_pos_ = static_cast<std::uint64_t>(::lseek(fd_, 0, SEEK_END));
+        return false;
     }
     off_t at = ::lseek(fd_, static_cast<off_t>(target), SEEK_SET);
     if (at < 0) {
@@ -285,7 +249,6 @@ bool File::skip(std::uint64_t n) {
 bool File::rewind() {
     if (is_output() || fd_ < 0) return false;
     next_ = fill_ = 0;
-    in_window_ = false;  // the window is kept for the views that come back to it
     if (::lseek(fd_, 0, SEEK_SET) != 0) {
         failed_ = true;
         return false;
@@ -298,7 +261,6 @@ bool File::rewind() {
 }
 
 bool File::at_end() {
-    if (in_window_) return !holds(file_pos_, 1);
     return next_ == fill_ && !refill();
 }
 
@@ -308,10 +270,6 @@ const std::byte* File::view(std::size_t n) {
         next_ += n;
         return p;
     }
-    if (mappable_) {
-        const std::byte* p = window_view(n);
-        if (p != nullptr || mappable_) return p;
-    }
     if (view_buffer_.size() < n) {
         view_buffer_.clear();
         view_buffer_.shrink_to_fit();
@@ -320,148 +278,24 @@ const std::byte* File::view(std::size_t n) {
     return read(view_buffer_.data(), n) ? view_buffer_.data() : nullptr;
 }
 
-// The next n bytes from the mapped window, moved on as needed; nullptr at the end
-// of the file, or (with mappable_ then false) when the file cannot be mapped.
-const std::byte* File::window_view(std::size_t n) {
-    if (!in_window_) enter_window();
-    const std::uint64_t at = file_pos_;
-    if (!holds(at, n)) {
-        file_pos_ = std::max(at, size_);
-        return nullptr;
-    }
-    if (map_ == nullptr || at < map_at_ || at + n > map_at_ + map_len_) {
-        if (!map_window(at, n)) {
-            mappable_ = false;
-            leave_window();
-            return nullptr;
+bool File::read_at(std::uint64_t at, void* dst, std::size_t n) {
+    if (!regular_input_ || fd_ < 0) return false;
+    char* out = static_cast<char*>(dst);
+    while (n > 0) {
+        const ssize_t got = ::pread(fd_, out, n, static_cast<off_t>(at));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            if (got < 0) failed_ = true;
+            return false;
         }
+        out += got;
+        at += static_cast<std::uint64_t>(got);
+        n -= static_cast<std::size_t>(got);
     }
-    // Pages behind the reader leave the resident set (they stay in the page cache), and
-    // those of the view are mapped before it is read.
-    const std::uint64_t behind = std::max(step_below(at), dropped_);
-    if (behind > dropped_) {
-        ::madvise(const_cast<std::byte*>(map_ + (dropped_ - map_at_)), static_cast<std::size_t>(behind - dropped_),
-                  MADV_DONTNEED);
-        dropped_ = behind;
-    }
-    populate(at, at + n);
-    file_pos_ = at + n;
-    return map_ + (at - map_at_);
-}
-
-// Goes over to the mapped window at the position reached; bytes read ahead into the
-// buffer are dropped. The window itself is mapped when it is first looked at.
-void File::enter_window() {
-    file_pos_ = position();
-    next_ = fill_ = 0;
-    in_window_ = true;
-}
-
-// Maps a window holding bytes [at, at + n) and the like of them after it.
-bool File::map_window(std::uint64_t at, std::size_t n) {
-    static const bool handler_installed = [] {
-        struct sigaction sa {};
-        sa.sa_sigaction = &File::on_bus_fault;
-        sa.sa_flags = SA_SIGINFO;
-        sigemptyset(&sa.sa_mask);
-        return ::sigaction(SIGBUS, &sa, nullptr) == 0;
-    }();
-    if (!handler_installed) return false;
-    unmap();
-    watch();
-    if (watch_slot_ < 0) return false;
-    const std::uint64_t first = step_below(at);
-    std::uint64_t len = std::max<std::uint64_t>(kWindowSize, 2 * static_cast<std::uint64_t>(n) + kStep);
-    len = std::min(len, size_ - first);
-    void* p = ::mmap(nullptr, static_cast<std::size_t>(len), PROT_READ, MAP_SHARED, fd_, static_cast<off_t>(first));
-    if (p == MAP_FAILED) return false;
-    ::madvise(p, static_cast<std::size_t>(len), MADV_SEQUENTIAL);
-    map_at_ = first;
-    map_len_ = static_cast<std::size_t>(len);
-    dropped_ = first;
-    populated_ = first;
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    map_ = static_cast<const std::byte*>(p);
-    std::atomic_signal_fence(std::memory_order_seq_cst);
     return true;
 }
 
-// Maps the window's pages of bytes [at, end) into the process in one call, so that
-// reading them takes no page faults: files read before and files just written (whose
-// pages the kernel maps a few at a time) are then read alike. Where the kernel cannot do
-// this, the pages are mapped as they are touched.
-void File::populate(std::uint64_t at, std::uint64_t end) {
-    const std::uint64_t from = std::max({populated_, at / kPage * kPage, map_at_});
-    const std::uint64_t to = std::min((end + kPage - 1) / kPage * kPage, map_at_ + map_len_);
-    if (to <= from) return;
-    map_in(map_ + (from - map_at_), static_cast<std::size_t>(to - from));
-    populated_ = std::max(populated_, to);
-}
-
-const std::byte* File::peek(std::uint64_t at, std::size_t n) {
-    if (!mappable_ || !holds(at, n)) return nullptr;
-    if (map_ == nullptr || at < map_at_ || at + n > map_at_ + map_len_) {
-        if (!map_window(at, n)) {
-            mappable_ = false;
-            if (in_window_) leave_window();
-            return nullptr;
-        }
-    }
-    return map_ + (at - map_at_);
-}
-
-void File::map_in(const std::byte* p, std::size_t n) {
-#ifdef MADV_POPULATE_READ
-    static bool supported = true;
-    if (!supported || n == 0) return;
-    const auto from = reinterpret_cast<std::uintptr_t>(p) / kPage * kPage;
-    const auto to = reinterpret_cast<std::uintptr_t>(p) + n;
-    if (::madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_READ) != 0 && errno == EINVAL)
-        supported = false;
-#else
-    (void)p;
-    (void)n;
-#endif
-}
-
-void File::let_go(const std::byte* p, std::size_t n) {
-    const auto from = (reinterpret_cast<std::uintptr_t>(p) + kPage - 1) / kPage * kPage;
-    const auto to = (reinterpret_cast<std::uintptr_t>(p) + n) / kPage * kPage;
-    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
-}
-
-void File::let_go_window() {
-    if (map_ == nullptr) return;
-    ::madvise(const_cast<std::byte*>(map_), map_len_, MADV_DONTNEED);
-    dropped_ = std::max(dropped_, map_at_ + map_len_);
-}
-
-// Goes back to reading through the buffer, from the position reached in the window.
-void File::leave_window() {
-    in_window_ = false;
-    if (::lseek(fd_, static_cast<off_t>(file_pos_), SEEK_SET) < 0) failed_ = true;
-}
-
-// Lets the window go.
-void File::unmap() {
-    if (map_ == nullptr) return;
-    const std::byte* p = map_;
-    map_ = nullptr;
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    ::munmap(const_cast<std::byte*>(p), map_len_);
-    map_len_ = 0;
-}
-
-// True when the file has n bytes from offset at.
-bool File::holds(std::uint64_t at, std::uint64_t n) {
-    if (at <= size_ && n <= size_ - at) return true;
-    // The file may have grown since its size was last taken.
-    struct stat st {};
-    if (::fstat(fd_, &st) == 0) size_ = static_cast<std::uint64_t>(st.st_size);
-    return at <= size_ && n <= size_ - at;
-}
-
-// Enters the File in the table the bus-fault handler reads (left out when it is full).
+// Enters the File in the table the fault handlers read (left out when it is full).
 void File::watch() {
     if (watch_slot_ >= 0) return;
     for (int i = 0; i < kWatchSlots; ++i) {
@@ -478,31 +312,6 @@ void File::unwatch() {
     if (watch_slot_ < 0) return;
     g_watched[watch_slot_].store(nullptr);
     watch_slot_ = -1;
-}
-
-// A mapped input that another program cut short: the run cannot go on, and the
-// fault comes in the middle of arbitrary work, so only async-signal-safe calls are
-// made here: the message, the outputs taken back as discard() does, and the end.
-void File::on_bus_fault(int sig, siginfo_t* info, void* context) {
-    const auto* at = static_cast<const std::byte*>(info->si_addr);
-    const File* shrunk = nullptr;
-    for (std::atomic<File*>& slot : g_watched) {
-        const File* f = slot.load();
-        if (f != nullptr && f->map_ != nullptr && at >= f->map_ && at < f->map_ + f->map_len_) shrunk = f;
-    }
-    if (shrunk == nullptr) {
-        // Not a mapped input: the signal ends the process as it would without this handler.
-        ::signal(SIGBUS, SIG_DFL);
-        ::raise(SIGBUS);
-        return;
-    }
-    std::size_t len = shrunk->name_.size();
-    while (len > 0 && shrunk->name_[len - 1] == ' ') --len;
-    say_at_fault("\nERROR - File changed size while it was being read: \"");
-    say_at_fault(shrunk->name_.data(), len);
-    say_at_fault("\"\n");
-    discard_outputs_at_fault();
-    ::_exit(1);
 }
 
 void File::discard_at_fault() {
@@ -643,9 +452,7 @@ void File::write(const void* src, std::size_t n) {
 bool File::close() {
     if (fd_ < 0) return !failed_;
     if (out_ > 0) flush_buffer();
-    unmap();
     unwatch();
-    in_window_ = false;
     if (::close(fd_) != 0) failed_ = true;
     fd_ = -1;
     return !failed_;

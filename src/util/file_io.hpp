@@ -1,12 +1,11 @@
 #pragma once
 // The file layer under the file units: one open file, read or written through a
 // large buffer over a file descriptor. Byte-stream inputs read n bytes in one call
-// and skip what they only count; text inputs read whole lines up to kMaxLine bytes. An
-// input can also be looked at in place (view): a regular file is then mapped a
-// window at a time, which moves on with the reader, so that a record is read
-// straight from the page cache without a copy.
+// and skip what they only count; text inputs read whole lines up to kMaxLine bytes. A
+// large read goes from the file straight into the caller's memory, and a regular file can
+// be read at any offset without moving on (read_at), so that a reader copies each byte
+// out of the page cache once, into memory it reuses.
 
-#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -68,10 +67,9 @@ bool file_id(std::string_view name, FileId& id);
 class File {
 public:
     static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
-    // The buffer of a regular byte-stream input, which reads most of its bytes in place.
-    static constexpr std::size_t kViewedBufferSize = std::size_t{64} << 10;
-    // The least length of the mapped window behind view().
-    static constexpr std::size_t kWindowSize = std::size_t{64} << 20;
+    // The buffer of a regular byte-stream input, whose large reads go straight into the
+    // reader's memory: it serves only headers, cards and the like.
+    static constexpr std::size_t kBinaryBufferSize = std::size_t{64} << 10;
     // The longest text line read; a longer one ends the run, so that a file without
     // line ends (or a device that never ends) cannot take the memory.
     static constexpr std::size_t kMaxLine = std::size_t{1} << 20;
@@ -102,26 +100,17 @@ public:
     // Input: reads exactly n bytes into dst; false when fewer remain (then the
     // bytes that were there are consumed and the rest of dst is unspecified).
     bool read(void* dst, std::size_t n);
-    // Input: the next n bytes of the file in place, valid until the next call on the
-    // File; moves on as read(n) does. nullptr when fewer than n bytes remain (the
-    // position is then at the end). Regular input files are mapped; other files are
-    // read into a buffer that the File keeps (std::bad_alloc when it cannot grow).
+    // Input: the next n bytes of the file, valid until the next call on the File; moves
+    // on as read(n) does. nullptr when fewer than n bytes remain (the position is then at
+    // the end). They lie in the read buffer or in a buffer that the File keeps for views
+    // (std::bad_alloc when it cannot grow).
     const std::byte* view(std::size_t n);
-    // Input: the n bytes from offset at in place, without moving the position: valid
-    // until the next call on the File that reads, views, skips or peeks. Their pages are
-    // mapped as they are touched (or by map_in). nullptr when the file does not hold them
-    // or is no regular file.
-    const std::byte* peek(std::uint64_t at, std::size_t n);
-    // Input: maps in the pages of n bytes of a view or peek at p, in one call.
-    void map_in(const std::byte* p, std::size_t n);
-    // Input: lets the whole pages within n bytes of a view or peek at p leave the resident
-    // set (they stay in the page cache).
-    void let_go(const std::byte* p, std::size_t n);
-    // Input: lets every page of the mapped window leave the resident set, when the reader
-    // is done with it for now.
-    void let_go_window();
+    // Input: reads exactly the n bytes from offset at of a regular file into dst without
+    // moving the position; false when the file does not hold them (it is shorter now, or
+    // no regular file).
+    bool read_at(std::uint64_t at, void* dst, std::size_t n);
     // Input: moves n bytes on; false when fewer remain (then it stops at the end). A
-    // regular file reads nothing to skip: it goes on in its mapped window.
+    // regular file reads nothing to skip.
     bool skip(std::uint64_t n);
     // Input: the next line without its line end ("\n" or "\r\n"); false at end of file.
     // A line longer than kMaxLine ends the run with "ERROR - Line too long in file: ".
@@ -170,16 +159,8 @@ private:
     void put_slow(char c);
     bool to_reading();
     bool to_writing();
-    const std::byte* window_view(std::size_t n);
-    void enter_window();
-    bool map_window(std::uint64_t at, std::size_t n);
-    void populate(std::uint64_t at, std::uint64_t end);
-    void leave_window();
-    void unmap();
-    bool holds(std::uint64_t at, std::uint64_t n);
     void watch();
     void unwatch();
-    static void on_bus_fault(int sig, siginfo_t* info, void* context);
     [[noreturn]] void line_too_long() const;
 
     int fd_;
@@ -204,18 +185,10 @@ private:
     Layout layout_;
     std::string os_path_;  // outputs: the name as the operating system takes it
 
-    // The mapped window of an input. While reads come from it (in_window_) the buffer
-    // is empty, file_pos_ is the position and the descriptor's offset is left behind.
-    bool mappable_ = false;  // a regular file open for input only, and no mapping has failed
-    bool in_window_ = false;
-    const std::byte* map_ = nullptr;
-    std::uint64_t map_at_ = 0;    // the file offset of the window's first byte (page-aligned)
-    std::size_t map_len_ = 0;
-    std::uint64_t dropped_ = 0;   // the window's pages before this offset are let go
-    std::uint64_t populated_ = 0; // the window's pages before this offset are mapped in
-    std::vector<std::byte> view_buffer_;  // views of files that are not mapped
+    bool regular_input_ = false;  // a regular file open for input only: read_at reads it
+    std::vector<std::byte> view_buffer_;  // views longer than the read buffer holds
     std::string line_store_;              // a line of next_line that did not lie whole in the buffer
-    int watch_slot_ = -1;  // the File's entry in the table the bus-fault handler reads
+    int watch_slot_ = -1;  // an output's entry in the table the fault handlers read
     int begun_entry_ = -1;  // a created output's entry among the run's begun outputs
 };
 

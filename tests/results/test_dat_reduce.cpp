@@ -2,6 +2,7 @@
 // and the reductions to maximum, minimum and average.
 
 #include <cmath>
+#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -163,10 +164,12 @@ TEST_F(DatReduce, MaximumsFoldEveryRecordOrTakeTheStoredMaximum) {
     }
 }
 
-// Many nodes and cells, so that the wide paths of the folds are used (the larger mesh
-// over several pages of the mapped file), against a plain fold written out here.
+// Many nodes and cells, so that the wide paths of the folds are used (the larger meshes over
+// several blocks of a group, the largest with records longer than the fold buffer, read in
+// pieces), against a plain fold written out here.
 TEST_F(DatReduce, ExtremesOfManyNodesMatchAPlainFold) {
-    for (const auto& [nn, nc] : {std::pair<std::int32_t, std::int32_t>{37, 35}, {70001, 70003}}) {
+    for (const auto& [nn, nc] :
+         {std::pair<std::int32_t, std::int32_t>{37, 35}, {70001, 70003}, {300001, 1100003}}) {
         SCOPED_TRACE(nn);
         std::vector<Rec> recs;
         std::uint32_t seed = 12345;
@@ -476,6 +479,45 @@ TEST_F(DatReduce, FilesWithoutOutputTimesEndTheRun) {
         EXPECT_TRUE(text.ends_with("\nERROR - No time record found in .dat file: \"" + path_ + "\"\n" +
                                    std::string(kPressEnter)))
             << text;
+    }
+}
+
+// A file that another program cuts short after it was opened (its records counted from the
+// size it had, and larger than what a read buffers) ends the run where its data end,
+// whichever way its records are read.
+TEST_F(DatReduce, AFileCutShortAfterItWasOpenedEndsTheRun) {
+    constexpr std::int32_t kNodes = 30000;
+    struct Case {
+        const char* what;
+        void (*call)(int unit);
+    };
+    const auto max = [](int unit) {
+        RES_TYPE a = record_of(kNodes, 2, false, 0.0f, 0), b = a;
+        DATMAXIMUMS(unit, false, a, b, false);
+    };
+    const auto avg = [](int unit) {
+        RES_TYPE a = record_of(kNodes, 2, false, 0.0f, 0);
+        DATAVERAGES(unit, false, a);
+    };
+    const auto next = [](int unit) {
+        RES_TYPE a = record_of(kNodes, 2, false, 0.0f, 0);
+        for (int k = 0; k < 4; ++k) NEXTDATTIMESTEP(unit, a);
+    };
+    const std::vector<Case> cases = {{"maximum", max}, {"average", avg}, {"next timestep", next}};
+    std::vector<Rec> recs;
+    for (int k = 1; k <= 4; ++k) recs.push_back(Rec{static_cast<float>(k), {1, 0}, std::vector<float>(kNodes, 0.5f * k)});
+    const DatBytes whole = file_of(kNodes, 2, false, recs);
+    const std::uintmax_t record = 4 + 5 + 2 + 4 * kNodes;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        util::FILEUNITINIT(1000);
+        const int unit = open_at_first_record(whole);
+        std::filesystem::resize_file(path_, whole.size() - 4 - record - 100);  // inside the third record's values
+        const std::string text = expect_error_end([&] { c.call(unit); }, out_);
+        EXPECT_TRUE(text.ends_with("\nERROR - Unexpected end of .dat file: \"" + path_ + "\"\n" +
+                                   std::string(kPressEnter)))
+            << text;
+        EXPECT_NE(text.find("Reading data for time 3.000"), std::string::npos) << text;
     }
 }
 
