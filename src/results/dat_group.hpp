@@ -22,10 +22,10 @@
 namespace zorvel::results::dat_group {
 
 // Most records in a group.
-inline constexpr std::size_t kMost = 8;
+inline constexpr std::size_t kMost = 4;
 // Bytes of one record's block: the blocks of a whole group and the running values of a
 // block stay within the processor's cache.
-inline constexpr std::size_t kBlock = std::size_t{128} << 10;
+inline constexpr std::size_t kBlock = std::size_t{256} << 10;
 static_assert(kMost * kBlock <= dat_io::kFoldBytes);
 
 // One record of a group: where its flags and its values begin in the file, and its time.

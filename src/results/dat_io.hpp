@@ -57,7 +57,7 @@ void read_bytes(util::File& f, void* dst, std::size_t n);
 // Reads the next n bytes of a record, the first room of them into dst and the rest moved
 // past, or ends the run.
 void read_part(util::File& f, std::size_t n, void* dst, std::size_t room);
-// The next n bytes of a record in place, valid until the next call on the file, or
+// The next n bytes of a record as viewed, valid until the next call on the file, or
 // the run ends.
 const std::byte* view_bytes(util::File& f, std::size_t n);
 // Moves past n bytes of a record or ends the run.

@@ -80,7 +80,7 @@ private:
     bool loaded_ = false;
 };
 
-// The record that a search found: its parts in place, valid until the next call on the file.
+// The record that a search found: its parts as viewed, valid until the next call on the file.
 struct Found {
     float time = 0.0f;
     bool vector = false;
@@ -109,7 +109,7 @@ void search(int unit, std::int32_t nnodes, std::int32_t ncells, float time, floa
         ++records;
         const std::size_t fb = head.has_flags() ? nc : 0;
         if (tol > std::fabs(head.time - time)) {
-            // Earlier flags are read back before the record is looked at in place.
+            // Earlier flags are read back before the record is viewed.
             const std::byte* earlier = nullptr;
             if (!head.has_flags() && flags_at > 0) {
                 std::int8_t* kept = work_array(g_flags, nc).data();
@@ -259,7 +259,7 @@ void reduce_extreme(int unit, bool vector, RES_TYPE& ext, RES_TYPE& text, bool i
             dat_fold::fold_flag_run<Max>(flags, ecells.subspan(first, std::min(count, ecells.size() - first)));
         cells_folded = true;
     };
-    // A record folded in place, piece by piece, before the card after it is read.
+    // A record folded piece by piece as it is read, before the card after it is read.
     const auto fold_record = [&](const dat_io::RecordHead& head) {
         if (head.has_flags()) {
             last_flags.seen(f.position());

@@ -3,7 +3,7 @@
 // from step to step (duration, time of increase): a run of steps is folded a block of nodes
 // at a time through all of its steps, so that the running values of a block are read and
 // written once per run rather than once per step. A run is one step whose values sit in an
-// array, or several ".dat" records in a row looked at in place in the file.
+// array, or several ".dat" records in a row read a block of nodes at a time.
 
 #include <array>
 #include <cstddef>

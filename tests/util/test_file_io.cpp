@@ -65,12 +65,13 @@ private:
     std::map<std::uint64_t, std::uint64_t> stamps_;
 };
 
-// The file-backed pages the process has mapped, in KiB.
-long resident_file_kib() {
+// A memory figure of the process in KiB from /proc/self/status (key with its colon, as
+// "VmRSS:" for all it has resident, "RssFile:" for its file-backed pages); -1 when missing.
+long status_kib(const std::string& key) {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line))
-        if (line.starts_with("RssFile:")) return std::stol(line.substr(8));
+        if (line.starts_with(key)) return std::stol(line.substr(key.size()));
     return -1;
 }
 
@@ -311,15 +312,6 @@ TEST_F(FileIo, ViewsFollowTheFileInAnyMixOfCalls) {
     EXPECT_TRUE(in->close());
 }
 
-// The resident memory of the process while reading, in KiB.
-long resident_kib() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.starts_with("VmRSS:")) return std::stol(line.substr(6));
-    return -1;
-}
-
 // Views of a file many times their length keep about one view's memory resident, whichever
 // way the bytes come in: no page of the file stays in the process behind the reader.
 TEST_F(FileIo, ViewsOfALongFileKeepOneViewResident) {
@@ -327,7 +319,7 @@ TEST_F(FileIo, ViewsOfALongFileKeepOneViewResident) {
     auto in = File::open("long.bin", FileKind::bytes_in);
     ASSERT_TRUE(in);
     ASSERT_NE(in->view(kMiB), nullptr);  // the view buffer is made
-    const long before = resident_kib();
+    const long before = status_kib("VmRSS:");
     ASSERT_GE(before, 0);
     long most = before;
     std::uint64_t sum = 0;
@@ -335,11 +327,11 @@ TEST_F(FileIo, ViewsOfALongFileKeepOneViewResident) {
         const std::byte* p = in->view(kMiB);
         ASSERT_NE(p, nullptr);
         for (std::uint64_t k = 0; k < kMiB; k += 4096) sum += static_cast<std::uint8_t>(p[k + 34]);  // every page
-        most = std::max(most, resident_kib());
+        most = std::max(most, status_kib("VmRSS:"));
     }
     EXPECT_GT(sum, 0u);
     EXPECT_LT(most - before, 16 * 1024) << "KiB resident while reading a file of " << file.size() / kMiB << " MiB";
-    EXPECT_LT(resident_file_kib(), 16 * 1024);
+    EXPECT_LT(status_kib("RssFile:"), 16 * 1024);
 }
 
 // Inputs that are no regular file (here a pipe) are viewed through a buffer of the File too.
