@@ -61,8 +61,8 @@ int main() {
         max.ncells = tmax.ncells = kCells;
         results::allocate_nodes(max, kNodes);
         results::allocate_nodes(tmax, kNodes);
-        max.CELL.resize(kCells);
-        tmax.CELL.resize(kCells);
+        max.CELL.allocate(kCells);
+        tmax.CELL.allocate(kCells);
 
         std::uint64_t checksum = 0;
         double best_read = 1e30, best_reduce = 1e30;

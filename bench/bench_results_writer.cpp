@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
     record.nnodes = kNodes;
     record.ncells = kCells;
     allocate_nodes(record, kNodes);
-    record.CELL.resize(kCells);
+    record.CELL.allocate(kCells);
     for (std::int32_t j = 0; j < kNodes; ++j) record.value[j] = 0.001f * static_cast<float>(j % 10007);
     for (std::int32_t i = 0; i < kCells; ++i) record.CELL[i].flag = static_cast<std::int8_t>(i % 3 != 0);
     const double megabytes = static_cast<double>(kSteps) * (4.0 * kNodes + kCells) / 1e6;

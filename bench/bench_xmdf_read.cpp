@@ -79,7 +79,7 @@ zorvel::results::RES_TYPE record(float value) {
     zorvel::results::allocate_nodes(res, kNodes);
     std::fill(res.value.begin(), res.value.end(), value);
     std::fill(res.y.begin(), res.y.end(), value);
-    res.CELL.assign(kCells, {0});
+    res.CELL.allocate(kCells);
     return res;
 }
 

@@ -13,6 +13,7 @@
 #include "util/numbers.hpp"
 #include "util/text.hpp"
 #include "util/units.hpp"
+#include "util/zeroed_array.hpp"
 
 namespace zorvel::results {
 
@@ -124,11 +125,8 @@ std::byte* body_buffer(std::size_t n) {
 std::byte* fold_buffer() {
     static std::byte* buffer = nullptr;
     if (buffer == nullptr) {
-        try {
-            buffer = new (std::align_val_t{64}) std::byte[kFoldBytes];
-        } catch (const std::bad_alloc&) {
-            CHECK_ALLOC(1);
-        }
+        buffer = static_cast<std::byte*>(util::allocate_zeroed(kFoldBytes));
+        if (buffer == nullptr) CHECK_ALLOC(1);
     }
     return buffer;
 }

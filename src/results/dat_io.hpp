@@ -76,7 +76,8 @@ std::byte* body_buffer(std::size_t n);
 // they are still in the processor's cache, so that a record is copied once, whatever its
 // size.
 inline constexpr std::size_t kFoldBytes = std::size_t{1} << 20;
-// The fold buffer, kFoldBytes long and aligned to a cache line, kept for the whole run.
+// The fold buffer, kFoldBytes long, kept for the whole run; made of zeroed pages (a huge page
+// where it can), so that its first fill costs one fault rather than one per page.
 std::byte* fold_buffer();
 
 // Hands the next n bytes of the file to take(piece, offset, length) in pieces of at most

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <span>
 #include <stdexcept>
@@ -35,6 +36,16 @@ std::int32_t allocate_array(std::vector<T>& array, std::int64_t n, const T& valu
     } catch (const std::length_error&) {
         return 1;
     }
+}
+
+// Makes a zeroed array n entries (none for n <= 0), each value; the status for CHECK_ALLOC.
+// Entries of value 0 are left as the zeroed pages they come in, untouched.
+template <typename T>
+std::int32_t allocate_array(util::ZeroedArray<T>& array, std::int64_t n, const T& value = T{}) noexcept {
+    const std::int32_t status = array.allocate(n);
+    static constexpr T zero{};
+    if (status == 0 && std::memcmp(&value, &zero, sizeof(T)) != 0) std::fill(array.begin(), array.end(), value);
+    return status;
 }
 
 // The first n entries (none for n <= 0) of a work array kept from call to call, grown

@@ -4,13 +4,12 @@
 // change it and the writers write it out. The nodes are kept as three dense arrays,
 // value, y and source (node j of the model is value[j - 1], y[j - 1], source[j - 1]),
 // so that a fold or a write runs over one array at a time; cell i is CELL[i - 1]. The
-// node arrays are made of zeroed pages (util::ZeroedArray): an array that a run never
-// writes, such as y of a scalar result, costs it no memory.
+// node and cell arrays are made of zeroed pages (util::ZeroedArray): an array that a run
+// never writes, such as y of a scalar result, costs it no memory.
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "util/zeroed_array.hpp"
 
@@ -37,7 +36,7 @@ struct RES_TYPE {
     util::ZeroedArray<float> value;          // per node: the scalar value, or the x component of a vector
     util::ZeroedArray<float> y;              // per node: the y component of a vector (unused for scalars)
     util::ZeroedArray<std::int32_t> source;  // per node: the number of the input that supplied a running extreme
-    std::vector<CELL_RES_TYPE> CELL;
+    util::ZeroedArray<CELL_RES_TYPE> CELL;
 };
 
 // Makes the record's three node arrays n entries of 0 each (untouched until written); the

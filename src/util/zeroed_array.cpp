@@ -12,9 +12,14 @@ namespace {
 // zero and cost nothing until written; smaller ones come zeroed from the heap.
 constexpr std::size_t kMapped = std::size_t{256} << 10;
 
-// Mapped arrays of this many bytes or more begin on a huge page and ask for huge pages:
-// one fault, not 512, for each 2 MiB that is written.
+// The size of a huge page.
 constexpr std::size_t kHuge = std::size_t{2} << 20;
+
+// Mapped arrays of this many bytes or more begin on a huge page, ask for huge pages and take
+// whole ones: one fault, not 512, for each 2 MiB that is written. Where a fault is dear (a
+// virtual machine that traps each one) the faults of a run's arrays are most of its fixed
+// cost, and a huge page costs memory only once it is written.
+constexpr std::size_t kHugeFrom = std::size_t{512} << 10;
 
 // The address sanitizer watches heap memory only: under it every array comes from the heap.
 #if defined(__SANITIZE_ADDRESS__)
@@ -32,12 +37,10 @@ constexpr bool kHeapOnly = false;
 // True when an array of this many bytes comes from the heap.
 bool from_heap(std::size_t bytes) { return kHeapOnly || bytes < kMapped; }
 
-// The bytes a mapped array takes: whole pages. A huge array begins on a huge page; its
-// tail past the last whole huge page is left to small pages, so that it never costs more
-// than it holds.
+// The bytes a mapped array takes: whole pages, whole huge pages from kHugeFrom on.
 std::size_t mapped_length(std::size_t bytes) {
-    constexpr std::size_t kPage = 4096;
-    return (bytes + kPage - 1) / kPage * kPage;
+    const std::size_t page = bytes >= kHugeFrom ? kHuge : 4096;
+    return (bytes + page - 1) / page * page;
 }
 
 }  // namespace
@@ -46,7 +49,7 @@ void* allocate_zeroed(std::size_t bytes) noexcept {
     if (bytes == 0) return nullptr;
     if (from_heap(bytes)) return std::calloc(1, bytes);
     const std::size_t length = mapped_length(bytes);
-    if (bytes < kHuge) {
+    if (bytes < kHugeFrom) {
         void* p = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         return p == MAP_FAILED ? nullptr : p;
     }

@@ -31,6 +31,12 @@ inline void fill_nodes(RES_TYPE& r, std::size_t n, float v) {
     set_nodes(r, std::vector<Node>(n, Node{v, v, 0}));
 }
 
+// Makes the record's cell array hold exactly the flags.
+inline void set_cells(RES_TYPE& r, const std::vector<std::int8_t>& flags) {
+    if (r.CELL.allocate(static_cast<std::int64_t>(flags.size())) != 0) throw std::bad_alloc();
+    for (std::size_t i = 0; i < flags.size(); ++i) r.CELL[i].flag = flags[i];
+}
+
 // A record of the nodes and cell flags at the time.
 inline RES_TYPE record(float time, const std::vector<Node>& nodes, const std::vector<std::int8_t>& flags) {
     RES_TYPE r;
@@ -38,7 +44,7 @@ inline RES_TYPE record(float time, const std::vector<Node>& nodes, const std::ve
     r.ncells = static_cast<std::int32_t>(flags.size());
     r.time = time;
     set_nodes(r, nodes);
-    for (std::int8_t f : flags) r.CELL.push_back({f});
+    set_cells(r, flags);
     return r;
 }
 

@@ -41,7 +41,7 @@ TEST_F(DatFormat, WritesVectorsAsPairsAndTimesAsTheyAre) {
     r.nnodes = 2;
     r.ncells = 1;
     testing::set_nodes(r, {{1.0f, 2.0f, 7}, {3.0f, 4.0f, 8}});
-    r.CELL = {{-1}};
+    testing::set_cells(r, {-1});
     for (float t : {-111111.0f, -99999.0f, -0.0f}) {
         r.time = t;
         WRITE_DAT_TIMESTEP(unit, r, path, true);

@@ -9,6 +9,7 @@
 #include "results/dat.hpp"
 #include "results/dat_test_base.hpp"
 #include "results/res_fields.hpp"
+#include "results/res_ops.hpp"
 #include "util/numbers.hpp"
 
 namespace zorvel::results {
@@ -43,7 +44,7 @@ RES_TYPE record_of(std::int32_t nnodes, std::int32_t ncells, bool vector, float 
     r.ncells = ncells;
     r.is_vector = vector;
     testing::fill_nodes(r, static_cast<std::size_t>(nnodes), value);
-    r.CELL.assign(static_cast<std::size_t>(ncells), CELL_RES_TYPE{flag});
+    CHECK_ALLOC(allocate_array(r.CELL, ncells, CELL_RES_TYPE{flag}));
     return r;
 }
 

@@ -67,7 +67,7 @@ TEST_F(EnsightTest, FiniteVolumeVectorsRunXThenYThenZerosPerBlock) {
     res.nnodes = res.ncells = 3;
     res.is_fv = res.is_vector = true;
     testing::set_nodes(res, {{1.5f, -2.0f, 0}, {0.25f, 4.0f, 0}, {-3.0f, 0.125f, 0}});
-    res.CELL = {{1}, {1}, {0}};  // the second quadrilateral is dry
+    testing::set_cells(res, {1, 1, 0});  // the second quadrilateral is dry
     const std::string name = dir_.file("v.0001");
     const std::string description(90, 'd');  // cut to 80
     ENSIGHTVARIABLE(mesh, res, name, description);
@@ -88,7 +88,7 @@ TEST_F(EnsightTest, AVariableFileThatCannotBeOpenedEndsTheRun) {
     res.nnodes = res.ncells = 3;
     res.is_fv = true;
     allocate_nodes(res, 3);
-    res.CELL.resize(3);
+    res.CELL.allocate(3);
     const std::string name = dir_.file("no_such_folder/v.0001");
     const std::string text = expect_error_end([&] { ENSIGHTVARIABLE(mesh, res, name, "d"); }, out_);
     EXPECT_NE(text.find("ERROR - Unable to open file for writing: \"" + name + "\""), std::string::npos) << text;

@@ -151,7 +151,7 @@ TEST(StepOps, DurationInterpolatesCrossingsOfTheCutoff) {
     // The next half hour adds to what was there; wet cells stay wet.
     set(d.now, {0.3f, 0.3f, 0.0f, 0.05f, 1.0f});
     step.time = 3.5f;
-    step.CELL = {{0}, {1}, {0}};
+    testing::set_cells(step, {0, 1, 0});
     EXPECT_EQ(console_of([&] { RES_DURATION(d, step, result); }),
               "...Duration Increment = 0.50   Average duration of all nodes = 0.27h\n");
     EXPECT_FLOAT_EQ(d.duration[0], 1.0f);

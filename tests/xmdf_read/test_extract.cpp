@@ -240,7 +240,7 @@ TEST_F(Extract, BadDataEndsTheRun) {
               "ERROR - Reading timestep [XF_READ_SCALAR_VALUES_TIMESTEP] while reading " + path + "\n" + kExitTail);
     RES_TYPE small;
     allocate_nodes(small, 3);
-    small.CELL.resize(3);
+    small.CELL.allocate(3);
     EXPECT_EQ(ended([&] { GET_XMDF_MAX(table, 1, false, small); }),
               "\nGetting maximum data from: " + path + "\n"
               "\nERROR - Result record holds fewer nodes or cells than " + path + " [GET_XMDF_MAX]\n" + kExitTail);

@@ -68,7 +68,7 @@ protected:
         res.ncells = 3;
         res.is_vector = vector;
         results::allocate_nodes(res, 4);
-        res.CELL.resize(3);
+        res.CELL.allocate(3);
         return res;
     }
 

@@ -83,7 +83,7 @@ inline results::RES_TYPE record_for(const XmdfFile& file, float value, std::int8
     results::CHECK_ALLOC(results::allocate_nodes(res, file.nnodes));
     std::fill(res.value.begin(), res.value.end(), value);
     std::fill(res.y.begin(), res.y.end(), value);
-    res.CELL.assign(static_cast<std::size_t>(file.ncells), results::CELL_RES_TYPE{flag});
+    results::CHECK_ALLOC(results::allocate_array(res.CELL, file.ncells, results::CELL_RES_TYPE{flag}));
     return res;
 }
 
