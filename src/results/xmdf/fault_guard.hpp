@@ -3,8 +3,8 @@
 // own code on a damaged file; while a guarded call is in progress such a fault ends the
 // run with "ERROR - The HDF5 library failed while reading: " and the file's name, every
 // output of the run removed and exit status 1. Outside a guarded call a fault is left to
-// whatever handled it before (a crash stays a crash; the file layer's handler still
-// names a mapped input that shrank). The handler makes async-signal-safe calls only.
+// whatever handled it before (a crash stays a crash). The handler makes async-signal-safe
+// calls only.
 
 #include <string_view>
 
