@@ -8,12 +8,15 @@
 namespace zorvel::driver {
 
 void end_normal(bool batch) {
+    // Outputs whose closes follow the closing line are moved into place here.
+    util::move_outputs_into_place();
     if (batch) throw util::RunEnd{0};
     util::EXITS(0);
 }
 
 void end_finished(results::OutputDescription& out, bool batch) {
     results::CLOSE_OUTPUT(out);
+    util::move_outputs_into_place();
     util::console().line();
     util::console().line("Finished.");
     util::console().line();
@@ -31,10 +34,10 @@ void end_closing_files(results::OutputDescription& out, bool batch) {
 void end_times_listing(std::span<int> units, bool batch) {
     for (int& unit : units)
         if (unit != 0) util::CLOSER(unit);
+    // The listing is complete: it is in place before the wait, where a signal leaves it.
+    util::move_outputs_into_place();
     util::console().line();
     util::console().line("Finished.");
-    // The listing is complete: a signal at the wait leaves it.
-    util::keep_begun_outputs();
     if (!batch) util::console().wait_for_enter();
     throw util::RunEnd{0};
 }

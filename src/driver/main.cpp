@@ -22,6 +22,7 @@
 #include "results/xmdf/binding.hpp"
 #include "util/begun_outputs.hpp"
 #include "util/fpu.hpp"
+#include "util/run_files.hpp"
 #include "util/run_end.hpp"
 #include "util/units.hpp"
 
@@ -104,8 +105,11 @@ namespace zorvel::driver {
 // One run from its command-line words to its exit status: everything main does past
 // the process set-up. The command-line fuzz harness runs it in-process.
 int run_program(std::span<const std::string> words) {
-    // Outputs of an earlier run in this process are no concern of this one.
+    // Outputs of an earlier run in this process are no concern of this one; this run's go
+    // into place together at its end.
     util::keep_begun_outputs();
+    util::defer_outputs_to_run_end(true);
+    util::forget_run_files();
     int status = 0;
     try {
         try {
@@ -117,10 +121,14 @@ int run_program(std::span<const std::string> words) {
     } catch (const util::RunEnd& end) {
         status = end.status;
     }
-    // An error end leaves no output behind: the ".xmdf" outputs still open are closed, and
-    // every output the run has begun is removed with the units.
-    if (status != 0) results::discard_open_outputs();
-    util::close_all_at_end(status);
+    // A normal end moves the outputs into place once every file is closed; an error end
+    // closes the ".xmdf" outputs still open and removes the temporary file of every output,
+    // leaving the earlier files under their names as they were.
+    if (status != 0)
+        results::discard_open_outputs();
+    else
+        results::xmdf::close_all_files();
+    status = util::close_all_at_end(status);
     results::xmdf::close_all_files();
     return status;
 }

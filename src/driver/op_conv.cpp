@@ -433,6 +433,7 @@ void convert_times(RunState& run) {
     for (OutputDescription& out : run.outputs)
         if (out.is_open) results::CLOSE_OUTPUT(out);
     line_after_gap("Done closing outputs.");
+    util::move_outputs_into_place();
     console().line();
     console().line("Finished.");
     console().line();

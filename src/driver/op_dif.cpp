@@ -184,6 +184,7 @@ void difference(RunState& run, const Dif& d) {
         for (const Side& side : d.sides) levels_at_time(run, side);
     difference(run, d);
     results::CLOSE_OUTPUT(run.output());
+    util::move_outputs_into_place();
     util::line_after_gap("Finished.");
     console().line();
     end_normal(run.cl.batch);

@@ -466,6 +466,7 @@ void run_ensight(RunState& run) {
     else
         export_dat(run, set);
     set.finish(run.geom_.xmin, run.geom_.ymin);
+    util::move_outputs_into_place();
 
     line_after_gap("Finished.");
     console().line();

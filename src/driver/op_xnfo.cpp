@@ -10,6 +10,7 @@
 #include "driver/output_names.hpp"
 #include "util/console.hpp"
 #include "util/text.hpp"
+#include "util/units.hpp"
 #include "xmdf_read/xnfo.hpp"
 
 namespace zorvel::driver {
@@ -31,6 +32,7 @@ void run_xnfo(RunState& run) {
         for (std::int32_t k = 1; k <= run.xmdf.n_xmdf; ++k) listings.push_back(xmdf_read::listing_name(run.xmdf.file(k)));
     refuse_outputs_read(run, listings);
     xmdf_read::WRITE_XMDF_INFO(run.xmdf, out);
+    util::move_outputs_into_place();
     util::line_after_gap("Finished.");
     end_normal(run.cl.batch);
 }

@@ -14,6 +14,7 @@
 #include "util/file_io.hpp"
 #include "util/numbers.hpp"
 #include "util/paths.hpp"
+#include "util/run_files.hpp"
 #include "util/text.hpp"
 #include "util/units.hpp"
 #include "xmdf_read/map_types.hpp"
@@ -79,34 +80,6 @@ void name_difference_output(RunState& run, results::OutputDescription& out) {
     }
 }
 
-// The name as the file system resolves it: separators turned, made absolute from the
-// current folder, symbolic links followed as far as they lead (a link to a file still to
-// come leads to that file's name), "." and ".." folded away.
-std::string normalised(std::string_view name) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path p(util::os_name(util::TRIMF(name)));
-    fs::path full = fs::absolute(p, ec);
-    if (ec) full = p;
-    for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(full, ec)); ++hops) {
-        const fs::path target = fs::read_symlink(full, ec);
-        if (ec) break;
-        full = target.is_absolute() ? target : full.parent_path() / target;
-    }
-    const fs::path resolved = fs::weakly_canonical(full, ec);
-    return (ec ? full.lexically_normal() : resolved).string();
-}
-
-// True when the two names are the same file: by identity when both exist, by their
-// normalised names when neither does.
-bool same_file(std::string_view a, std::string_view b) {
-    util::FileId ia, ib;
-    const bool has_a = util::file_id(util::TRIMF(a), ia);
-    const bool has_b = util::file_id(util::TRIMF(b), ib);
-    if (has_a || has_b) return has_a && has_b && ia == ib;
-    return normalised(a) == normalised(b);
-}
-
 // The mesh that input i is read with: the one its record names once the data types are
 // set (the opener may have been given another), else the one it will name.
 std::string mesh_read(const RunState& run, std::int32_t i) {
@@ -147,11 +120,6 @@ std::vector<std::string> files_read(const RunState& run) {
     default: break;
     }
     return files;
-}
-
-// Ends the run: the output is a file that the run reads.
-[[noreturn]] void output_is_input(std::string_view path) {
-    end_exits("\nERROR - Output file is also an input file: \"" + std::string(path) + "\"");
 }
 
 // True when the file name (without folder) is the base followed by "." and four digits.
@@ -227,24 +195,29 @@ void refuse_named_output(const RunState& run, const results::OutputDescription& 
 
 void refuse_outputs_read(const RunState& run, std::span<const std::string> paths) {
     const std::vector<std::string> read = files_read(run);
-    for (const std::string& path : paths)
+    for (const std::string& path : paths) {
+        util::refuse_unwritable_output(path);
         for (const std::string& file : read)
-            if (same_file(path, file)) output_is_input(path);
+            if (util::same_file(path, file)) util::output_is_input(path);
+        // Files read later (a name typed at a prompt, a mesh found only once the inputs are
+        // open) are compared with it as they are opened.
+        util::note_output(path);
+    }
 }
 
 void refuse_numbered_outputs_read(const RunState& run, std::string_view folder,
                                   std::span<const std::string> bases) {
     const std::vector<std::string> read = files_read(run);
     // The folder as a normalised name reaches it: through a name in it.
-    const std::filesystem::path dir = std::filesystem::path(normalised(std::string(folder) + "_")).parent_path();
+    const std::filesystem::path dir = std::filesystem::path(util::normalised(std::string(folder) + "_")).parent_path();
     const auto numbered = [&](const std::string& name) {
         return std::any_of(bases.begin(), bases.end(), [&](const std::string& b) { return numbered_name(name, b); });
     };
     std::vector<util::FileId> ids;
     for (const std::string& file : read) {
-        const std::filesystem::path p(normalised(file));
+        const std::filesystem::path p(util::normalised(file));
         if (p.parent_path() == dir && numbered(p.filename().string()))
-            output_is_input(std::string(folder) + p.filename().string());
+            util::output_is_input(std::string(folder) + p.filename().string());
         util::FileId id;
         if (util::file_id(file, id)) ids.push_back(id);
     }
@@ -254,7 +227,8 @@ void refuse_numbered_outputs_read(const RunState& run, std::string_view folder,
         const std::string name = it->path().filename().string();
         util::FileId id;
         if (!numbered(name) || !util::file_id(it->path().string(), id)) continue;
-        if (std::find(ids.begin(), ids.end(), id) != ids.end()) output_is_input(std::string(folder) + name);
+        if (std::find(ids.begin(), ids.end(), id) != ids.end()) util::output_is_input(std::string(folder) + name);
+        util::refuse_unwritable_output(std::string(folder) + name);
     }
 }
 

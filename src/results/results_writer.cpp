@@ -32,22 +32,15 @@ constexpr std::string_view kUnits = "m";
 constexpr std::string_view kTimeUnits = "Hours";
 constexpr std::int32_t kCompression = 0;
 
-// An ".xmdf" output that the writer created; file_id 0 once its file is closed
-// after a failure (it is still to be removed).
-struct XmdfFile {
-    std::int32_t file_id = 0;
-    std::string path;
-};
-
 // What the writer keeps for the run: the ".dat" dataset name of the last header, the
 // work arrays of a timestep (grown as needed and reused from call to call), and the
-// ".xmdf" outputs not yet closed cleanly.
+// ".xmdf" outputs still open.
 struct WriterState {
     std::string dat_name;
     std::vector<float> pairs;
     std::vector<float> values;
     std::vector<std::int8_t> flags;
-    std::vector<XmdfFile> xmdf_files;
+    std::vector<std::int32_t> xmdf_files;
 };
 
 // The writer's one state for the run.
@@ -67,26 +60,11 @@ Kind kind_of(const OutputDescription& out) {
     return Kind::none;
 }
 
-// Books an ".xmdf" output just created, under the name it can be removed by.
-void remember_file(std::int32_t file_id, std::string_view out_path) {
-    std::error_code ec;
-    std::filesystem::path path = util::os_name(util::rtrim(out_path));
-    std::filesystem::path absolute = std::filesystem::absolute(path, ec);
-    const std::string name = (ec ? path : absolute).string();
-    state().xmdf_files.push_back({file_id, name});
-}
+// Books an ".xmdf" output just created, to be closed at an error end.
+void remember_file(std::int32_t file_id) { state().xmdf_files.push_back(file_id); }
 
-// Forgets an ".xmdf" output that was closed cleanly, or (keep) marks it closed but
-// still to be removed.
-void file_closed(std::int32_t file_id, bool keep_for_removal) {
-    std::vector<XmdfFile>& files = state().xmdf_files;
-    const auto it = std::find_if(files.begin(), files.end(), [&](const XmdfFile& f) { return f.file_id == file_id; });
-    if (it == files.end()) return;
-    if (keep_for_removal)
-        it->file_id = 0;
-    else
-        files.erase(it);
-}
+// Forgets an ".xmdf" output whose file is closed.
+void file_closed(std::int32_t file_id) { std::erase(state().xmdf_files, file_id); }
 
 // Closes what an ".xmdf" output holds open without testing the closes: the run is
 // ending and the file is to be removed.
@@ -98,7 +76,7 @@ void close_after_failure(OutputDescription& out) {
     }
     if (kind_of(out) == Kind::xmdf && out.handle > 0) {
         xf::XF_CLOSE_FILE(out.handle, status);
-        file_closed(out.handle, true);
+        file_closed(out.handle);
         out.handle = 0;
     }
     out.is_open = false;
@@ -197,7 +175,7 @@ void CREATE_XMDF_OUTPUT(OutputDescription& out) {
     std::int32_t status = 0;
     xf::XF_CREATE_FILE(path, true, out.handle, status);
     if (status < 0) xmdf_failure(out, "ERROR - Creating file [XF_CREATE_FILE]" + path);
-    remember_file(out.handle, path);
+    remember_file(out.handle);
 }
 
 void WRITE_OUTPUT_HEADER(OutputDescription& out, const RES_TYPE& res) {
@@ -341,7 +319,7 @@ void CLOSE_OUTPUT(OutputDescription& out) {
         std::int32_t status = 0;
         xf::XF_CLOSE_FILE(file_id, status);
         out.handle = 0;
-        file_closed(file_id, status < 0);
+        file_closed(file_id);
         if (status < 0) {
             out.is_open = false;
             util::fail_at_once("ERROR - Closing file [XF_CLOSE_FILE] " + path);
@@ -381,14 +359,9 @@ void finish_text_output(OutputDescription& out) {
 void CLOSE_OUTPUT_GROUPS(OutputDescription& out) { close_groups(out); }
 
 void discard_open_outputs() {
-    std::vector<XmdfFile> files = std::move(state().xmdf_files);
+    std::vector<std::int32_t> files = std::move(state().xmdf_files);
     state().xmdf_files.clear();
-    for (const XmdfFile& f : files) {
-        std::int32_t status = 0;
-        if (f.file_id > 0) xf::XF_CLOSE_FILE(f.file_id, status);
-        std::error_code ec;
-        std::filesystem::remove(f.path, ec);
-    }
+    for (const std::int32_t file_id : files) xf::discard_file(file_id);
 }
 
 }  // namespace zorvel::results

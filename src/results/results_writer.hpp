@@ -81,9 +81,8 @@ void CLOSE_OUTPUT_GROUPS(OutputDescription& out);
 // The name of a vector dataset's scalar companion.
 std::string companion_name(std::string_view dataset_name);
 
-// At an error end: closes and removes every ".xmdf" output that the writer created and
-// did not close cleanly, so that none is left half-written looking valid. (".dat" and
-// text outputs sit on file units, which the end of the run removes.)
+// At an error end: closes every ".xmdf" output that the writer created and did not close,
+// and removes what it wrote (its temporary file), so that none is left half-written.
 void discard_open_outputs();
 
 }  // namespace zorvel::results

@@ -4,16 +4,20 @@
 
 namespace zorvel::util {
 
+// Every text is handed on at once, so that a run ended by a signal (whose line is written
+// straight to the descriptor) or killed leaves its whole log before that line.
 void Console::write(std::string_view text) {
     if (text.empty()) return;
     out_->write(text.data(), static_cast<std::streamsize>(text.size()));
     line_complete_ = text.back() == '\n';
+    out_->flush();
 }
 
 void Console::line(std::string_view text) {
-    write(text);
+    out_->write(text.data(), static_cast<std::streamsize>(text.size()));
     out_->put('\n');
     line_complete_ = true;
+    out_->flush();
 }
 
 std::optional<std::string> Console::read_line() {

@@ -1,7 +1,7 @@
 #pragma once
 // The console: the only code that touches standard output and standard input.
 // Output is a byte stream; a text written without a line end leaves the cursor
-// after it and the next text continues that line. Every read flushes first.
+// after it and the next text continues that line. Every text is flushed as it is written.
 
 #include <cstddef>
 #include <iosfwd>

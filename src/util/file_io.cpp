@@ -57,39 +57,49 @@ std::unique_ptr<File> File::open(std::string_view name, FileKind kind) {
 
 std::unique_ptr<File> File::open(std::string_view name, FileKind kind, Existing existing,
                                  bool read_write) {
-    const std::string path = os_name(name);
+    std::string path = os_name(name);
     const bool output = kind == FileKind::text_out || kind == FileKind::bytes_out;
     int fd = -1;
     bool created = false;
     int begun = -1;
-    // An output that this open makes is entered among the run's begun outputs before a stop
-    // signal can end the run.
-    std::optional<HoldStopSignals> hold;
-    if (output) hold.emplace();
     if (!output) {
         fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } else if (existing == Existing::replace) {
+        // A replaced output is written to a temporary file of its own, moved onto the name
+        // when the run has completed its outputs.
+        std::string temp;
+        begun = begin_output(name, true, temp, &fd);
+        if (begun < 0) return nullptr;
+        path = temp;
+        created = true;
+        if (read_write) {
+            ::close(fd);
+            fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        }
     } else {
         const int access = (read_write ? O_RDWR : O_WRONLY) | O_CLOEXEC |
                            (existing == Existing::append ? O_APPEND : 0);
-        if (existing == Existing::replace) {
-            fd = ::open(path.c_str(), access | O_CREAT | O_TRUNC, 0666);
-            created = true;
-        } else {
-            // Kept files: whether this open made the file decides what an error end removes.
-            if (existing != Existing::require) {
-                fd = ::open(path.c_str(), access | O_CREAT | O_EXCL, 0666);
-                created = fd >= 0;
-            }
-            if (fd < 0 && (existing == Existing::require || errno == EEXIST))
-                fd = ::open(path.c_str(), access);
+        // Kept files are written in place; whether this open made the file decides what an
+        // error end removes. A made file is entered at once, before a stop signal can end the
+        // run without knowing of it.
+        std::optional<HoldStopSignals> hold;
+        if (existing != Existing::require) {
+            hold.emplace();
+            fd = ::open(path.c_str(), access | O_CREAT | O_EXCL, 0666);
+            created = fd >= 0;
+            if (created) begun = enter_begun_output(name);
+            hold.reset();
         }
+        if (fd < 0 && (existing == Existing::require || errno == EEXIST))
+            fd = ::open(path.c_str(), access | O_NONBLOCK);
     }
-    if (fd < 0) return nullptr;
-    if (created) begun = enter_begun_output(name);
-    hold.reset();
+    if (fd < 0) {
+        remove_begun_output(begun);
+        return nullptr;
+    }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        int e = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || (output && !S_ISREG(st.st_mode))) {
+        int e = S_ISDIR(st.st_mode) ? EISDIR : S_ISREG(st.st_mode) ? errno : EINVAL;
         ::close(fd);
         remove_begun_output(begun);
         errno = e;
@@ -455,6 +465,9 @@ bool File::close() {
     unwatch();
     if (::close(fd_) != 0) failed_ = true;
     fd_ = -1;
+    // A whole output goes onto its name (at once, or with the run's other outputs at its end).
+    if (!failed_ && is_output() && created_ && begun_entry_ >= 0 && !complete_begun_output(begun_entry_))
+        failed_ = true;
     return !failed_;
 }
 
@@ -469,8 +482,10 @@ void File::discard() {
     }
     unwatch();
     if (is_output() && created_) {
-        ::unlink(os_name(name_).c_str());
-        forget_begun_output(begun_entry_);
+        if (begun_entry_ >= 0)
+            remove_begun_output(begun_entry_);
+        else
+            ::unlink(os_path_.c_str());
     }
     begun_entry_ = -1;
     created_ = false;  // removed once: a later file under the name is not this run's

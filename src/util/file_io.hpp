@@ -76,8 +76,9 @@ public:
     // The bytes that may be read past the end of a line of next_line (see there).
     static constexpr std::size_t kLineSlack = 128;
 
-    // Opens the file; nullptr when it cannot be opened (errno tells why).
-    // Outputs are created or replaced.
+    // Opens the file; nullptr when it cannot be opened (errno tells why). Outputs are written
+    // to a temporary file of their own, moved onto the name when the run has completed its
+    // outputs (see begun_outputs.hpp); name() stays the name given.
     static std::unique_ptr<File> open(std::string_view name, FileKind kind);
     // Opens an output treating an existing file as given; read_write also lets it be
     // read (reads and writes share one position). Inputs ignore both settings.
@@ -92,7 +93,7 @@ public:
     bool is_output() const { return kind_ == FileKind::text_out || kind_ == FileKind::bytes_out; }
     const std::string& name() const { return name_; }
     FileId id() const { return id_; }
-    // True when this open created the file or emptied it, so removing it loses nothing.
+    // True when this open made the file it writes, so removing it loses nothing.
     bool created() const { return created_; }
     const Layout& layout() const { return layout_; }
     void set_layout(const Layout& layout) { layout_ = layout; }

@@ -9,6 +9,7 @@
 #include "util/file_io.hpp"
 #include "util/numbers.hpp"
 #include "util/paths.hpp"
+#include "util/run_files.hpp"
 #include "util/run_end.hpp"
 #include "util/support.hpp"
 #include "util/text.hpp"
@@ -67,10 +68,12 @@ const ModeSettings* find_mode(std::string_view code) {
 }
 
 // Opens the file with the code's settings and puts it on the unit; false when it cannot
-// be opened (errno tells why).
+// be opened (errno tells why). A file read, whatever name led to it (a typed one too), is
+// never one of the run's outputs.
 bool open_on_unit(int unit, const std::string& name, const ModeSettings& m) {
     std::unique_ptr<File> f = File::open(name, m.kind, m.existing, m.read_write);
     if (!f) return false;
+    if (m.input) note_read(f->id());
     f->set_layout(m.layout);
     attach_unit_file(unit, std::move(f));
     return true;
@@ -182,7 +185,9 @@ void ENTEX(int& unit, std::string& name, std::string_view mode, std::string_view
             if (!open_on_unit(unit, name, *m)) cannot_open(shown);
             return;
         }
-        // An output is explained and retried until it opens.
+        // Nothing but a file is ever written over; an output is explained and retried until it
+        // opens.
+        refuse_unwritable_output(name);
         for (;;) {
             if (open_on_unit(unit, name, *m)) {
                 console().line("OK.  File Unit:" + integer_field(unit, 4));

@@ -1,6 +1,8 @@
 #include "util/units.hpp"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "util/begun_outputs.hpp"
 #include "util/console.hpp"
@@ -62,10 +64,11 @@ void close_checked(std::unique_ptr<File>& file) {
     EXITS();
 }
 
-// The run's begun outputs at its end: kept at a normal end (status 0), else removed.
+// The run's begun outputs at its end: moved into place at a normal end (status 0), else
+// their temporary files removed.
 void end_begun_outputs(int status) {
     if (status == 0)
-        keep_begun_outputs();
+        move_outputs_into_place();
     else
         remove_begun_outputs();
 }
@@ -343,11 +346,25 @@ bool close_held_unit(int unit) {
     return ok;
 }
 
-void close_all_at_end(int status) {
+int close_all_at_end(int status) {
     close_entries(status != 0);
-    end_begun_outputs(status);
+    try {
+        end_begun_outputs(status);
+    } catch (const RunEnd& end) {
+        status = end.status;  // an output that could not be moved into place
+    }
     console().finish_line();
     console().flush();
+    return status;
+}
+
+void move_outputs_into_place() {
+    std::string failed;
+    if (move_begun_outputs_into_place(failed)) return;
+    const std::string why = std::strerror(errno);
+    console().finish_line();
+    console().line("ERROR - Unable to move the completed output onto \"" + failed + "\": " + why + ".");
+    EXITS();
 }
 
 }  // namespace zorvel::util

@@ -119,9 +119,13 @@ int unit_holding(const FileId& id);
 // CLOSER (or the end of the run); false when the close failed (an output is then removed).
 bool close_held_unit(int unit);
 
-// Closes every file still open at the end of the process. At an error end
-// (status not 0) every output the run has begun is removed instead, closed or not, so
-// that none is left half-written looking valid.
-void close_all_at_end(int status);
+// Closes every file still open at the end of the process and moves the outputs into place;
+// gives the status the run ends with. At an error end (status not 0) the temporary file of
+// every output the run has begun is removed instead, closed or not, and every earlier file
+// under their names stays as it was.
+int close_all_at_end(int status);
+// Moves every output the run has completed onto its final name (see begun_outputs.hpp); a
+// move that fails ends the run.
+void move_outputs_into_place();
 
 }  // namespace zorvel::util

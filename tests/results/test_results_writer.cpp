@@ -17,6 +17,7 @@
 #include "results/results_writer.hpp"
 #include "results/xmdf/binding.hpp"
 #include "results/res_fields.hpp"
+#include "util/begun_outputs.hpp"
 #include "util/units.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -524,6 +525,8 @@ TEST_F(ResultsWriter, FailedXmdfCallsEndTheRunAndTheFileIsRemoved) {
          },
          "ERROR - Closing file [XF_CLOSE_FILE] " + dir_.file("fail.xmdf")},
     };
+    // As in a run, outputs wait for its end to be moved into place.
+    util::defer_outputs_to_run_end(true);
     for (const Case& c : cases) {
         const std::string path = dir_.file("fail.xmdf");
         OutputDescription out = xmdf_output(path, "run", "F", "");
@@ -536,6 +539,7 @@ TEST_F(ResultsWriter, FailedXmdfCallsEndTheRunAndTheFileIsRemoved) {
         discard_open_outputs();
         EXPECT_FALSE(std::filesystem::exists(path)) << c.what << ": a half-written output is left";
     }
+    util::defer_outputs_to_run_end(false);
 }
 
 TEST_F(ResultsWriter, AFullDiskEndsTheRunAndTheFileIsRemoved) {

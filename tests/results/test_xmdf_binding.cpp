@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <limits>
 #include <span>
@@ -649,7 +650,11 @@ TEST(XmdfBinding, RefusesWritesThatDoNotFit) {
         {"a folder is no dataset", [&](auto& st) { xf::XF_WRITE_SCALAR_TIMESTEP(group, 1.0, 3, three, st); }},
         {"compression 10", [&](auto& st) { std::int32_t d; xf::XF_CREATE_SCALAR_DATASET(group, "A", "m", "Hours", 10, d, st); }},
         {"an unknown group", [&](auto& st) { std::int32_t d; xf::XF_CREATE_SCALAR_DATASET(555555, "A", "m", "Hours", 0, d, st); }},
-        {"a file not replaced", [&](auto& st) { std::int32_t f; xf::XF_CREATE_FILE(name, false, f, st); }},
+        {"a file not replaced", [&](auto& st) {
+             std::ofstream(dir / "existing.xmdf") << "kept";
+             std::int32_t f;
+             xf::XF_CREATE_FILE((dir / "existing.xmdf").string(), false, f, st);
+         }},
         {"a file in no folder", [&](auto& st) { std::int32_t f; xf::XF_CREATE_FILE((dir / "no/x.xmdf").string(), true, f, st); }},
     };
     for (const Case& c : cases) {
@@ -713,7 +718,12 @@ TEST(XmdfBinding, FailedWritesAndClosesAreReported) {
         xf::XF_WRITE_SCALAR_TIMESTEP(set, 0.0, 1000, small, status);
         ASSERT_EQ(status, 0);
         std::int32_t write_status = 0, set_status = 0, group_status = 0, file_status = 0;
-        with_file_size_limit(fs::file_size(name), [&] {
+        // The file is written under its temporary name until it is closed whole.
+        std::uintmax_t written = 0;
+        for (const auto& e : fs::directory_iterator(dir))
+            if (e.path().filename().string().rfind("out.xmdf.zorvel-", 0) == 0) written = fs::file_size(e.path());
+        ASSERT_GT(written, 0u);
+        with_file_size_limit(written, [&] {
             std::int32_t big = 0;
             xf::XF_CREATE_SCALAR_DATASET(group, "Large", "m", "Hours", compression, big, status);
             xf::XF_WRITE_SCALAR_TIMESTEP(big, 0.0, 300000, large, write_status);

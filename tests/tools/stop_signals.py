@@ -1,10 +1,12 @@
 #!/usr/bin/python3
-"""SIGINT, SIGTERM and SIGHUP sent to a real run of zorvel: at a console prompt (a water-level
-input whose mesh is missing, without -b: the signal goes once the prompt is on stdout), and
-in the middle of a large write (-con into a ".dat" file and -conv into an ".xmdf" file, the
-signal sent once the output exists and has grown). Each run must end with the status the
-shell gives for the signal (128 + its number) and its "ERROR - " line, and leave its folder
-holding its inputs alone, unchanged.
+"""SIGINT, SIGTERM, SIGHUP and SIGKILL sent to a real run of zorvel: at a console prompt (a
+water-level input whose mesh is missing, without -b: the signal goes once the prompt is on
+stdout), and in the middle of a large write (-con into a ".dat" file and -conv into an ".xmdf"
+file, the signal sent once the output's temporary file has grown). A run stopped by SIGINT,
+SIGTERM or SIGHUP must end with the status the shell gives for the signal (128 + its number),
+its whole console log and then its "ERROR - " line, and leave its folder as it was: its inputs
+and, on a rerun, the earlier output under the output's name, unchanged. A killed run may leave
+its temporary file, but nothing under the output's name that it did not complete.
 
 Usage: stop_signals.py ZORVEL
 """
@@ -32,6 +34,14 @@ def interrupted(sig):
     return ("\nERROR - Run interrupted by signal %s.\n" % signal.Signals(sig).name).encode()
 
 
+EARLIER = b"the output of an earlier run"
+
+
+def temporary(name):
+    """True for the name of a run's temporary output file."""
+    return ".zorvel-" in name and name.endswith(".tmp")
+
+
 def contents(folder, whole=True):
     """The files of the folder: their bytes, or (whole False) their sizes."""
     out = {}
@@ -41,27 +51,44 @@ def contents(folder, whole=True):
     return out
 
 
-def check_end(case, p, sig, stdout, left, inputs, faults):
-    """The run ended by the signal: its status, its last line, and nothing but its inputs,
-    unchanged, left."""
-    if p.returncode != 128 + sig:
-        faults.append("%s: status %d, expected %d" % (case, p.returncode, 128 + sig))
-    if not stdout.endswith(interrupted(sig)):
-        faults.append("%s: console ends %r" % (case, stdout[-160:]))
-    if left != inputs:
-        extra = sorted(set(left) - set(inputs))
-        changed = sorted(n for n in inputs if left.get(n) != inputs[n])
-        faults.append("%s: left %s; inputs changed or gone: %s" % (case, extra, changed))
+def temp_size(folder, output):
+    """The size of the output's temporary file, or -1 when there is none."""
+    sizes = [os.path.getsize(os.path.join(folder, n)) for n in os.listdir(folder)
+             if n.startswith(output + ".zorvel-") and temporary(n)]
+    return max(sizes) if sizes else -1
+
+
+def check_end(case, p, sig, stdout, left, before, faults):
+    """The run ended by the signal: its status, its log then its last line, and the folder as
+    it was before the run (a killed run may leave its temporary file besides)."""
+    if sig == signal.SIGKILL:
+        if p.returncode != -sig:
+            faults.append("%s: status %d, expected death by SIGKILL" % (case, p.returncode))
+        left = {n: v for n, v in left.items() if not temporary(n)}
+    else:
+        if p.returncode != 128 + sig:
+            faults.append("%s: status %d, expected %d" % (case, p.returncode, 128 + sig))
+        if not stdout.endswith(interrupted(sig)):
+            faults.append("%s: console ends %r" % (case, stdout[-160:]))
+        if b"Opertational flag" not in stdout:
+            faults.append("%s: the console log before the signal is lost: %r" % (case, stdout[-300:]))
+    if left != before:
+        extra = sorted(set(left) - set(before))
+        changed = sorted(n for n in before if left.get(n) != before[n])
+        faults.append("%s: left %s; files changed or gone: %s" % (case, extra, changed))
 
 
 def at_prompt(zorvel, sig, faults):
-    """A signal while the run waits for the name of a missing mesh, its output begun."""
+    """A signal while the run waits for the name of a missing mesh, its output begun and an
+    earlier output under its name."""
     case = "prompt %s" % signal.Signals(sig).name
     folder = tempfile.mkdtemp(prefix="zorvel_stop_")
     try:
         write_dat(os.path.join(folder, "nomesh_h.dat"), "Water Level", False, 3, 1,
                   [(1.0, [1], [1.0, 2.0, 3.0]), (2.0, [1], [2.0, 3.0, 4.0])])
-        inputs = contents(folder)
+        with open(os.path.join(folder, "nomesh_h(maxmax).dat"), "wb") as f:
+            f.write(EARLIER)
+        before = contents(folder)
         p = subprocess.Popen([zorvel, "-max", "nomesh_h.dat"], cwd=folder, stdin=subprocess.PIPE,
                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         seen = b""
@@ -74,13 +101,13 @@ def at_prompt(zorvel, sig, faults):
             p.wait()
             faults.append("%s: no prompt, status %d, console %r" % (case, p.returncode, seen[-300:]))
             return
-        if not os.path.exists(os.path.join(folder, "nomesh_h(maxmax).dat")):
+        if temp_size(folder, "nomesh_h(maxmax).dat") < 0:
             faults.append("%s: the output was not begun before the prompt" % case)
         p.send_signal(sig)
         rest = p.stdout.read()
         p.stdin.close()
         p.wait()
-        check_end(case, p, sig, seen + rest, contents(folder), inputs, faults)
+        check_end(case, p, sig, seen + rest, contents(folder), before, faults)
     finally:
         shutil.rmtree(folder, ignore_errors=True)
 
@@ -97,27 +124,33 @@ def write_big(path, steps):
         f.write(struct.pack("<i", 210))
 
 
-def while_writing(zorvel, sig, words, output, share, faults):
-    """A signal once the output holds `share` of the input's bytes, the run still writing it.
-    A run that finished first is tried again on an input twice as long."""
-    case = "%s %s" % (words[0], signal.Signals(sig).name)
+def while_writing(zorvel, sig, words, output, share, faults, earlier=False):
+    """A signal once the output's temporary file holds `share` of the input's bytes, the run
+    still writing it; with earlier, a rerun over an earlier output under the output's name. A
+    run that finished first is tried again on an input twice as long."""
+    case = "%s %s%s" % (words[0], signal.Signals(sig).name, " rerun" if earlier else "")
     folder = tempfile.mkdtemp(prefix="zorvel_stop_")
     try:
         out = os.path.join(folder, output)
         for attempt in range(4):
             write_big(os.path.join(folder, "big_d.dat"), STEPS << attempt)
+            if earlier:
+                with open(out, "wb") as f:
+                    f.write(EARLIER)
             # The inputs are compared by size: reading them back would outlast the run.
-            inputs = contents(folder, whole=False)
-            least = share * inputs["big_d.dat"]
+            before = contents(folder, whole=False)
+            least = share * before["big_d.dat"]
             p = subprocess.Popen([zorvel, "-b"] + words, cwd=folder, stdin=subprocess.DEVNULL,
                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-            while p.poll() is None and not (os.path.exists(out) and os.path.getsize(out) >= least):
+            while p.poll() is None and temp_size(folder, output) < least:
                 time.sleep(0.001)
             if p.poll() is None:
                 p.send_signal(sig)
                 stdout = p.stdout.read()
                 p.wait()
-                check_end(case, p, sig, stdout, contents(folder, whole=False), inputs, faults)
+                check_end(case, p, sig, stdout, contents(folder, whole=False), before, faults)
+                if earlier and open(out, "rb").read() != EARLIER:
+                    faults.append("%s: the earlier output is changed" % case)
                 return
             p.stdout.read()
             p.wait()
@@ -135,10 +168,16 @@ def main():
     for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
         at_prompt(zorvel, sig, faults)
         cases += 1
+    con = ["-con", "big_d.dat", "big_d.dat", "big_d.dat"]
     for sig in (signal.SIGINT, signal.SIGTERM):
-        while_writing(zorvel, sig, ["-con", "big_d.dat", "big_d.dat", "big_d.dat"], "big_d(con).dat", 1.0, faults)
+        while_writing(zorvel, sig, con, "big_d(con).dat", 1.0, faults)
         while_writing(zorvel, sig, ["-conv", "big_d.dat"], "big.xmdf", 0.25, faults)
         cases += 2
+    for sig in (signal.SIGTERM, signal.SIGKILL):
+        while_writing(zorvel, sig, con, "big_d(con).dat", 1.0, faults, earlier=True)
+        cases += 1
+    while_writing(zorvel, signal.SIGKILL, con, "big_d(con).dat", 1.0, faults)
+    cases += 1
     return report(faults, cases)
 
 

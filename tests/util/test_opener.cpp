@@ -100,6 +100,7 @@ TEST_F(Opener, AnOutputOpensOnItsOwnLineOnceItsFolderIsMade) {
     OPENFILE(u, "O ", name);
     EXPECT_EQ(u, 1001);
     EXPECT_EQ(d.text(), "\nTrying to open file made/out.txt..." + cant_open("made/out.txt") + "OK.  File Unit:1001\n");
+    CLOSER(u);
     EXPECT_TRUE(fs::exists("made/out.txt"));
 }
 

@@ -30,6 +30,7 @@ TEST_F(Units, PoolHandsOutTheFirstFreeUnitAndTracesOpensAndCloses) {
               "\nTrying to open file out.dat...OK.  File Unit:1002\n"
               "...Closed File Unit:1001\n"
               "\nTrying to open file mesh.2dm...OK.\nOpened File Unit:1001\n");
+    CLOSER(b);
     EXPECT_TRUE(fs::exists("out.dat"));
 }
 
@@ -194,6 +195,7 @@ TEST_F(Units, SlotsWithoutANameAskForOneAndKeepItsRealLength) {
               "What is the output file name? \nTrying to open file result.txt...OK.  File Unit: 994\n");
     EXPECT_EQ(unit_tables().slots[0].name_length, 6);
     EXPECT_EQ(unit_tables().slots[1].name_length, 10);
+    CLOSER(unit_tables().io_output_unit);
     EXPECT_TRUE(fs::exists("result.txt"));
 }
 
@@ -205,11 +207,13 @@ TEST_F(Units, DerivedNamesComeFromSlotOneWithoutTheShortLimits) {
     SETNAMEOPEN(1, u1, "x_" + stem, "I ", "input", 0);
     // Slot 1's second character is "_": its name is taken from the third character on.
     DEFAULTNAMEOPEN(2, u2, "O ", "output", 0, "pr");
+    CLOSER(u2);
     EXPECT_TRUE(fs::exists("pr" + stem));
     EXPECT_EQ(unit_tables().slots[1].name_length, 62);
     OPENPREFIXED(u3, "O ", " p", ".txt");
-    EXPECT_TRUE(fs::exists("p" + stem + ".txt"));
     EXPECT_EQ(u3, 1001);
+    CLOSER(u3);
+    EXPECT_TRUE(fs::exists("p" + stem + ".txt"));
     // A slot that has a name keeps it.
     SETNAMEOPEN(5, u4, "kept.txt", "O ", "", 0);
     CLOSER(u4);

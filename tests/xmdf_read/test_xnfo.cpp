@@ -13,6 +13,7 @@
 
 #include "results/results_writer.hpp"
 #include "xmdf_fixture.hpp"
+#include "util/begun_outputs.hpp"
 #include "xmdf_read/xnfo.hpp"
 
 namespace zorvel::xmdf_read {
@@ -87,6 +88,8 @@ TEST_F(Xnfo, DatasetsWhoseGroupsDoNotOpenAreListedWithoutTimes) {
 
 TEST_F(Xnfo, AFailedWriteEndsTheRunAndRemovesEveryListing) {
     load({{"lst_scalars.xmdf", "a.xmdf"}, {"lst_many.xmdf", "b.xmdf"}});
+    // As in a run, the listings wait for its end to be moved into place.
+    util::defer_outputs_to_run_end(true);
     // Files may not grow past 16 KiB: the first listing fits, the second does not.
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved{};
@@ -103,6 +106,7 @@ TEST_F(Xnfo, AFailedWriteEndsTheRunAndRemovesEveryListing) {
                         "ERROR - Writing to \"" + b + "_xmdf_info.txt\" failed.\n" + kExitTail);
     EXPECT_FALSE(std::filesystem::exists(b + "_xmdf_info.txt")) << "a half-written listing is left";
     EXPECT_FALSE(std::filesystem::exists(a + "_xmdf_info.txt")) << "a listing of the failed run is left";
+    util::defer_outputs_to_run_end(false);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "results/xmdf/step_extremes.hpp"
 #include "results/xmdf/stored_data.hpp"
 #include "util/begun_outputs.hpp"
+#include "util/run_files.hpp"
 #include "util/file_io.hpp"
 #include "util/text.hpp"
 #include "util/units.hpp"
@@ -533,16 +534,19 @@ void XF_CREATE_FILE(std::string_view name, bool overwrite, std::int32_t& file_id
     guarded(status, util::rtrim(name), [&] {
         const std::string path = util::os_name(util::rtrim(name));
         if (path.empty() || held_open(path)) return false;
-        // The file is made here, so that a creation that fails part way takes back only what
-        // this call made; it is one of the run's begun outputs from now on.
-        begun = util::begin_output_file(path, overwrite);
+        // The file is made here, new under a temporary name that is moved onto the name when
+        // the run has completed its outputs; a creation that fails part way takes back only
+        // what this call made.
+        std::string temp;
+        begun = util::begin_output(path, overwrite, temp);
         if (begun < 0) return false;
         PlistHandle fapl = file_access();
         OpenObject file;
         file.kind = ObjectKind::file;
         file.name = util::rtrim(name);
         file.writable = true;
-        file.file_handle = FileHandle(H5Fcreate(path.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, fapl.get()));
+        file.begun = begun;
+        file.file_handle = FileHandle(H5Fcreate(temp.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, fapl.get()));
         if (!file.file_handle) return false;
         const hid_t f = file.file_handle.get();
         if (!h5::write_text_dataset(f, "File Type", "Xmdf") ||
@@ -557,6 +561,8 @@ void XF_CREATE_FILE(std::string_view name, bool overwrite, std::int32_t& file_id
 
 void XF_OPEN_FILE(std::string_view name, bool read_only, std::int32_t& file_id, std::int32_t& status) {
     file_id = 0;
+    // A file read is never one of the run's outputs.
+    if (read_only) util::note_read(util::os_name(util::rtrim(name)));
     guarded(status, util::rtrim(name), [&] {
         const std::string path = util::os_name(util::rtrim(name));
         if (path.empty()) return false;
@@ -574,6 +580,14 @@ void XF_OPEN_FILE(std::string_view name, bool read_only, std::int32_t& file_id, 
 
 void XF_CLOSE_FILE(std::int32_t file_id, std::int32_t& status) {
     guarded(status, file_id, [&] { return objects().close_file(file_id); });
+}
+
+void discard_file(std::int32_t file_id) {
+    int begun = -1;
+    if (OpenObject* file = objects().find(file_id, ObjectKind::file)) std::swap(begun, file->begun);
+    std::int32_t status = 0;
+    XF_CLOSE_FILE(file_id, status);
+    util::remove_begun_output(begun);
 }
 
 void XF_GET_LIBRARY_VERSION_FILE(std::int32_t file_id, float& version, std::int32_t& status) {

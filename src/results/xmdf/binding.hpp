@@ -59,6 +59,8 @@ void close_all_files();
 void XF_CREATE_FILE(std::string_view name, bool overwrite, std::int32_t& file_id, std::int32_t& status);
 void XF_OPEN_FILE(std::string_view name, bool read_only, std::int32_t& file_id, std::int32_t& status);
 void XF_CLOSE_FILE(std::int32_t file_id, std::int32_t& status);
+// Closes a created file that is not to be kept (an error end) and removes what it wrote.
+void discard_file(std::int32_t file_id);
 void XF_GET_LIBRARY_VERSION_FILE(std::int32_t file_id, float& version, std::int32_t& status);
 
 // Dataset listing.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "results/xmdf/binding.hpp"
+#include "util/begun_outputs.hpp"
 
 namespace zorvel::results::xmdf {
 
@@ -69,6 +70,8 @@ bool ObjectTable::close_file(std::int32_t id) {
     for (const std::int32_t gid : groups) ok = close_group(gid) && ok;
     const auto file = objects_.find(id);
     ok = file->second.close() && ok;
+    // A created file closed whole goes onto its name (at once, or at the run's end).
+    if (ok) ok = util::complete_begun_output(file->second.begun);
     objects_.erase(file);
     return ok;
 }

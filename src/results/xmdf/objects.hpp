@@ -55,6 +55,7 @@ struct OpenObject {
     // where the arrays found backed by its stored data lie, so that no group opened again
     // checks them again.
     bool writable = false;
+    int begun = -1;  // a created file: its entry among the run's begun outputs
     std::optional<h5::DatasetPaths> paths;
     std::set<std::string> backed_arrays;
 

@@ -8,8 +8,7 @@
 namespace zorvel::util::exports {
 
 void end_process(int status) {
-    close_all_at_end(status);
-    std::exit(status);
+    std::exit(close_all_at_end(status));
 }
 
 void out_of_memory() {
