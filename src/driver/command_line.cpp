@@ -219,13 +219,27 @@ struct Reading {
     int vector_words = 0;
 };
 
-// Carries out a flag row for the word; false when the word ended the run.
-bool apply_row(CommandLine& cl, Reading& r, const Row& row, std::string_view body) {
+// Ends the reading at a glued value that did not read. When nothing is glued to the flag
+// and the next word reads as the value, the value was given after a blank: the advice
+// names the flag as it should be written.
+bool value_unread(CommandLine& cl, std::string_view arg, std::string_view glued, std::string_view next,
+                  bool integer) {
+    stopped(cl, Stop::pause_and_exit, std::string(kReadError));
+    float real = 0.0f;
+    std::int32_t whole = 0;
+    const bool next_is_value = integer ? read_int(next, whole) : read_real(next, real);
+    if (first_field(glued).empty() && next_is_value)
+        cl.stop_advice = "The value follows the flag without a blank: " + util::trimmed(arg) + util::trimmed(next);
+    return false;
+}
+
+// Carries out a flag row for the word (next: the word after it, empty at the end); false
+// when the word ended the run.
+bool apply_row(CommandLine& cl, Reading& r, const Row& row, std::string_view arg, std::string_view body,
+               std::string_view next) {
     const std::string_view glued = row.value_at ? from_character(body, row.value_at) : "";
     auto real_to = [&](float& target) {
-        if (read_real(glued, target)) return true;
-        stopped(cl, Stop::pause_and_exit, std::string(kReadError));
-        return false;
+        return read_real(glued, target) || value_unread(cl, arg, glued, next, false);
     };
     switch (row.flag) {
     case Flag::mesh: cl.have_2dm = true; r.want_mesh = true; return true;
@@ -290,9 +304,7 @@ bool apply_row(CommandLine& cl, Reading& r, const Row& row, std::string_view bod
                            : "\nERROR - Only one vector dataset can be specified with \"-v\" option..");
             return false;
         }
-        if (read_int(glued, scalar ? cl.scalar_ids : cl.vector_ids)) return true;
-        stopped(cl, Stop::pause_and_exit, std::string(kReadError));
-        return false;
+        return read_int(glued, scalar ? cl.scalar_ids : cl.vector_ids) || value_unread(cl, arg, glued, next, true);
     }
     case Flag::ignore_mm: cl.ignore_mm = true; return true;
     }
@@ -306,8 +318,8 @@ CommandLine parse_command_line(std::span<const std::string> words) {
     if (words.empty()) return stopped(cl, Stop::usage, "");
     cl.show_usage = false;
     Reading r;
-    for (const std::string& word : words) {
-        const std::string arg = util::fit(word, util::kNameLen);
+    for (std::size_t w = 0; w < words.size(); ++w) {
+        const std::string arg = util::fit(words[w], util::kNameLen);
         if (r.want_out) {
             cl.user_out_name = arg;
             r.want_out = false;
@@ -331,7 +343,8 @@ CommandLine parse_command_line(std::span<const std::string> words) {
         if (!row)
             return stopped(cl, Stop::pause_and_exit,
                            "\nERROR - Incorrect flag specified: \"" + arg + "\"");
-        if (!apply_row(cl, r, *row, body)) return cl;
+        const std::string next = w + 1 < words.size() ? util::fit(words[w + 1], util::kNameLen) : std::string();
+        if (!apply_row(cl, r, *row, arg, body, next)) return cl;
     }
     if (r.want_out)
         return stopped(cl, Stop::pause_and_exit, "\nERROR - No filename specified for -out option.");
@@ -354,7 +367,7 @@ void end_if_stopped(const CommandLine& cl) {
         util::console().wait_for_enter();
         throw util::RunEnd{0};
     case Stop::exits: end_exits(cl.stop_message);
-    case Stop::pause_and_exit: end_pause(cl.stop_message);
+    case Stop::pause_and_exit: end_pause(cl.stop_message, cl.stop_advice);
     }
 }
 

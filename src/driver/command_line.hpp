@@ -79,6 +79,7 @@ struct CommandLine {
     // (a leading "\n" is the empty line before it).
     Stop stop = Stop::none;
     std::string stop_message;
+    std::string stop_advice;  // a line after the message saying what to do; empty for none
 };
 
 // The one operation of a run, in the order the dispatch tests the flags.
@@ -88,7 +89,8 @@ enum class Operation {
 };
 
 // Reads the words (the program name is not one of them) into the command-line state;
-// writes nothing and opens nothing. A word that ends the run sets stop and stop_message.
+// writes nothing and opens nothing. A word that ends the run sets stop and stop_message
+// (and stop_advice when the fault can be named: a value given as the next word).
 CommandLine parse_command_line(std::span<const std::string> words);
 
 // Writes the blank-framed build line that opens every run.

@@ -44,8 +44,9 @@ void end_times_listing(std::span<int> units, bool batch) {
 
 void end_exits(std::string_view message) { util::fail_at_once(message); }
 
-void end_pause(std::string_view message) {
+void end_pause(std::string_view message, std::string_view advice) {
     util::console().line(message);
+    if (!advice.empty()) util::console().line(advice);
     util::pause_and_exit(1);
 }
 

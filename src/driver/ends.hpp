@@ -24,8 +24,9 @@ namespace zorvel::driver {
 [[noreturn]] void end_times_listing(std::span<int> units, bool batch);
 // E1: the message, then EXITS (units closed, "Press Enter to Close", a wait), status 1.
 [[noreturn]] void end_exits(std::string_view message);
-// E2: the message, then a wait for Enter with no line of its own, also with -b; status 1.
-[[noreturn]] void end_pause(std::string_view message);
+// E2: the message (and the advice after it, when there is one), then a wait for Enter
+// with no line of its own, also with -b; status 1.
+[[noreturn]] void end_pause(std::string_view message, std::string_view advice = {});
 // E3: the refusal of -ddur; with -b the run ends at once, otherwise through EXITS; status 1.
 [[noreturn]] void end_ddur_refused(bool batch);
 

@@ -54,7 +54,7 @@ void remove_dat_records(RunState& run) {
             reader.copy_to(run.output(), run.res_);
         }
     } while (!reader.at_last());
-    if (!found) util::fail("ERROR - Could not find specified timestep in .dat file.");
+    if (!found) util::time_not_found("ERROR - Could not find specified timestep in .dat file.");
 }
 
 }  // namespace

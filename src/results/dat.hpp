@@ -110,9 +110,11 @@ void NEXTDATVALUES(int unit, const RES_TYPE& res, WaterLevelRecord& wl);
 // levels as NEXTDATVALUES does; the records before it are passed over unread. False when the
 // file ends first (or had ended): the levels then keep the record they held.
 bool next_dat_values_at(int unit, const RES_TYPE& res, WaterLevelRecord& wl, float time, float tol);
-// Reads the file from its header to the record within tol of time, into the record.
+// Reads the file from its header to the record within tol of time, into the record; a
+// time that no record has ends the run with a line on widening the search (-dttol).
 void FINDDATTIME(int unit, RES_TYPE& res, float time, float tol, std::string_view file_name);
-// The same search into the water levels' values and flags.
+// The same search into the water levels' values and flags; a time that no record has
+// ends the run without that line.
 void FINDDATVALUES(int unit, const RES_TYPE& res, WaterLevelRecord& wl, float time, float tol);
 
 // Folds the file's remaining records into the maximum and the time of the maximum,

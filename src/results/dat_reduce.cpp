@@ -88,10 +88,13 @@ struct Found {
     const std::byte* values = nullptr;
 };
 
+constexpr std::string_view kTimeNotFound = "ERROR - Could not find specified timestep in .dat file.";
+
 // Reads the file from its header up to the first record within tol of time and
-// hands its parts to take; the records before it are skipped over.
+// hands its parts to take; the records before it are skipped over. False when no record
+// lies within tol of the time.
 template <typename Take>
-void search(int unit, std::int32_t nnodes, std::int32_t ncells, float time, float tol, std::string_view header_name,
+bool search(int unit, std::int32_t nnodes, std::int32_t ncells, float time, float tol, std::string_view header_name,
             Take&& take) {
     util::File& f = dat_io::input(unit);
     if (!f.rewind()) dat_io::cut_off(f);
@@ -120,14 +123,14 @@ void search(int unit, std::int32_t nnodes, std::int32_t ncells, float time, floa
             take(Found{head.time, vector, head.has_flags() ? body : earlier, body + fb});
             (void)dat_io::finish_record(f);
             util::console().line("...Found time " + util::right_justified(util::AREALD(time, 3), 10) + " in dat file.");
-            return;
+            return true;
         }
         if (head.has_flags()) flags_at = f.position();
         dat_io::skip_bytes(f, fb + nv);
         card = dat_io::finish_record(f);
     }
     if (records == 0) dat_io::no_time_record(f);
-    util::fail("ERROR - Could not find specified timestep in .dat file.");
+    return false;
 }
 
 // Moves past the rest of a record that is not folded, noting where its flags were.
@@ -603,22 +606,26 @@ bool next_dat_values_at(int unit, const RES_TYPE& res, WaterLevelRecord& wl, flo
 }
 
 void FINDDATTIME(int unit, RES_TYPE& res, float time, float tol, std::string_view file_name) {
-    search(unit, res.nnodes, res.ncells, time, tol, file_name, [&](const Found& found) {
-        res.time = found.time;
-        if (found.flags != nullptr) copy_flags(found.flags, cells_of(res));
-        scatter_values(found.values, found.vector, res);
+    const bool found = search(unit, res.nnodes, res.ncells, time, tol, file_name, [&](const Found& record) {
+        res.time = record.time;
+        if (record.flags != nullptr) copy_flags(record.flags, cells_of(res));
+        scatter_values(record.values, record.vector, res);
     });
+    if (!found) util::time_not_found(kTimeNotFound);
 }
 
+// The levels are looked for at the time at which the data were just found within the same
+// tolerance: a wider one would take levels farther from the data's time, so no advice here.
 void FINDDATVALUES(int unit, const RES_TYPE& res, WaterLevelRecord& wl, float time, float tol) {
-    search(unit, res.nnodes, res.ncells, time, tol, "", [&](const Found& found) {
-        if (found.flags != nullptr)
+    const bool found = search(unit, res.nnodes, res.ncells, time, tol, "", [&](const Found& record) {
+        if (record.flags != nullptr)
             for (std::size_t i = 0, m = std::min(length_of(res.ncells), wl.flags.size()); i < m; ++i)
-                wl.flags[i] = static_cast<std::int8_t>(found.flags[i]);
-        const std::size_t step = found.vector ? 8 : 4;
+                wl.flags[i] = static_cast<std::int8_t>(record.flags[i]);
+        const std::size_t step = record.vector ? 8 : 4;
         for (std::size_t j = 0, m = std::min(length_of(res.nnodes), wl.values.size()); j < m; ++j)
-            wl.values[j] = load_real(found.values + step * j);
+            wl.values[j] = load_real(record.values + step * j);
     });
+    if (!found) util::fail(kTimeNotFound);
 }
 
 void DATMAXIMUMS(int unit, bool vector, RES_TYPE& max, RES_TYPE& tmax, bool ignore_mm) {

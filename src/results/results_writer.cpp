@@ -75,7 +75,7 @@ void close_after_failure(OutputDescription& out) {
         *id = 0;
     }
     if (kind_of(out) == Kind::xmdf && out.handle > 0) {
-        xf::XF_CLOSE_FILE(out.handle, status);
+        xf::discard_file(out.handle);
         file_closed(out.handle);
         out.handle = 0;
     }

@@ -283,6 +283,15 @@ void fail_at_once(std::string_view message) {
     EXITS();
 }
 
+void time_not_found(std::string_view message, bool at_once) {
+    if (at_once)
+        console().line(message);
+    else
+        line_after_gap(message);
+    console().line("Use -dttol<tolerance> to widen the time search, e.g. -dttol0.01");
+    EXITS();
+}
+
 void PAUSESIMULATION() { (void)pause_until_enter(); }
 
 bool pause_until_enter() {

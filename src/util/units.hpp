@@ -91,6 +91,9 @@ void CLEARNAME(int slot);
 [[noreturn]] void fail(std::string_view message);
 // Ends the run after an error: the message (no empty line before it), then EXITS.
 [[noreturn]] void fail_at_once(std::string_view message);
+// Ends the run at a time that no step has within the time search tolerance: the message as
+// fail writes it (as fail_at_once when at_once), then a line on how to widen the search.
+[[noreturn]] void time_not_found(std::string_view message, bool at_once = false);
 // Pauses at "Press Enter to Continue" until Enter (or the end of input).
 void PAUSESIMULATION();
 // The same pause; false when the console input ended instead of Enter.

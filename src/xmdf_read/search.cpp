@@ -153,7 +153,8 @@ void select_closest(const XmdfFile& file, DatasetList& list, float time, float t
     }
     const auto found = static_cast<float>(list.output_times[best]);
     if (!(std::fabs(found - time) - tolerance <= 0.0f))
-        util::fail_at_once("ERROR - Closest time \"" + util::AREAL(found) + "\" is not within time search tolerance");
+        util::time_not_found("ERROR - Closest time \"" + util::AREAL(found) + "\" is not within time search tolerance",
+                             true);
     util::console().line("   Found closest time: " + util::AREAL(found));
     list.selected_step = static_cast<std::int32_t>(best + 1);
     list.selected_dataset = list.times_dataset;

@@ -11,6 +11,7 @@ copy_m_d.dat    depths at 0.5, 1.5, then a stored minimum (-99999) and its time 
 copy_b_d.dat    depths at 3, 4, 5, 6; the record at 4 carries no cell flags
 copy_trim_V.dat velocity vectors at 1 and 2 hours, magnitudes 0 to 12 (3-4-5 triangles)
 copy_va_V.dat   velocity vectors at 0.5 and 1.5 hours pointing N, E, W, S, NE, ...
+copy_third_d.dat depths at 0, 1/3 and 2/3 hours (0.33333334 and 0.6666667 as stored)
 """
 import os
 import struct
@@ -68,6 +69,7 @@ TRIM_RECORDS = [
     (1.0, [1, 1, 0], [(6.0, 8.0), (0.6, 0.8), (0.0, 0.0), (-3.0, -4.0), (0.0, 12.0), (5.0, 0.0)]),
     (2.0, [1, 0, 1], [(3.0, 4.0), (8.0, 6.0), (0.0, -5.0), (0.0, 0.0), (-10.0, 0.0), (1.0, 1.0)]),
 ]
+THIRD_RECORDS = [(t / 3.0, [1, 1, t % 2], depths(40.0 + t)) for t in range(3)]
 VA_RECORDS = [
     (0.5, [1, 1, 0], [(0.0, 1.0), (1.0, 0.0), (-1.0, 0.0), (0.0, -1.0), (0.0, 0.0), (1.0, 1.0)]),
     (1.5, [0, 1, 1], [(1.0, -1.0), (-1.0, -1.0), (-1.0, 1.0), (0.0, 2.0), (3.0, 0.0), (0.0, 0.0)]),
@@ -83,6 +85,7 @@ def main():
     write(out, "copy_b_d.dat", "Depth", B_RECORDS)
     write(out, "copy_trim_V.dat", "Velocity", TRIM_RECORDS, vector=True)
     write(out, "copy_va_V.dat", "Velocity", VA_RECORDS, vector=True)
+    write(out, "copy_third_d.dat", "Depth", THIRD_RECORDS)
 
 
 if __name__ == "__main__":

@@ -7,6 +7,7 @@ copy_a.xmdf   group copy_a: Temporal and Maximums of Depth and of Vector Velocit
 copy_b.xmdf   group copy_b: Temporal Depth at 3.5 and 4.5 hours and Temporal Vector
               Velocity at 3.5 hours; no stored maximum
 copy_c.xmdf   group copy_c: a stored maximum of Vector Velocity and no temporal dataset
+copy_third.xmdf group copy_third: Temporal Depth at 1/3 and 2/3 hours
 """
 import os
 import sys
@@ -55,12 +56,20 @@ def write_c(path):
         dataset(maximums, "Vector Velocity", "VECTOR", [99999.0], A_MAX_VELOCITIES, [[1, 1, 1]])
 
 
+def write_third(path):
+    f, run = model_file(path, "copy_third")
+    with f:
+        temporal = generic(run, "Temporal")
+        dataset(temporal, "Depth", "SCALAR", [1.0 / 3.0, 2.0 / 3.0], B_DEPTHS, [[1, 1, 0], [0, 1, 1]])
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
     write_a(os.path.join(out, "copy_a.xmdf"))
     write_b(os.path.join(out, "copy_b.xmdf"))
     write_c(os.path.join(out, "copy_c.xmdf"))
+    write_third(os.path.join(out, "copy_third.xmdf"))
 
 
 if __name__ == "__main__":

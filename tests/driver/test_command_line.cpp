@@ -188,6 +188,35 @@ TEST(CommandLine, WordsToFields) {
     }
 }
 
+// A flag whose value came as the next word: the reading error, then advice with the flag as
+// it should be written; no advice where the next word is no value of the flag's kind.
+TEST(CommandLine, ValueAfterABlank) {
+    const std::string advice = "The value follows the flag without a blank: ";
+    const struct {
+        std::vector<std::string> words;
+        std::string expected;  // the advice; empty for none
+    } cases[] = {
+        {{"-k", "2.5", "run_h.dat"}, advice + "-k2.5"},
+        {{"-dur", "0.3"}, advice + "-dur0.3"},
+        {{"-toi", "-0.5"}, advice + "-toi-0.5"},
+        {{"-rangeA", "1", "-rangeB27.5"}, advice + "-rangeA1"},
+        {{"-max", "-t", "1e1"}, advice + "-t1e1"},
+        {{"-dttol", "0.01"}, advice + "-dttol0.01"},
+        {{"-s", "2"}, advice + "-s2"},
+        {{"-s", "2.5"}, ""},               // not a dataset number
+        {{"-k", "run_h.dat"}, ""},         // not a number
+        {{"-k"}, ""},                      // no next word
+        {{"-kx", "2.5"}, ""},              // something else is glued to the flag
+        {{"-k", "-out", "x.dat"}, ""},     // a flag, not a number
+    };
+    for (const auto& c : cases) {
+        const CommandLine cl = driver::parse_command_line(c.words);
+        EXPECT_EQ(cl.stop, Stop::pause_and_exit) << c.words[0];
+        EXPECT_EQ(cl.stop_message, "ERROR - Reading time for keep or remove argument, or cutoff depth for duration");
+        EXPECT_EQ(cl.stop_advice, c.expected) << c.words[0] << " " << (c.words.size() > 1 ? c.words[1] : "");
+    }
+}
+
 TEST(CommandLine, LongWordsAndManyInputs) {
     const std::string long_name(1500, 'x');
     CommandLine cl = driver::parse_command_line(std::vector<std::string>{long_name, "-b"});

@@ -361,7 +361,8 @@ TEST_F(DatReduce, FindTimeSearchesFromTheHeaderEveryTime) {
     for (float tol : {1.0e-4f, 0.0f}) {
         const float time = tol > 0 ? 4.0f : 3.0f;
         const std::string text = expect_error_end([&] { FINDDATTIME(unit, r, time, tol, "in.dat"); }, out_);
-        EXPECT_TRUE(text.ends_with("Done.\n\nERROR - Could not find specified timestep in .dat file.\n" +
+        EXPECT_TRUE(text.ends_with("Done.\n\nERROR - Could not find specified timestep in .dat file.\n"
+                                   "Use -dttol<tolerance> to widen the time search, e.g. -dttol0.01\n" +
                                    std::string(kPressEnter)))
             << text;
         util::FILEUNITINIT(1000);
@@ -397,6 +398,14 @@ TEST_F(DatReduce, WaterLevelsFromTwoFilesInTurn) {
                             first + "\"\n"),
               std::string::npos)
         << mismatch;
+
+    // Levels of a time the companion lacks: the data were found at it, so no advice on the tolerance.
+    util::FILEUNITINIT(1000);
+    const int again = testing::open_in(first);
+    const std::string missing = expect_error_end([&] { FINDDATVALUES(again, counts, wl1, 3.0f, 1.0e-4f); }, out_);
+    EXPECT_TRUE(missing.ends_with("Done.\n\nERROR - Could not find specified timestep in .dat file.\n" +
+                                  std::string(kPressEnter)))
+        << missing;
 }
 
 TEST_F(DatReduce, NextValuesKeepTheLastLevelsAtTheEnd) {

@@ -223,7 +223,8 @@ TEST_F(Search, ClosestTime) {
     EXPECT_EQ(ended([&] { FIND_XMDF_TIME(table, 2.6f, 0.5f); }),
               "\nSearching XMDF files for specified output time: 2.6\n"
               "\nSearching xmdf file: \"" + path + "\".\n"
-              "ERROR - Closest time \"2.\" is not within time search tolerance\n" + kExitTail);
+              "ERROR - Closest time \"2.\" is not within time search tolerance\n"
+              "Use -dttol<tolerance> to widen the time search, e.g. -dttol0.01\n" + kExitTail);
 }
 
 TEST_F(Search, TimeCodes) {
