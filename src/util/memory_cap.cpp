@@ -16,17 +16,17 @@ namespace {
 constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
 
 // The bound is
-//     256 MiB  +  128 MiB per file read  +  256 x the bytes of the files read
+//     128 MiB  +  64 MiB per file read  +  256 x the bytes of the files read
 //              +  2 KiB x the largest count of values that an input's stored data backs,
 // and each term is many times what a sound run of any size takes for what it stands for
 // (counted as RLIMIT_DATA counts: every page of the heap and of private writable mappings,
 // written or not, so a run's arrays count at full size even where it never touches them):
-//  - 256 MiB: what a run takes whatever its inputs: the program's and its libraries'
+//  - 128 MiB: what a run takes whatever its inputs: the program's and its libraries'
 //    writable data, HDF5's set-up and free lists, the console's lines, the buffers of its
 //    outputs. A run over inputs of a few nodes takes 6 MiB.
-//  - 128 MiB for each file: its 1 MiB buffer, HDF5's metadata cache for it (at most 32 MiB)
-//    and its chunk cache (1 MiB for each array open), its dataset listing (at most 16 MiB
-//    of paths, held twice over), an output of its own.
+//  - 64 MiB for each file: its 1 MiB buffer, HDF5's metadata cache for it and its chunk
+//    cache (1 MiB for each array open), its dataset listing, an output of its own. A run
+//    over 100 small ".xmdf" files takes 81 MiB in all, -conv of them 75 MiB.
 //  - 256 per byte: a ".dat" record stores at least 4 bytes per node and 1 per cell, and a
 //    run sizes about 220 bytes of arrays per node and cell from it (206 MiB for a file of
 //    one record of 1,000,000 nodes and as many cells, 5 MB: 41 per byte); a ".2dm" mesh
@@ -39,10 +39,10 @@ constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
 //    (306 MiB for -max of 1,000,000 nodes and as many flags, 292 MiB for -conv), a vector
 //    dataset less than twice that.
 // The 1,000,000-node benchmarks take less than a tenth of their bound (bench/). A damaged
-// XMDF file of 100 KB on which HDF5 runs away meets its cap of about 400 MiB within two
-// seconds, before any count of it has come in.
-constexpr std::uint64_t kFloor = 256 * kMiB;
-constexpr std::uint64_t kPerFile = 128 * kMiB;
+// XMDF file of 100 KB on which HDF5 runs away meets its cap of about 220 MiB within a
+// second or two, before any count of it has come in.
+constexpr std::uint64_t kFloor = 128 * kMiB;
+constexpr std::uint64_t kPerFile = 64 * kMiB;
 constexpr std::uint64_t kPerByte = 256;
 constexpr std::uint64_t kPerCount = 2048;
 
