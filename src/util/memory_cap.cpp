@@ -16,33 +16,33 @@ namespace {
 constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
 
 // The bound is
-//     128 MiB  +  64 MiB per file read  +  256 x the bytes of the files read
+//      64 MiB  +  32 MiB per file read  +  256 x the bytes of the files read
 //              +  2 KiB x the largest count of values that an input's stored data backs,
 // and each term is many times what a sound run of any size takes for what it stands for
 // (counted as RLIMIT_DATA counts: every page of the heap and of private writable mappings,
 // written or not, so a run's arrays count at full size even where it never touches them):
-//  - 128 MiB: what a run takes whatever its inputs: the program's and its libraries'
+//  - 64 MiB: what a run takes whatever its inputs: the program's and its libraries'
 //    writable data, HDF5's set-up and free lists, the console's lines, the buffers of its
 //    outputs. A run over inputs of a few nodes takes 6 MiB.
-//  - 64 MiB for each file: its 1 MiB buffer, HDF5's metadata cache for it and its chunk
+//  - 32 MiB for each file: its 1 MiB buffer, HDF5's metadata cache for it and its chunk
 //    cache (1 MiB for each array open), its dataset listing, an output of its own. A run
-//    over 100 small ".xmdf" files takes 81 MiB in all, -conv of them 75 MiB.
+//    over 100 small ".xmdf" files takes 81 MiB in all, under 1 MiB each.
 //  - 256 per byte: a ".dat" record stores at least 4 bytes per node and 1 per cell, and a
 //    run sizes about 220 bytes of arrays per node and cell from it (206 MiB for a file of
 //    one record of 1,000,000 nodes and as many cells, 5 MB: 41 per byte); a ".2dm" mesh
 //    spends 30 to 80 bytes of text on each node and element, and takes less than 3 times
 //    that once read.
-//  - 2 KiB per value: compressed XMDF arrays hold a million equal values in a few kilobytes,
+//  - 2 KiB per count: compressed XMDF arrays hold a million equal values in a few kilobytes,
 //    so the size of such a file says nothing of the arrays a run makes from it; the counts
 //    of nodes, cells and times that the binding hands out are backed by the stored data
 //    (results/xmdf/stored_data.hpp). A run takes about 300 bytes per node of a dataset
-//    (306 MiB for -max of 1,000,000 nodes and as many flags, 292 MiB for -conv), a vector
-//    dataset less than twice that.
-// The 1,000,000-node benchmarks take less than a tenth of their bound (bench/). A damaged
-// XMDF file of 100 KB on which HDF5 runs away meets its cap of about 220 MiB within a
+//    (for 1,000,000 nodes and as many flags: 306 MiB for -max, 324 MiB for -max of
+//    vectors, 292 MiB for -conv).
+// The 1,000,000-node benchmarks pass under a quarter of their bound (bench/). A damaged
+// XMDF file of 100 KB on which HDF5 runs away meets its cap of about 120 MiB within a
 // second or two, before any count of it has come in.
-constexpr std::uint64_t kFloor = 128 * kMiB;
-constexpr std::uint64_t kPerFile = 64 * kMiB;
+constexpr std::uint64_t kFloor = 64 * kMiB;
+constexpr std::uint64_t kPerFile = 32 * kMiB;
 constexpr std::uint64_t kPerByte = 256;
 constexpr std::uint64_t kPerCount = 2048;
 

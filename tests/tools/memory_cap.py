@@ -12,8 +12,8 @@ for their size:
           that of the same values as depths, which read no mesh
 
 Each runs without -b; while it waits at "Press Enter to Close" its limit and memory are read
-from /proc. The limit must be set (finite) and at least three times the data it holds then,
-and the run must pass as well under a limit given to it of a third of its cap. A limit given
+from /proc. The limit must be set (finite) and at least four times the data it holds then,
+and the run must pass as well under a limit given to it of a quarter of its cap. A limit given
 to a run that is below its cap is kept as it is; and a run under a given limit too small for
 its arrays ends with "ERROR - Could not allocate enough memory (RAM).", status 1, and leaves
 nothing but its input.
@@ -156,13 +156,13 @@ def main():
             caps[case] = cap
             print("%-6s cap %s MiB, data at the close %.0f MiB, peak resident %.0f MiB"
                   % (case, "none" if cap is None else "%.0f" % (cap / MIB), data / MIB, peak / MIB))
-            if cap is None or cap < 3 * data:
+            if cap is None or cap < 4 * data:
                 faults.append("%s: cap %r for %d bytes of data" % (case, cap, data))
                 continue
-            status, console, _ = run(zorvel, folder, words, cap // 3, typed)
+            status, console, _ = run(zorvel, folder, words, cap // 4, typed)
             clean(folder, inputs)
             if status != 0:
-                faults.append("%s under a third of its cap: status %d, console ends %r"
+                faults.append("%s under a quarter of its cap: status %d, console ends %r"
                               % (case, status, console[-300:]))
         cases += 1
         prompt, named, depths = caps.get("prompt"), caps.get("named"), caps.get("depths")
