@@ -59,7 +59,7 @@ void expect_limit(std::vector<std::string>& failed, const char* when, std::uint6
 }
 
 // In a child: the limit as the named file, an opened file and counts come in, and arrays
-// past it.
+// and copies past it.
 [[noreturn]] void follow_in_child(const std::string& file) {
     std::vector<std::string> failed;
     rlimit none{RLIM_INFINITY, RLIM_INFINITY};
@@ -75,6 +75,13 @@ void expect_limit(std::vector<std::string>& failed, const char* when, std::uint6
     expect_limit(failed, "counted", memory_bound({2, 1000 + 100000, 1000}));
     ZeroedArray<float> array;
     if (array.allocate(std::int64_t{1} << 28) != 1) failed.push_back("a zeroed array of 1 GiB was made");
+    ZeroedArray<float> large;
+    if (large.allocate(std::int64_t{25} << 20) != 0) failed.push_back("a zeroed array of 100 MiB was refused");
+    try {
+        const ZeroedArray<float> copy = large;
+        failed.push_back("a copy past the cap was made");
+    } catch (const std::bad_alloc&) {
+    }
     try {
         std::vector<char> v(std::size_t{1} << 30);
         failed.push_back("a vector of 1 GiB was made");
@@ -115,7 +122,8 @@ TEST(MemoryCap, BoundIsFarAboveSoundRunsAndCloseAboveNothing) {
 
 // The limit follows what is counted: the named files once each (names of no file and
 // folders count nothing), each file opened later once, a larger backed count, and never a
-// smaller one; under it, arrays past it are refused as the allocation check expects.
+// smaller one; under it, arrays past it are refused as the allocation check expects, and a
+// copy past it throws as the run's end at the allocation check expects.
 TEST(MemoryCap, LimitFollowsWhatIsReadAndRefusesArraysPastIt) {
     if (!memory_cap_possible()) GTEST_SKIP() << "no cap under the address sanitizer";
     const std::filesystem::path file = std::filesystem::temp_directory_path() / ("cap_" + std::to_string(::getpid()));
