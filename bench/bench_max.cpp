@@ -5,11 +5,12 @@
 // into one reused buffer and folds it as -max does: the larger value (the faster vector)
 // with the number of its file, or its time for one file, and the larger flag magnitude; it
 // makes its arrays and its buffer afresh in every run from new pages, as a program of its
-// own would. The
-// figures of a case are the medians over the rounds of zorvel's time over the loop's and
-// over cat's; the peak resident memory is the largest the kernel accounted for zorvel
-// (wait4), per node. Each case starts with its files in the page cache as read back from
-// disk (written out, let go of, read), and every line ends with the load average.
+// own would. The figures of a case are the medians over the rounds of zorvel's time over the
+// loop's and over cat's; the peak resident memory is the largest the kernel accounted for
+// zorvel (wait4), per node, shown beside the cap on data memory that the run gets from its
+// files, with one more run under a quarter of that cap. Each case starts with its files in the
+// page cache as read back from disk (written out, let go of, read), and every line ends with
+// the load average.
 //
 // Cases (all inputs 1,000,000 nodes and as many cells unless said, files of about 500 MB):
 //   scalar2  two scalar ".dat" files of 100 records
@@ -264,6 +265,8 @@ struct Figures {
     double per_loop = 0.0;  // zorvel over the loop
     double per_cat = 0.0;   // zorvel over cat
     long rss_kib = 0;       // largest peak
+    double cap_mb = 0.0;    // the cap on data memory that the run gets from its files
+    bool quarter = false;   // the run passes under a quarter of that cap
 };
 
 // Puts the files in the page cache as a file read back from disk is: written out, let go
@@ -314,6 +317,11 @@ Figures paired(const Setup& s, const std::vector<std::string>& words, const std:
     f.cat = bench::median(c);
     f.per_loop = bench::median(rl);
     f.per_cat = bench::median(rc);
+    std::vector<std::string> paths;
+    for (const std::string& name : files) paths.push_back((s.dir / name).string());
+    f.cap_mb = static_cast<double>(bench::memory_bound_of(paths)) / (1024.0 * 1024.0);
+    f.quarter = bench::passes_under_quarter(s.zorvel, s.dir, words, paths);
+    fs::remove(s.dir / output);
     return f;
 }
 
@@ -325,7 +333,8 @@ void report(const char* name, const Figures& f, double mb, double goal_ratio, do
                 name, mb, f.cat, f.loop, f.zorvel, f.per_loop, goal_ratio, f.per_cat,
                 static_cast<double>(f.rss_kib) / 1024.0, per_node);
     if (goal_bytes > 0.0) std::printf(" (goal %.0f)", goal_bytes);
-    std::printf("  load %s\n", load_average().c_str());
+    std::printf("  cap %.0f MB (%s under a quarter)  load %s\n", f.cap_mb, f.quarter ? "passes" : "FAILS",
+                load_average().c_str());
     std::fflush(stdout);
 }
 
@@ -345,9 +354,10 @@ void run_fixed(const Setup& s, double& check) {
     const Figures f =
         paired(s, {"-b", "-max", "one_d.dat"}, {"one_d.dat"}, {"one_d.dat"}, "one_d(maxmax).dat", check);
     std::printf("fixed    %7.1f MB  cat %6.1f ms  loop %6.1f ms  zorvel %6.1f ms (goal 30 ms or less)  peak %5.1f MB"
-                "  load %s\n",
+                "  cap %.0f MB (%s under a quarter)  load %s\n",
                 megabytes(s, {"one_d.dat"}), 1000.0 * f.cat, 1000.0 * f.loop, 1000.0 * f.zorvel,
-                static_cast<double>(f.rss_kib) / 1024.0, load_average().c_str());
+                static_cast<double>(f.rss_kib) / 1024.0, f.cap_mb, f.quarter ? "passes" : "FAILS",
+                load_average().c_str());
     std::fflush(stdout);
 }
 

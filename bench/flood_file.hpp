@@ -25,6 +25,7 @@
 #include "results/dat.hpp"
 #include "results/res_type.hpp"
 #include "util/console.hpp"
+#include "util/memory_cap.hpp"
 #include "util/units.hpp"
 
 namespace zorvel::bench {
@@ -202,9 +203,10 @@ struct Child {
 };
 
 // Runs a program with the words in the folder, its standard output going to the file
-// out there (or to /dev/null when out is empty) and its standard input empty.
+// out there (or to /dev/null when out is empty) and its standard input empty; with a
+// data_limit, under that soft limit on its data (RLIMIT_DATA) in bytes.
 inline Child run_child(const std::string& program, const std::string& dir, const std::vector<std::string>& words,
-                       const std::string& out) {
+                       const std::string& out, std::uint64_t data_limit = 0) {
     std::vector<const char*> argv{program.c_str()};
     for (const std::string& w : words) argv.push_back(w.c_str());
     argv.push_back(nullptr);
@@ -217,6 +219,8 @@ inline Child run_child(const std::string& program, const std::string& dir, const
         if (!log || !none) ::_exit(126);
         ::dup2(::fileno(log), STDOUT_FILENO);
         ::dup2(::fileno(none), STDIN_FILENO);
+        const struct rlimit limit {static_cast<rlim_t>(data_limit), RLIM_INFINITY};
+        if (data_limit > 0 && ::setrlimit(RLIMIT_DATA, &limit) != 0) ::_exit(126);
         ::execvp(program.c_str(), const_cast<char* const*>(argv.data()));
         ::_exit(127);
     }
@@ -358,6 +362,33 @@ inline void report_rate(const char* label, double mb, double seconds) {
 inline void report_peak(int width, long kib, std::int32_t nodes) {
     std::printf("%-*s%8.1f MB, %.1f bytes per node\n", width, "peak resident memory:",
                 static_cast<double>(kib) / 1024.0, static_cast<double>(kib) * 1024.0 / nodes);
+}
+
+// The cap on data memory that a run reading the files gets from them (util/memory_cap.hpp), in
+// bytes; the ".dat" and ".2dm" inputs of the benchmarks back no counts of their own.
+inline std::uint64_t memory_bound_of(const std::vector<std::string>& paths) {
+    util::ReadSoFar read;
+    for (const std::string& p : paths) {
+        ++read.files;
+        read.bytes += std::filesystem::file_size(p);
+    }
+    return util::memory_bound(read);
+}
+
+// True when zorvel with the words in the folder, reading the files, passes under a given limit
+// on its data of a quarter of the cap it gets from them; its output is the caller's to remove.
+inline bool passes_under_quarter(const std::string& zorvel, const std::filesystem::path& dir,
+                               const std::vector<std::string>& words, const std::vector<std::string>& paths) {
+    return run_child(zorvel, dir.string(), words, "console.txt", memory_bound_of(paths) / 4).status == 0;
+}
+
+// Prints a peak resident memory against the cap of a run reading the files, after its label,
+// and whether the run passed under a quarter of the cap.
+inline void report_bound(int width, long kib, const std::vector<std::string>& paths, bool quarter) {
+    const double peak = static_cast<double>(kib) / 1024.0;
+    const double bound = static_cast<double>(memory_bound_of(paths)) / (1024.0 * 1024.0);
+    std::printf("%-*s%8.1f MB of a cap of %.0f MB (%.1f %%); under a quarter of the cap: %s\n", width,
+                "peak resident memory:", peak, bound, 100.0 * peak / bound, quarter ? "passes" : "FAILS");
 }
 
 // Prints the checksum of the plain reads, so that they cannot be left out.

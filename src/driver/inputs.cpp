@@ -2,10 +2,12 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "driver/ends.hpp"
 #include "results/sup.hpp"
 #include "util/console.hpp"
+#include "util/memory_cap.hpp"
 #include "util/numbers.hpp"
 #include "util/paths.hpp"
 #include "util/text.hpp"
@@ -155,6 +157,12 @@ void require_dataset_selector(const RunState& run) {
         console().line();
         console().line("WARNING - Ensight conversion not fully supported for .dat files.");
     }
+}
+
+void cap_memory(const RunState& run) {
+    std::vector<std::string> names = run.cl.input_names;
+    if (run.from_sup) names.push_back(run.sup.sup_file);
+    util::cap_memory(names);
 }
 
 }  // namespace zorvel::driver

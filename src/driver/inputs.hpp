@@ -2,7 +2,8 @@
 // The inputs of a run before anything is opened: a ".sup" list expanded into its data
 // files, the input table and the XMDF table made, every input listed and classified as
 // ".dat" or ".xmdf", the time search tolerance, the output type with the output file's
-// extension, and the dataset selector that ".xmdf" inputs need.
+// extension, the dataset selector that ".xmdf" inputs need, and the cap on the run's
+// memory that the inputs give.
 
 #include "driver/run_state.hpp"
 
@@ -23,5 +24,8 @@ void choose_output_type(RunState& run);
 // Ends the run when ".xmdf" inputs come without a dataset selector; warns that the
 // EnSight export does not fully support ".dat" inputs.
 void require_dataset_selector(const RunState& run);
+// Puts the cap on the run's memory in force from its inputs and their ".sup" list, before
+// the first XMDF call; the meshes and companions the run opens later add to it then.
+void cap_memory(const RunState& run);
 
 }  // namespace zorvel::driver

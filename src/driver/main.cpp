@@ -72,7 +72,8 @@ using namespace zorvel;
 
     // Inputs and output naming: the output description, a ".sup" list expanded, the
     // input tables, the inputs listed and classified, the time search tolerance, the
-    // output type. Every -ddur run ends at this stage.
+    // output type, and the cap on the run's memory that the inputs give. Every -ddur run
+    // ends at this stage.
     driver::require_inputs(run);
     driver::name_output(run);
     driver::expand_sup(run);
@@ -83,6 +84,10 @@ using namespace zorvel;
     driver::choose_output_type(run);
     driver::require_dataset_selector(run);
     driver::refuse_output_as_input(run);
+#ifndef ZORVEL_FUZZ_HARNESS
+    // A harness that runs the program in-process is left its own limits.
+    driver::cap_memory(run);
+#endif
 
     // Opening, dataset selection and consistency checks, data types and meshes,
     // allocation of the records and the output header.

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "util/begun_outputs.hpp"
+#include "util/memory_cap.hpp"
 #include "util/text.hpp"
 #include "util/units.hpp"
 
@@ -124,6 +125,8 @@ std::unique_ptr<File> File::open(std::string_view name, FileKind kind, Existing 
         if (!created) f->append_origin_ = static_cast<std::int64_t>(st.st_size);
     }
     if (!output) {
+        // The run's memory cap makes room for what the input holds before it is read.
+        count_read_file(f->id_, f->size_);
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
         f->regular_input_ = S_ISREG(st.st_mode);
     } else {

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <sys/mman.h>
 
+#include "util/sanitizer.hpp"
+
 namespace zorvel::util {
 
 namespace {
@@ -22,17 +24,7 @@ constexpr std::size_t kHuge = std::size_t{2} << 20;
 constexpr std::size_t kHugeFrom = std::size_t{512} << 10;
 
 // The address sanitizer watches heap memory only: under it every array comes from the heap.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kHeapOnly = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kHeapOnly = true;
-#else
-constexpr bool kHeapOnly = false;
-#endif
-#else
-constexpr bool kHeapOnly = false;
-#endif
+constexpr bool kHeapOnly = kAddressSanitizer;
 
 // True when an array of this many bytes comes from the heap.
 bool from_heap(std::size_t bytes) { return kHeapOnly || bytes < kMapped; }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <type_traits>
 #include <utility>
 
@@ -25,9 +26,11 @@ class ZeroedArray {
 
 public:
     ZeroedArray() = default;
+    // A copy that cannot get its memory throws std::bad_alloc, which ends the run at the
+    // allocation check, rather than leaving an array shorter than its counts.
     ZeroedArray(const ZeroedArray& other) {
-        if (allocate(static_cast<std::int64_t>(other.size_)) == 0 && size_ > 0)
-            std::memcpy(static_cast<void*>(data_), other.data_, size_ * sizeof(T));
+        if (allocate(static_cast<std::int64_t>(other.size_)) != 0) throw std::bad_alloc();
+        if (size_ > 0) std::memcpy(static_cast<void*>(data_), other.data_, size_ * sizeof(T));
     }
     ZeroedArray(ZeroedArray&& other) noexcept
         : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}

@@ -21,6 +21,7 @@
 #include "util/begun_outputs.hpp"
 #include "util/run_files.hpp"
 #include "util/file_io.hpp"
+#include "util/memory_cap.hpp"
 #include "util/text.hpp"
 #include "util/units.hpp"
 
@@ -493,10 +494,12 @@ bool step_count(OpenObject& set, hsize_t& steps) {
     return true;
 }
 
-// A count as a 32-bit result; false when it does not fit.
+// A count of a backed array as a 32-bit result; false when it does not fit. The run's
+// memory cap makes room for the arrays that the caller sizes from it.
 bool to_count(hsize_t value, std::int32_t& out) {
     if (value > static_cast<hsize_t>(kMaxInt)) return false;
     out = static_cast<std::int32_t>(value);
+    util::count_backed_values(value);
     return true;
 }
 
