@@ -99,8 +99,10 @@ std::unique_ptr<File> File::open(std::string_view name, FileKind kind, Existing 
         return nullptr;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || (output && !S_ISREG(st.st_mode))) {
-        int e = S_ISDIR(st.st_mode) ? EISDIR : S_ISREG(st.st_mode) ? errno : EINVAL;
+    const bool stated = ::fstat(fd, &st) == 0;
+    // Nothing but a regular file is written (a kept output may have found something else).
+    if (!stated || S_ISDIR(st.st_mode) || (output && !S_ISREG(st.st_mode))) {
+        const int e = !stated ? errno : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         ::close(fd);
         remove_begun_output(begun);
         errno = e;
