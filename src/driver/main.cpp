@@ -129,13 +129,9 @@ int run_program(std::span<const std::string> words) {
     // A normal end moves the outputs into place once every file is closed; an error end
     // closes the ".xmdf" outputs still open and removes the temporary file of every output,
     // leaving the earlier files under their names as they were.
-    if (status != 0)
-        results::discard_open_outputs();
-    else
-        results::xmdf::close_all_files();
-    status = util::close_all_at_end(status);
+    if (status != 0) results::discard_open_outputs();
     results::xmdf::close_all_files();
-    return status;
+    return util::close_all_at_end(status);
 }
 
 }  // namespace zorvel::driver

@@ -170,7 +170,7 @@ int begin_output(std::string_view final_name, bool replace, std::string& temp_na
             errno = ENOMEM;
             return -1;
         }
-        const int made = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int made = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (made < 0) {
             const int why = errno;
             forget_begun_output(entry);

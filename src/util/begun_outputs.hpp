@@ -45,7 +45,8 @@ OutputTarget output_target(std::string_view final_name);
 
 // Begins an output: makes its temporary file, empty and new, beside the target of the final
 // name (replace false: fails with EEXIST when a file is there) and enters it. Gives the entry
-// and the temporary file's name (and, with fd, the file open for writing), or -1 with errno set.
+// and the temporary file's name (and, with fd, the file open for reading and writing), or -1
+// with errno set.
 int begin_output(std::string_view final_name, bool replace, std::string& temp_name, int* fd = nullptr);
 // Enters a file that the run made or emptied in place under its own name (outputs that add to
 // or write into a kept file): an error end removes it, a normal end leaves it; -1 on no memory.

@@ -11,6 +11,7 @@
 
 #include "util/begun_outputs.hpp"
 #include "util/memory_cap.hpp"
+#include "util/run_files.hpp"
 #include "util/text.hpp"
 #include "util/units.hpp"
 
@@ -73,10 +74,6 @@ std::unique_ptr<File> File::open(std::string_view name, FileKind kind, Existing 
         if (begun < 0) return nullptr;
         path = temp;
         created = true;
-        if (read_write) {
-            ::close(fd);
-            fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-        }
     } else {
         const int access = (read_write ? O_RDWR : O_WRONLY) | O_CLOEXEC |
                            (existing == Existing::append ? O_APPEND : 0);
@@ -127,8 +124,10 @@ std::unique_ptr<File> File::open(std::string_view name, FileKind kind, Existing 
         if (!created) f->append_origin_ = static_cast<std::int64_t>(st.st_size);
     }
     if (!output) {
-        // The run's memory cap makes room for what the input holds before it is read.
+        // The run's memory cap makes room for what the input holds before it is read, and a
+        // file read, whatever name led to it (a typed one too), is never one of its outputs.
         count_read_file(f->id_, f->size_);
+        note_read(f->id_);
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
         f->regular_input_ = S_ISREG(st.st_mode);
     } else {

@@ -68,12 +68,10 @@ const ModeSettings* find_mode(std::string_view code) {
 }
 
 // Opens the file with the code's settings and puts it on the unit; false when it cannot
-// be opened (errno tells why). A file read, whatever name led to it (a typed one too), is
-// never one of the run's outputs.
+// be opened (errno tells why).
 bool open_on_unit(int unit, const std::string& name, const ModeSettings& m) {
     std::unique_ptr<File> f = File::open(name, m.kind, m.existing, m.read_write);
     if (!f) return false;
-    if (m.input) note_read(f->id());
     f->set_layout(m.layout);
     attach_unit_file(unit, std::move(f));
     return true;

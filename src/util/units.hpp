@@ -83,8 +83,8 @@ void GETNAM(int slot, std::string& name);
 // Forgets the slot's name.
 void CLEARNAME(int slot);
 
-// Ends the run: closes every open unit silently (an error end removes every output the
-// run has begun), pauses at "Press Enter to Close", and ends with the given status (1, an
+// Ends the run: closes every open unit silently and moves the outputs into place (an error
+// end removes their temporary files instead), pauses at "Press Enter to Close", and ends with the given status (1, an
 // error end, unless the caller says otherwise).
 [[noreturn]] void EXITS(int status = 1);
 // Ends the run after an error: an empty line, the message, then EXITS.
