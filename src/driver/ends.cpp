@@ -10,6 +10,8 @@ namespace zorvel::driver {
 void end_normal(bool batch) {
     // Outputs whose closes follow the closing line are moved into place here.
     util::move_outputs_into_place();
+    // A stop signal from now on ends the run as the completed run it is.
+    util::closing_line_written();
     if (batch) throw util::RunEnd{0};
     util::EXITS(0);
 }
@@ -34,10 +36,11 @@ void end_closing_files(results::OutputDescription& out, bool batch) {
 void end_times_listing(std::span<int> units, bool batch) {
     for (int& unit : units)
         if (unit != 0) util::CLOSER(unit);
-    // The listing is complete: it is in place before the wait, where a signal leaves it.
+    // The listing is complete: it is in place before the wait.
     util::move_outputs_into_place();
     util::console().line();
     util::console().line("Finished.");
+    util::closing_line_written();
     if (!batch) util::console().wait_for_enter();
     throw util::RunEnd{0};
 }

@@ -16,22 +16,23 @@
 #include <unistd.h>
 
 #include "util/file_io.hpp"
+#include "util/run_end.hpp"
 
 namespace zorvel::util {
 
 namespace {
 
 constexpr int kBlockEntries = 256;
-// Links followed from a final name before it counts as a loop.
-constexpr int kMaxLinkHops = 40;
 // Temporary names tried for one output before its making fails.
 constexpr int kNameTries = 100;
 
 // One output of the run: the temporary file it is written to and the final name it moves onto,
-// kept as one block "<temp>\0<final>\0". The handler removes the temporary file once made.
+// kept as one block "<temp>\0<final>\0", and how it is put in place. The handler removes the
+// temporary file once it may exist.
 struct Entry {
     std::atomic<char*> names{nullptr};
     std::atomic<bool> made{false};
+    Placing placing = Placing::rename;
 };
 
 // One block of the table.
@@ -44,6 +45,22 @@ Block g_first;
 int g_used = 0;  // entries handed out since the table was last emptied
 std::atomic<unsigned> g_serial{0};  // numbers the temporary names of the process
 bool g_deferred = false;  // outputs wait for the run's end to be moved into place
+
+// What a stop signal does now: before the outputs are in place it takes them back and ends the
+// run as stopped; once they are, it waits for the closing line; after that line it ends the
+// process as a completed run.
+enum StopMode : int { stop_discards = 0, stop_waits_for_closing_line = 1, stop_ends_completed = 2 };
+volatile std::sig_atomic_t g_stop_mode = stop_discards;
+volatile std::sig_atomic_t g_stop_pending = 0;  // a signal that came while the closing line was due
+
+// The signals that end a run from outside, with the names its last line gives them.
+struct StopSignal {
+    int sig;
+    const char* name;
+};
+constexpr StopSignal kStopSignals[] = {
+    {SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}, {SIGPIPE, "SIGPIPE"}, {SIGXFSZ, "SIGXFSZ"},
+};
 
 // Entry k of the table, its blocks made as far as needed.
 Entry& entry_at(int k) {
@@ -71,6 +88,7 @@ int enter(const std::string& temp, const std::string& final_name) {
     const int k = g_used++;
     Entry& e = entry_at(k);
     e.made.store(false);
+    e.placing = Placing::rename;
     e.names.store(names);
     return k;
 }
@@ -94,27 +112,80 @@ std::string temp_name_for(const std::string& target, unsigned serial) {
     return folder + base + tail;
 }
 
-// The signals that end a run from outside.
+// The stop signals as a set.
 sigset_t stop_signals() {
     sigset_t set;
     sigemptyset(&set);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, sig);
+    for (const StopSignal& s : kStopSignals) sigaddset(&set, s.sig);
     return set;
 }
 
-// A stop signal: the line that says so, every temporary output of the run removed, and the
-// shell's status for that signal.
+// A stop signal: before the outputs are in place, the line that says so, every temporary output
+// of the run removed, and the shell's status for that signal; once they are, the end of a
+// completed run.
 void on_stop(int sig) {
+    if (g_stop_mode == stop_waits_for_closing_line) {
+        g_stop_pending = sig;
+        return;
+    }
+    if (g_stop_mode == stop_ends_completed) {
+        say_at_fault("", 0);  // what the console holds reaches its output
+        ::_exit(0);
+    }
     say_at_fault("\nERROR - Run interrupted by signal ");
-    if (sig == SIGINT)
-        say_at_fault("SIGINT");
-    else if (sig == SIGTERM)
-        say_at_fault("SIGTERM");
-    else
-        say_at_fault("SIGHUP");
+    for (const StopSignal& s : kStopSignals)
+        if (s.sig == sig) say_at_fault(s.name, std::strlen(s.name));
     say_at_fault(".\n");
     discard_outputs_at_fault();
     ::_exit(128 + sig);
+}
+
+// Writes the completed temporary file into the earlier file under the final name, which the run
+// may write but not replace, and removes it; false with errno set when that fails. Room for the
+// whole output is taken first, so a full disk ends it before the earlier file is changed.
+bool write_into(const char* temp, const char* final_name) {
+    const int in = ::open(temp, O_RDONLY | O_CLOEXEC);
+    if (in < 0) return false;
+    const int out = ::open(final_name, O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st {};
+    bool ok = out >= 0 && ::fstat(in, &st) == 0;
+    if (ok && st.st_size > 0 && ::fallocate(out, FALLOC_FL_KEEP_SIZE, 0, st.st_size) != 0)
+        ok = errno == EOPNOTSUPP;
+    static char buffer[1 << 20];
+    for (off_t at = 0; ok && at < st.st_size;) {
+        const ssize_t got = ::pread(in, buffer, sizeof buffer, at);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            if (got == 0) errno = EIO;  // the temporary file is shorter than it was
+            ok = false;
+            break;
+        }
+        for (ssize_t done = 0; ok && done < got;) {
+            const ssize_t put = ::pwrite(out, buffer + done, static_cast<std::size_t>(got - done), at + done);
+            if (put < 0 && errno == EINTR) continue;
+            ok = put > 0;
+            if (ok) done += put;
+        }
+        at += got;
+    }
+    if (ok) ok = ::ftruncate(out, st.st_size) == 0;
+    const int why = errno;
+    if (out >= 0 && ::close(out) != 0 && ok) ok = false;
+    ::close(in);
+    if (ok) ::unlink(temp);
+    errno = ok ? 0 : why;
+    return ok;
+}
+
+// Puts a completed output in place by its entry's way; false with errno set when that fails.
+bool place(const Entry& e, const char* names) {
+    const char* final_name = final_of(names);
+    if (std::strcmp(names, final_name) == 0) return true;  // a kept file written in place
+    if (e.placing == Placing::copy_into) return write_into(names, final_name);
+    // The new file takes the permissions of the one it replaces.
+    struct stat old {};
+    if (::stat(final_name, &old) == 0 && S_ISREG(old.st_mode)) (void)::chmod(names, old.st_mode & 07777);
+    return ::rename(names, final_name) == 0;
 }
 
 }  // namespace
@@ -126,41 +197,15 @@ HoldStopSignals::HoldStopSignals() {
 
 HoldStopSignals::~HoldStopSignals() { ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
 
-OutputTarget output_target(std::string_view final_name) {
-    OutputTarget t;
-    std::string path = absolute_name(os_name(final_name));
-    for (int hops = 0;; ++hops) {
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0) break;  // nothing there (or no way to it): made new
-        if (S_ISREG(st.st_mode)) {
-            t.exists = true;
-            break;
-        }
-        if (!S_ISLNK(st.st_mode) || hops == kMaxLinkHops) {
-            t.writable = false;
-            break;
-        }
-        std::error_code ec;
-        const std::filesystem::path link(path);
-        const std::filesystem::path to = std::filesystem::read_symlink(link, ec);
-        if (ec) {
-            t.writable = false;
-            break;
-        }
-        path = (to.is_absolute() ? to : link.parent_path() / to).lexically_normal().string();
-    }
-    t.path = path;
-    return t;
-}
-
 int begin_output(std::string_view final_name, bool replace, std::string& temp_name, int* fd) {
     const OutputTarget target = output_target(final_name);
-    if (!target.writable) {
-        errno = EINVAL;
-        return -1;
-    }
     if (!replace && target.exists) {
         errno = EEXIST;
+        return -1;
+    }
+    Placing placing = Placing::rename;
+    if (const int refused = check_replaceable(target, placing); refused != 0) {
+        errno = refused;
         return -1;
     }
     for (int attempt = 0; attempt < kNameTries; ++attempt) {
@@ -170,6 +215,11 @@ int begin_output(std::string_view final_name, bool replace, std::string& temp_na
             errno = ENOMEM;
             return -1;
         }
+        Entry& e = entry_at(entry);
+        e.placing = placing;
+        // Counted before the file exists: the name carries this process's number, so a handler
+        // that removes it before the open returns removes nothing of another's.
+        e.made.store(true);
         const int made = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (made < 0) {
             const int why = errno;
@@ -178,10 +228,6 @@ int begin_output(std::string_view final_name, bool replace, std::string& temp_na
             errno = why;
             return -1;
         }
-        entry_at(entry).made.store(true);
-        // The new file takes the permissions of the one it replaces.
-        struct stat old {};
-        if (target.exists && ::stat(target.path.c_str(), &old) == 0) (void)::fchmod(made, old.st_mode & 07777);
         if (fd != nullptr)
             *fd = made;
         else
@@ -219,33 +265,43 @@ void defer_outputs_to_run_end(bool on) { g_deferred = on; }
 
 bool complete_begun_output(int entry) {
     if (g_deferred || entry < 0 || entry >= g_used) return true;
-    const char* names = entry_at(entry).names.load();
+    const Entry& e = entry_at(entry);
+    const char* names = e.names.load();
     if (names == nullptr) return true;
-    const char* final_name = final_of(names);
-    if (std::strcmp(names, final_name) != 0 && ::rename(names, final_name) != 0) return false;
+    if (!place(e, names)) return false;
     forget_begun_output(entry);
     return true;
 }
 
-bool move_begun_outputs_into_place(std::string& failed_name) {
-    // A stop signal waits until the outputs are all in place, so that it finds them all moved
-    // or none of them.
+bool move_begun_outputs_into_place(std::string& failed_name, bool& written_into) {
+    // A stop signal waits until the outputs are all in place, and then ends the run as a
+    // completed one.
     const HoldStopSignals hold;
-    for (int k = 0; k < g_used; ++k) {
-        Entry& e = entry_at(k);
-        const char* names = e.names.load();
-        if (names == nullptr) continue;
-        const char* final_name = final_of(names);
-        if (std::strcmp(names, final_name) != 0 && ::rename(names, final_name) != 0) {
-            const int why = errno;
-            failed_name = final_name;
-            errno = why;
-            return false;
+    // The moves first, then the writes into earlier files, which cannot be taken back.
+    for (const Placing pass : {Placing::rename, Placing::copy_into}) {
+        for (int k = 0; k < g_used; ++k) {
+            const Entry& e = entry_at(k);
+            const char* names = e.names.load();
+            if (names == nullptr || e.placing != pass) continue;
+            if (!place(e, names)) {
+                const int why = errno;
+                failed_name = final_of(names);
+                written_into = pass == Placing::copy_into;
+                errno = why;
+                return false;
+            }
+            forget_begun_output(k);
         }
-        forget_begun_output(k);
     }
     g_used = 0;
+    if (g_deferred && g_stop_mode == stop_discards) g_stop_mode = stop_waits_for_closing_line;
     return true;
+}
+
+void closing_line_written() {
+    if (g_stop_mode != stop_waits_for_closing_line) return;
+    g_stop_mode = stop_ends_completed;
+    if (g_stop_pending != 0) throw RunEnd{0};
 }
 
 void remove_begun_outputs() {
@@ -256,6 +312,8 @@ void remove_begun_outputs() {
 void keep_begun_outputs() {
     for (int k = 0; k < g_used; ++k) forget_begun_output(k);
     g_used = 0;
+    g_stop_mode = stop_discards;
+    g_stop_pending = 0;
 }
 
 void remove_begun_outputs_at_fault() {
@@ -269,10 +327,12 @@ void install_stop_handlers() {
         struct sigaction sa {};
         sa.sa_handler = &on_stop;
         sa.sa_mask = stop_signals();
-        for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        // A signal that only waits for the closing line lets the call it came in go on.
+        sa.sa_flags = SA_RESTART;
+        for (const StopSignal& s : kStopSignals) {
             struct sigaction before {};
-            if (::sigaction(sig, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
-            ::sigaction(sig, &sa, nullptr);
+            if (::sigaction(s.sig, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+            ::sigaction(s.sig, &sa, nullptr);
         }
         return true;
     }();

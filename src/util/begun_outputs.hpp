@@ -1,27 +1,32 @@
 #pragma once
 // The outputs a run has begun. An output is written under a temporary name of its own in the
-// folder of the file its final name stands for, "<final name>.zorvel-<pid>-<n>.tmp", made new
-// (never an existing file opened, emptied or written through), and moved onto its final name
-// only when the run has completed all its outputs (move_begun_outputs_into_place). Until then
-// every earlier file under those names stays as it was: an error end removes the temporary
-// files alone (remove_begun_outputs), and so do SIGINT, SIGTERM and SIGHUP, which end the run
-// with 128 + the signal's number; a SIGKILL leaves at most the temporary files.
+// folder of the file its final name stands for (final_names.hpp), "<final name>.zorvel-<pid>-<n>.tmp",
+// made new (never an existing file opened, emptied or written through), and put in place only
+// when the run has completed all its outputs (move_begun_outputs_into_place): moved onto its
+// final name, or, where the run may write the earlier file but not replace it, written into it.
+// Until then every earlier file under those names stays as it was: an error end removes the
+// temporary files alone (remove_begun_outputs), and so do the stop signals (SIGINT, SIGTERM,
+// SIGHUP, SIGPIPE and SIGXFSZ), which end the run with 128 + the signal's number; a SIGKILL
+// leaves at most the temporary files. Once the outputs are in place a stop signal ends the run
+// as a completed one (its closing line, status 0).
 //
-// A final name that is a symbolic link stands for the file the link leads to: that file is
-// replaced and the link stays. A final name under which something other than a regular file
-// (or such a link) exists is not written (begin_output fails with EINVAL).
+// A final name that is refused where the output is begun (something other than a regular file
+// under it, a name its folder cannot hold, a file the user may not write or replace) makes
+// begin_output fail with the errno that says why, before anything is written.
 //
 // The table is a list of fixed blocks of entries, grown and changed in ordinary code only; a
-// handler walks it with async-signal-safe calls alone. An entry counts for the handler once its
-// temporary file exists, so no stop signal needs to be held while a file is made.
+// handler walks it with async-signal-safe calls alone. An entry counts for the handler from
+// just before its temporary file is made, so no stop signal needs to be held while it is made.
 
 #include <csignal>
 #include <string>
 #include <string_view>
 
+#include "util/final_names.hpp"
+
 namespace zorvel::util {
 
-// For its lifetime SIGINT, SIGTERM and SIGHUP wait (they are delivered when it ends).
+// For its lifetime the stop signals wait (they are delivered when it ends).
 class HoldStopSignals {
 public:
     HoldStopSignals();
@@ -32,16 +37,6 @@ public:
 private:
     sigset_t saved_;
 };
-
-// Where an output under a final name is written: the file the name stands for (symbolic links
-// followed), whether one exists there, and whether a final name may be written at all.
-struct OutputTarget {
-    std::string path;     // the file the final name stands for
-    bool exists = false;  // a regular file is there now
-    bool writable = true; // false: something other than a regular file is there
-};
-// The target of an output's final name.
-OutputTarget output_target(std::string_view final_name);
 
 // Begins an output: makes its temporary file, empty and new, beside the target of the final
 // name (replace false: fails with EEXIST when a file is there) and enters it. Gives the entry
@@ -64,9 +59,16 @@ void defer_outputs_to_run_end(bool on);
 bool complete_begun_output(int entry);
 
 // The normal end: moves every begun output onto its final name, in the order they were begun,
-// and empties the table. False when a move fails: failed_name and errno then tell which and
-// why, the outputs not yet moved stay entered (an error end removes them).
-bool move_begun_outputs_into_place(std::string& failed_name);
+// then writes those that the run may not move into their earlier files, and empties the table;
+// a stop signal meanwhile waits, and from then on ends the run as a completed one. False when
+// one fails: failed_name, written_into (a write into an earlier file, which may then hold part
+// of the output) and errno tell which and why; the outputs not yet in place stay entered (an
+// error end removes them).
+bool move_begun_outputs_into_place(std::string& failed_name, bool& written_into);
+// The run's closing line is written, its outputs in place: a stop signal from now on ends the
+// process with status 0 at once, and one that came since the outputs moved ends the run here
+// (RunEnd{0}), without a wait for Enter.
+void closing_line_written();
 // An error end: removes every temporary file of the table and empties it.
 void remove_begun_outputs();
 // The start of a run: empties the table, touching no file.
@@ -74,8 +76,8 @@ void keep_begun_outputs();
 // For a signal handler: removes every temporary file of the table; async-signal-safe.
 void remove_begun_outputs_at_fault();
 
-// Installs the handler of SIGINT, SIGTERM and SIGHUP, once; a signal that the process was
-// started ignoring stays ignored.
+// Installs the handler of the stop signals, once; a signal that the process was started
+// ignoring stays ignored.
 void install_stop_handlers();
 
 }  // namespace zorvel::util

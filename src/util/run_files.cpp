@@ -3,11 +3,9 @@
 #include "util/run_files.hpp"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
-#include "util/begun_outputs.hpp"
+#include "util/final_names.hpp"
 #include "util/text.hpp"
 #include "util/units.hpp"
 
@@ -67,21 +65,6 @@ void refuse_unwritable_output(std::string_view name) {
     const std::string output = trimmed(name);
     if (output.empty() || output_target(output).writable) return;
     fail_at_once("\nERROR - Output file exists and is not a regular file: \"" + output + "\"");
-}
-
-std::string normalised(std::string_view name) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path p(os_name(TRIMF(name)));
-    fs::path full = fs::absolute(p, ec);
-    if (ec) full = p;
-    for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(full, ec)); ++hops) {
-        const fs::path target = fs::read_symlink(full, ec);
-        if (ec) break;
-        full = target.is_absolute() ? target : full.parent_path() / target;
-    }
-    const fs::path resolved = fs::weakly_canonical(full, ec);
-    return (ec ? full.lexically_normal() : resolved).string();
 }
 
 bool same_file(std::string_view a, std::string_view b) {

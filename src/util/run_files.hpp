@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "util/file_io.hpp"
+#include "util/final_names.hpp"
 
 namespace zorvel::util {
 
@@ -30,10 +31,6 @@ void note_read(std::string_view name);
 // output's name: a folder, a pipe, a device or a socket is never written over.
 void refuse_unwritable_output(std::string_view name);
 
-// The name as the file system resolves it: separators turned, made absolute from the current
-// folder, symbolic links followed as far as they lead (a link to a file still to come leads to
-// that file's name), "." and ".." folded away.
-std::string normalised(std::string_view name);
 // True when the two names are the same file: by identity when both exist, by their normalised
 // names when neither does.
 bool same_file(std::string_view a, std::string_view b);

@@ -369,10 +369,14 @@ int close_all_at_end(int status) {
 
 void move_outputs_into_place() {
     std::string failed;
-    if (move_begun_outputs_into_place(failed)) return;
+    bool written_into = false;
+    if (move_begun_outputs_into_place(failed, written_into)) return;
     const std::string why = std::strerror(errno);
     console().finish_line();
-    console().line("ERROR - Unable to move the completed output onto \"" + failed + "\": " + why + ".");
+    if (written_into)
+        console().line("ERROR - Unable to write the completed output into \"" + failed + "\": " + why + ".");
+    else
+        console().line("ERROR - Unable to move the completed output onto \"" + failed + "\": " + why + ".");
     EXITS();
 }
 

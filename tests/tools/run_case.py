@@ -90,7 +90,11 @@ def main():
             subprocess.run(["/bin/sh", setup], cwd=run_dir, check=True)
         before = snapshot(run_dir)
         saved = tempfile.mkdtemp(prefix="zorvel_inputs_")
+        # A dangling link is kept as where it points: it is unchanged while it still dangles there.
+        dangling = {rel: os.readlink(full) for rel, full in before.items() if not os.path.exists(full)}
         for rel, full in before.items():
+            if rel in dangling:
+                continue
             dst = os.path.join(saved, rel)
             os.makedirs(os.path.dirname(dst), exist_ok=True)
             shutil.copy2(full, dst)
@@ -108,8 +112,11 @@ def main():
         want_status = int(open(status_path).read().strip()) if os.path.exists(status_path) else 0
         stdout_path = os.path.join(case, "expected.stdout")
         after = snapshot(run_dir)
-        left = {rel: full for rel, full in after.items()
-                if rel not in before or not filecmp.cmp(full, os.path.join(saved, rel), shallow=False)}
+        def unchanged(rel, full):
+            if rel in dangling:
+                return not os.path.exists(full) and os.path.islink(full) and os.readlink(full) == dangling[rel]
+            return os.path.exists(full) and filecmp.cmp(full, os.path.join(saved, rel), shallow=False)
+        left = {rel: full for rel, full in after.items() if rel not in before or not unchanged(rel, full)}
         shutil.rmtree(saved)
         unchecked_path = os.path.join(case, "unchecked")
         patterns = open(unchecked_path).read().split() if os.path.exists(unchecked_path) else []
@@ -167,7 +174,7 @@ def main():
                     problems.append(diff_text(f"h5dump of {target}", want, got))
             else:
                 want_names.add(rel)
-                if rel not in after:
+                if rel not in after or not os.path.exists(after[rel]):
                     problems.append(f"missing output {rel}")
                 elif not filecmp.cmp(full, after[rel], shallow=False):
                     problems.append(f"output {rel} differs from expected/{rel}")

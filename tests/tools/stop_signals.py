@@ -8,9 +8,14 @@ its whole console log and then its "ERROR - " line, and leave its folder as it w
 and, on a rerun, the earlier output under the output's name, unchanged. A killed run may leave
 its temporary file, but nothing under the output's name that it did not complete.
 
-Usage: stop_signals.py ZORVEL
+SIGPIPE (the reader of the console gone) and SIGXFSZ (a limit on file sizes) end a run as
+the stop signals do; a signal right after an output's temporary file is made removes it; and a
+signal that comes once the outputs are in place ends the run as a completed one (status 0).
+
+Usage: stop_signals.py ZORVEL [RAISE_AFTER_OPEN_LIBRARY]
 """
 import os
+import resource
 import shutil
 import signal
 import struct
@@ -161,8 +166,147 @@ def while_writing(zorvel, sig, words, output, share, faults, earlier=False):
         shutil.rmtree(folder, ignore_errors=True)
 
 
+def write_many(path, steps):
+    """A ".dat" depth file of a few nodes and many steps: a run over it writes a long log."""
+    write_dat(path, "Depth", False, 4, 3, [])
+    record = np.ones(3, np.int8).tobytes() + np.arange(4, dtype="<f4").tobytes()
+    with open(path, "r+b") as f:
+        f.seek(-4, os.SEEK_END)
+        f.write(b"".join(struct.pack("<ibf", 200, 1, float(k)) + record for k in range(steps)))
+        f.write(struct.pack("<i", 210))
+
+
+def complete_or_stopped(case, status, sig, folder, output, complete, faults):
+    """A run that ended by itself with its output complete, or one the signal stopped with the
+    earlier output kept; either way no temporary file left."""
+    got = open(os.path.join(folder, output), "rb").read()
+    if status == 128 + sig:
+        if got != EARLIER:
+            faults.append("%s: stopped, the earlier output is changed" % case)
+    elif status != 0 or got != complete:
+        faults.append("%s: status %d, output %s" % (case, status, "complete" if got == complete else "not complete"))
+    left = [n for n in os.listdir(folder) if temporary(n)]
+    if left:
+        faults.append("%s: left %s" % (case, left))
+
+
+def pipe_closed(zorvel, faults):
+    """The reader of the console goes away while the run still writes its log (as `| head`
+    does): SIGPIPE ends the run with its temporary output removed, the earlier file kept."""
+    case = "SIGPIPE"
+    folder = tempfile.mkdtemp(prefix="zorvel_stop_")
+    try:
+        write_many(os.path.join(folder, "many_d.dat"), 100000)
+        output = "many_d(maxmax).dat"
+        subprocess.run([zorvel, "-b", "-max", "many_d.dat"], cwd=folder, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, check=True)
+        complete = open(os.path.join(folder, output), "rb").read()
+        with open(os.path.join(folder, output), "wb") as f:
+            f.write(EARLIER)
+        p = subprocess.Popen([zorvel, "-b", "-max", "many_d.dat"], cwd=folder, stdin=subprocess.DEVNULL,
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        # Gone once the output is begun and the steps are being read.
+        seen = b""
+        while b"Reading data for time" not in seen:
+            chunk = os.read(p.stdout.fileno(), 4096)
+            if not chunk:
+                break
+            seen += chunk
+        p.stdout.close()
+        p.wait()
+        complete_or_stopped(case, p.returncode, signal.SIGPIPE, folder, output, complete, faults)
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def file_size_limit(zorvel, faults):
+    """A rerun whose output grows past the limit on file sizes (ulimit -f), SIGXFSZ left to
+    end it: its temporary file removed, the earlier output kept, the signal's line and status."""
+    case = "SIGXFSZ"
+    folder = tempfile.mkdtemp(prefix="zorvel_stop_")
+    try:
+        write_big(os.path.join(folder, "big_d.dat"), 2)
+        output = "big_d(con).dat"
+        with open(os.path.join(folder, output), "wb") as f:
+            f.write(EARLIER)
+        before = contents(folder, whole=False)
+        limit = 2 << 20  # the input is 10 MB, so the output passes this while the input fits
+
+        def limited():
+            resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+        p = subprocess.Popen([zorvel, "-b", "-con", "big_d.dat", "big_d.dat"], cwd=folder,
+                             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                             preexec_fn=limited)
+        stdout = p.stdout.read()
+        p.wait()
+        check_end(case, p, signal.SIGXFSZ, stdout, contents(folder, whole=False), before, faults)
+        if open(os.path.join(folder, output), "rb").read() != EARLIER:
+            faults.append("%s: the earlier output is changed" % case)
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def right_after_open(zorvel, shim, faults):
+    """SIGTERM in the moment the output's temporary file has been made, before the run holds
+    its descriptor: the file is removed all the same. Returns 0 where the preloaded library
+    cannot reach the run's open (nothing checked)."""
+    case = "SIGTERM right after the open"
+    folder = tempfile.mkdtemp(prefix="zorvel_stop_")
+    try:
+        write_dat(os.path.join(folder, "t_d.dat"), "Depth", False, 3, 2,
+                  [(1.0, [1, 1], [1.0, 2.0, 3.0]), (2.0, [1, 1], [2.0, 3.0, 4.0])])
+        output = "t_d(maxmax).dat"
+        with open(os.path.join(folder, output), "wb") as f:
+            f.write(EARLIER)
+        mark = os.path.join(folder, "raised")
+        before = contents(folder)
+        env = dict(os.environ, LD_PRELOAD=shim, ZORVEL_RAISED_MARK=mark)
+        p = subprocess.Popen([zorvel, "-b", "-max", "t_d.dat"], cwd=folder, stdin=subprocess.DEVNULL,
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=env)
+        stdout = p.stdout.read()
+        p.wait()
+        if not os.path.exists(mark):
+            return 0
+        os.remove(mark)
+        check_end(case, p, signal.SIGTERM, stdout, contents(folder), before, faults)
+        return 1
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def at_final_pause(zorvel, faults):
+    """A finished run without -b, waiting for Enter to close with its output in place: a stop
+    signal ends it as the completed run it is (status 0), the output kept."""
+    case = "SIGTERM at the closing pause"
+    folder = tempfile.mkdtemp(prefix="zorvel_stop_")
+    try:
+        write_dat(os.path.join(folder, "t_d.dat"), "Depth", False, 3, 2,
+                  [(1.0, [1, 1], [1.0, 2.0, 3.0]), (2.0, [1, 1], [2.0, 3.0, 4.0])])
+        output = os.path.join(folder, "t_d(maxmax).dat")
+        p = subprocess.Popen([zorvel, "-max", "t_d.dat"], cwd=folder, stdin=subprocess.PIPE,
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        closing = b"Press Enter to Close\n"
+        seen = b""
+        while not seen.endswith(closing):
+            chunk = os.read(p.stdout.fileno(), 65536)
+            if not chunk:
+                break
+            seen += chunk
+        p.send_signal(signal.SIGTERM)
+        seen += p.stdout.read()
+        p.stdin.close()
+        p.wait()
+        if p.returncode != 0 or not seen.endswith(b"Finished.\n\n\nPress Enter to Close\n"):
+            faults.append("%s: status %d, console ends %r" % (case, p.returncode, seen[-120:]))
+        if not os.path.exists(output) or open(output, "rb").read() == EARLIER:
+            faults.append("%s: the output is not in place" % case)
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
 def main():
     zorvel = os.path.abspath(sys.argv[1])
+    shim = os.path.abspath(sys.argv[2]) if len(sys.argv) > 2 else None
     faults = []
     cases = 0
     for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
@@ -178,6 +322,12 @@ def main():
         cases += 1
     while_writing(zorvel, signal.SIGKILL, con, "big_d(con).dat", 1.0, faults)
     cases += 1
+    pipe_closed(zorvel, faults)
+    file_size_limit(zorvel, faults)
+    at_final_pause(zorvel, faults)
+    cases += 3
+    if shim:
+        cases += right_after_open(zorvel, shim, faults)
     return report(faults, cases)
 
 

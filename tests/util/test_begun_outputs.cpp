@@ -14,6 +14,7 @@
 
 #include "util/begun_outputs.hpp"
 #include "util/file_io.hpp"
+#include "util/run_end.hpp"
 #include "unit_fixture.hpp"
 
 namespace zorvel::util {
@@ -92,7 +93,8 @@ TEST_F(BegunOutputs, TheNormalEndMovesEveryOutputIntoPlace) {
         ASSERT_TRUE(f->close());
     }
     std::string failed;
-    ASSERT_TRUE(move_begun_outputs_into_place(failed));
+    bool written_into = false;
+    ASSERT_TRUE(move_begun_outputs_into_place(failed, written_into));
     EXPECT_EQ(contents("new.dat"), "new new.dat");
     EXPECT_TRUE(fs::is_symlink("link.dat"));
     EXPECT_EQ(contents("store/kept.dat"), "new link.dat");
@@ -129,11 +131,13 @@ TEST_F(BegunOutputs, AnOutputIsBegunOnlyWhereAFileMayBeReplaced) {
         {"pipe.dat", true, EINVAL},
         {"to_folder.xmdf", true, EINVAL},
         {"loop_a", true, EINVAL},
+        {"name_too_long_", true, ENAMETOOLONG},
     };
     for (const Case& c : cases) {
         errno = 0;
         std::string temp;
-        const int entry = begin_output(c.name, c.replace, temp);
+        const std::string name = c.error == ENAMETOOLONG ? std::string(NAME_MAX + 1, 'x') : c.name;
+        const int entry = begin_output(name, c.replace, temp);
         EXPECT_EQ(entry >= 0, c.error == 0) << c.name;
         if (c.error == 0) {
             EXPECT_EQ(contents(temp), "") << c.name;
@@ -167,6 +171,44 @@ TEST_F(BegunOutputs, ATemporaryNameShowsItsOutput) {
     ASSERT_GE(begin_output(long_name, true, temp), 0);
     EXPECT_EQ(fs::path(temp).filename().string().size(), static_cast<std::size_t>(NAME_MAX));
     remove_begun_outputs();
+}
+
+// A stop signal that comes while the outputs move waits until they are all in place, and then
+// ends the run as the completed run it is: at its closing line, status 0, no wait for Enter;
+// one that comes after that line ends the process at once, status 0.
+TEST_F(BegunOutputs, AStopSignalOnceTheOutputsMoveEndsTheRunAsCompleted) {
+    for (const bool during_moves : {true, false}) {
+        make_file("earlier.dat", "earlier result");
+        EXPECT_EXIT(
+            {
+                install_stop_handlers();
+                auto f = File::open("earlier.dat", FileKind::bytes_out);
+                f->write("new result", 10);
+                (void)f->close();
+                std::string failed;
+                bool written_into = false;
+                {
+                    const HoldStopSignals around_the_moves;
+                    if (during_moves) ::raise(SIGTERM);
+                    if (!move_begun_outputs_into_place(failed, written_into)) std::exit(4);
+                }
+                if (!during_moves) {
+                    closing_line_written();
+                    ::raise(SIGTERM);
+                    std::exit(5);
+                }
+                try {
+                    closing_line_written();
+                } catch (const RunEnd& end) {
+                    std::exit(end.status);
+                }
+                std::exit(6);
+            },
+            ::testing::ExitedWithCode(0), "")
+            << (during_moves ? "during the moves" : "after the closing line");
+        EXPECT_EQ(contents("earlier.dat"), "new result");
+        EXPECT_TRUE(temporary_files().empty());
+    }
 }
 
 // Outside a run (callers of the library) an output goes onto its name when it is closed whole.
