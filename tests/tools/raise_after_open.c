@@ -15,38 +15,25 @@
 typedef int (*open_fn)(const char*, int, ...);
 
 /* The open of the system, then the signal when a temporary output was just made. */
-static int open_then_raise(const char* symbol, const char* path, int flags, mode_t mode) {
-    static open_fn real[2];
-    const int which = strcmp(symbol, "open") == 0 ? 0 : 1;
-    if (real[which] == NULL) real[which] = (open_fn)dlsym(RTLD_NEXT, symbol);
-    const int fd = real[which](path, flags, mode);
+int open(const char* path, int flags, ...) {
+    static open_fn real;
+    if (real == NULL) real = (open_fn)dlsym(RTLD_NEXT, "open");
+    mode_t mode = 0;
+    if (flags & O_CREAT) {
+        va_list ap;
+        va_start(ap, flags);
+        mode = (mode_t)va_arg(ap, int);
+        va_end(ap);
+    }
+    const int fd = real(path, flags, mode);
     const char* mark = getenv("ZORVEL_RAISED_MARK");
     if (fd >= 0 && (flags & O_EXCL) && mark != NULL && strstr(path, ".zorvel-") != NULL) {
-        const int made = real[which](mark, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        const int made = real(mark, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
         if (made >= 0) close(made);
         raise(SIGTERM);
     }
     return fd;
 }
 
-int open(const char* path, int flags, ...) {
-    mode_t mode = 0;
-    if (flags & O_CREAT) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = (mode_t)va_arg(ap, int);
-        va_end(ap);
-    }
-    return open_then_raise("open", path, flags, mode);
-}
-
-int open64(const char* path, int flags, ...) {
-    mode_t mode = 0;
-    if (flags & O_CREAT) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = (mode_t)va_arg(ap, int);
-        va_end(ap);
-    }
-    return open_then_raise("open64", path, flags, mode);
-}
+/* The same open under its large-file name (one function on 64-bit systems). */
+int open64(const char* path, int flags, ...) __attribute__((alias("open")));
