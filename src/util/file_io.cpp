@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "util/begun_outputs.hpp"
+#include "util/console.hpp"
 #include "util/memory_cap.hpp"
 #include "util/run_files.hpp"
 #include "util/text.hpp"
@@ -27,6 +28,7 @@ std::atomic<File*> g_watched[kWatchSlots];
 }  // namespace
 
 void say_at_fault(const char* text, std::size_t n) {
+    flush_console_at_fault();
     while (n > 0) {
         const ssize_t put = ::write(STDOUT_FILENO, text, n);
         if (put <= 0) return;

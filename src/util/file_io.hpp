@@ -47,8 +47,8 @@ struct FileId {
 // The name as the operating system takes it: every "\" becomes "/".
 std::string os_name(std::string_view name);
 
-// For a signal handler's last words: writes n bytes of text to the console's descriptor
-// with async-signal-safe calls only.
+// For a signal handler's last words: writes n bytes of text to the console's descriptor,
+// after what the console holds and has not written, with async-signal-safe calls only.
 void say_at_fault(const char* text, std::size_t n);
 // The same for a text literal.
 template <std::size_t N>

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "util/console.hpp"
 #include "util/file_io.hpp"
 
 namespace zorvel::results::xmdf {
@@ -52,7 +51,6 @@ void install_fault_guard() {
 }
 
 Hdf5Call::Hdf5Call(std::string_view file) {
-    util::console().flush();
     // The outermost call names the file; its name is written while the guard is off.
     if (g_depth == 0) {
         const std::size_t n = std::min(file.size(), sizeof g_name);

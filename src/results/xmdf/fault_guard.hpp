@@ -14,8 +14,8 @@ namespace zorvel::results::xmdf {
 void install_fault_guard();
 
 // Marks an HDF5 call on the named file in progress for its lifetime (calls may nest;
-// the outermost names the file). The console is flushed first, so that everything
-// written before the call is out when a fault ends the process.
+// the outermost names the file). The handler's line follows everything the console has
+// written before it (say_at_fault writes what the console still holds first).
 class Hdf5Call {
 public:
     explicit Hdf5Call(std::string_view file);

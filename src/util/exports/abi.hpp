@@ -37,6 +37,7 @@
 #include <string>
 #include <string_view>
 
+#include "util/console.hpp"
 #include "util/run_end.hpp"
 
 namespace zorvel::util::exports {
@@ -75,10 +76,17 @@ std::span<T> list(T* p, std::int64_t n) {
 // Ends the process after a request for memory that could not be met.
 [[noreturn]] void out_of_memory();
 
-// Runs the call of a routine at the edge of the library: an end of the run ends the process.
+// Hands the console's text on when a routine returns to its caller.
+struct ConsoleHandedOn {
+    ~ConsoleHandedOn() { console().flush(); }
+};
+
+// Runs the call of a routine at the edge of the library: an end of the run ends the process,
+// and the routine's console text is out before the caller goes on.
 template <class F>
 auto guarded(F&& call) -> decltype(call()) {
     try {
+        const ConsoleHandedOn handed_on;
         return call();
     } catch (const RunEnd& end) {
         end_process(end.status);
