@@ -15,6 +15,7 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "util/console.hpp"
 #include "util/file_io.hpp"
 #include "util/run_end.hpp"
 
@@ -129,7 +130,7 @@ void on_stop(int sig) {
         return;
     }
     if (g_stop_mode == stop_ends_completed) {
-        say_at_fault("", 0);  // what the console holds reaches its output
+        flush_console_at_fault();
         ::_exit(0);
     }
     say_at_fault("\nERROR - Run interrupted by signal ");
