@@ -49,9 +49,11 @@ bool may_override_sticky() {
     return (data[CAP_TO_INDEX(CAP_FOWNER)].effective & CAP_TO_MASK(CAP_FOWNER)) != 0;
 }
 
-// Follows the name to the file it stands for, as the kernel does; the target, its path a
-// lexical reading when a folder on the way cannot be reached.
-OutputTarget follow(std::string_view final_name) {
+}  // namespace
+
+// The name followed to the file it stands for, as the kernel follows it; its path is a lexical
+// reading when a folder on the way cannot be reached.
+OutputTarget output_target(std::string_view final_name) {
     OutputTarget t;
     std::string path = os_name(final_name);
     for (int hops = 0;; ++hops) {
@@ -100,10 +102,6 @@ OutputTarget follow(std::string_view final_name) {
     }
 }
 
-}  // namespace
-
-OutputTarget output_target(std::string_view final_name) { return follow(final_name); }
-
 int check_replaceable(const OutputTarget& target, Placing& how) {
     how = Placing::rename;
     if (target.error != 0) return target.error;
@@ -135,6 +133,6 @@ int check_replaceable(const OutputTarget& target, Placing& how) {
     return 0;
 }
 
-std::string normalised(std::string_view name) { return follow(TRIMF(name)).path; }
+std::string normalised(std::string_view name) { return output_target(TRIMF(name)).path; }
 
 }  // namespace zorvel::util
