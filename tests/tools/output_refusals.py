@@ -43,10 +43,35 @@ def runner_uid():
     return NOBODY if ROOT else os.geteuid()
 
 
+def runnable(zorvel, shelf):
+    """The binary, and the environment of its runs, as the unprivileged user can reach them: the
+    build folder (and a suppressions file of the sanitizer's) may lie where that user cannot
+    go, so they are copied onto a shelf everyone may read."""
+    env = dict(os.environ)
+    if not ROOT:
+        return zorvel, env
+    os.chmod(shelf, 0o755)
+    copy = os.path.join(shelf, "zorvel")
+    shutil.copy2(zorvel, copy)
+    options = []
+    for option in env.get("LSAN_OPTIONS", "").split(":"):
+        if option.startswith("suppressions="):
+            kept = os.path.join(shelf, "lsan.supp")
+            shutil.copyfile(option[len("suppressions="):], kept)
+            option = "suppressions=" + kept
+        options.append(option)
+    if options != [""]:
+        env["LSAN_OPTIONS"] = ":".join(options)
+    return copy, env
+
+
+RUN_ENV = dict(os.environ)  # the environment of the runs (see runnable)
+
+
 def run(zorvel, folder, words):
     """A batch run as the unprivileged user: (status, stdout)."""
     r = subprocess.run(runner_prefix() + [zorvel, "-b"] + words, cwd=folder, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
+                       stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120, env=RUN_ENV)
     return r.returncode, r.stdout + r.stderr
 
 
@@ -231,13 +256,19 @@ def immutable_and_mount_point(zorvel, faults):
 def main():
     zorvel = os.path.abspath(sys.argv[1])
     fixtures = os.path.abspath(sys.argv[2])
-    faults = []
-    cases = read_only_outputs(zorvel, fixtures, faults)
-    if ROOT:
-        cases += sticky_folder(zorvel, fixtures, faults)
-    cases += names_too_long(zorvel, fixtures, faults)
-    cases += immutable_and_mount_point(zorvel, faults)
-    return report(faults, cases)
+    shelf = tempfile.mkdtemp(prefix="zorvel_refuse_bin_")
+    try:
+        zorvel, env = runnable(zorvel, shelf)
+        RUN_ENV.update(env)
+        faults = []
+        cases = read_only_outputs(zorvel, fixtures, faults)
+        if ROOT:
+            cases += sticky_folder(zorvel, fixtures, faults)
+        cases += names_too_long(zorvel, fixtures, faults)
+        cases += immutable_and_mount_point(zorvel, faults)
+        return report(faults, cases)
+    finally:
+        shutil.rmtree(shelf, ignore_errors=True)
 
 
 if __name__ == "__main__":
