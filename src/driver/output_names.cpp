@@ -12,6 +12,7 @@
 #include "driver/ends.hpp"
 #include "util/console.hpp"
 #include "util/file_io.hpp"
+#include "util/final_names.hpp"
 #include "util/numbers.hpp"
 #include "util/paths.hpp"
 #include "util/run_files.hpp"

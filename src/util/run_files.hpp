@@ -11,7 +11,6 @@
 #include <string_view>
 
 #include "util/file_io.hpp"
-#include "util/final_names.hpp"
 
 namespace zorvel::util {
 

@@ -117,10 +117,10 @@ def at_prompt(zorvel, sig, faults):
         shutil.rmtree(folder, ignore_errors=True)
 
 
-def write_big(path, steps):
-    """A ".dat" depth file of NODES nodes and the given number of steps, written fast."""
-    write_dat(path, "Depth", False, NODES, NODES - 1, [])
-    record = np.ones(NODES - 1, np.int8).tobytes() + np.arange(NODES, dtype="<f4").tobytes()
+def write_big(path, steps, nodes=NODES):
+    """A ".dat" depth file of the given numbers of nodes and steps, written fast."""
+    write_dat(path, "Depth", False, nodes, nodes - 1, [])
+    record = np.ones(nodes - 1, np.int8).tobytes() + np.arange(nodes, dtype="<f4").tobytes()
     with open(path, "r+b") as f:
         f.seek(-4, os.SEEK_END)
         for k in range(steps):
@@ -166,16 +166,6 @@ def while_writing(zorvel, sig, words, output, share, faults, earlier=False):
         shutil.rmtree(folder, ignore_errors=True)
 
 
-def write_many(path, steps):
-    """A ".dat" depth file of a few nodes and many steps: a run over it writes a long log."""
-    write_dat(path, "Depth", False, 4, 3, [])
-    record = np.ones(3, np.int8).tobytes() + np.arange(4, dtype="<f4").tobytes()
-    with open(path, "r+b") as f:
-        f.seek(-4, os.SEEK_END)
-        f.write(b"".join(struct.pack("<ibf", 200, 1, float(k)) + record for k in range(steps)))
-        f.write(struct.pack("<i", 210))
-
-
 def complete_or_stopped(case, status, sig, folder, output, complete, faults):
     """A run that ended by itself with its output complete, or one the signal stopped with the
     earlier output kept; either way no temporary file left."""
@@ -196,7 +186,8 @@ def pipe_closed(zorvel, faults):
     case = "SIGPIPE"
     folder = tempfile.mkdtemp(prefix="zorvel_stop_")
     try:
-        write_many(os.path.join(folder, "many_d.dat"), 100000)
+        # A few nodes and many steps: the run writes a long log.
+        write_big(os.path.join(folder, "many_d.dat"), 100000, nodes=4)
         output = "many_d(maxmax).dat"
         subprocess.run([zorvel, "-b", "-max", "many_d.dat"], cwd=folder, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, check=True)
